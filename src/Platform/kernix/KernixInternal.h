@@ -1,0 +1,13 @@
+// Host-facing pieces of kernix that only its exported functions call.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+#include "veltrix/kernix.h"
+
+namespace vx {
+int32_t openlogfile(std::string_view name);
+int32_t closelogfile();
+void setlogcallback(KernixLogFn fn, void* user);
+}  // namespace vx

@@ -1,0 +1,139 @@
+// Files on unit numbers. Units belong to the calling thread, so two host
+// threads loading files at once never share a unit. Reading goes through a
+// large buffer and hands out one line at a time without allocating.
+#include <array>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "Services/kernix.h"
+
+namespace vx {
+namespace {
+
+constexpr int32_t kMaxUnit = 100;
+constexpr size_t kReadBuffer = 1 << 18;
+
+// Error codes of fileopen beyond the system's own errno values.
+constexpr int32_t kErrBadUnit = 9001;
+constexpr int32_t kErrBadName = 9002;
+constexpr int32_t kErrBadMode = 9003;
+constexpr int32_t kErrIsDirectory = 9004;
+
+struct Unit {
+  std::FILE* file = nullptr;
+  std::unique_ptr<char[]> buf;  // read buffer
+  size_t pos = 0;
+  size_t len = 0;
+  bool eof = false;
+
+  ~Unit() {
+    if (file != nullptr) std::fclose(file);
+  }
+  bool refill() {
+    if (eof) return false;
+    len = std::fread(buf.get(), 1, kReadBuffer, file);
+    pos = 0;
+    if (len < kReadBuffer) eof = true;
+    return len > 0;
+  }
+};
+
+std::array<std::unique_ptr<Unit>, kMaxUnit>& units() {
+  thread_local std::array<std::unique_ptr<Unit>, kMaxUnit> u;
+  return u;
+}
+
+Unit* unitOf(int32_t unit) {
+  if (unit < 0 || unit >= kMaxUnit) return nullptr;
+  return units()[static_cast<size_t>(unit)].get();
+}
+
+}  // namespace
+
+int32_t fileopen(int32_t unit, std::string_view name, int32_t mode) {
+  if (unit < 0 || unit >= kMaxUnit) return kErrBadUnit;
+  if (mode != kFileCreate && mode != kFileRead && mode != kFileAppend) return kErrBadMode;
+  fileclose(unit);
+  const std::string path(trimmed(name));
+  if (path.empty() || path.find('\0') != std::string::npos) return kErrBadName;
+  std::error_code ec;
+  if (std::filesystem::is_directory(path, ec)) return kErrIsDirectory;
+  const char* how = mode == kFileRead ? "rb" : mode == kFileCreate ? "wb" : "ab";
+  errno = 0;
+  std::FILE* f = std::fopen(path.c_str(), how);
+  if (f == nullptr) return errno != 0 ? errno : kErrBadName;
+  auto u = std::make_unique<Unit>();
+  u->file = f;
+  if (mode == kFileRead) u->buf = std::make_unique<char[]>(kReadBuffer);
+  units()[static_cast<size_t>(unit)] = std::move(u);
+  return 0;
+}
+
+int32_t fileclose(int32_t unit) {
+  if (unit < 0 || unit >= kMaxUnit) return kErrBadUnit;
+  auto& slot = units()[static_cast<size_t>(unit)];
+  if (!slot) return 0;
+  int rc = std::fclose(slot->file);
+  slot->file = nullptr;
+  slot.reset();
+  return rc == 0 ? 0 : (errno != 0 ? errno : 1);
+}
+
+bool existfortdotfileunit(int32_t unit) { return unitOf(unit) == nullptr; }
+
+int32_t filerewind(int32_t unit) {
+  Unit* u = unitOf(unit);
+  if (u == nullptr) return kErrBadUnit;
+  if (std::fseek(u->file, 0, SEEK_SET) != 0) return errno != 0 ? errno : 1;
+  std::clearerr(u->file);
+  u->pos = u->len = 0;
+  u->eof = false;
+  return 0;
+}
+
+bool filereadline(int32_t unit, char* out, size_t cap) {
+  Unit* u = unitOf(unit);
+  if (u == nullptr || !u->buf) return false;
+  std::memset(out, ' ', cap);
+  size_t got = 0;       // characters of the line copied so far (at most cap)
+  bool any = false;     // anything of this line seen, newline included
+  bool lastWasCr = false;
+  for (;;) {
+    if (u->pos == u->len && !u->refill()) break;
+    any = true;
+    const char* start = u->buf.get() + u->pos;
+    const size_t avail = u->len - u->pos;
+    const void* nl = std::memchr(start, '\n', avail);
+    const size_t take = nl ? static_cast<size_t>(static_cast<const char*>(nl) - start) : avail;
+    if (take > 0) {
+      const size_t room = cap - got;
+      const size_t copy = take < room ? take : room;
+      std::memcpy(out + got, start, copy);
+      got += copy;
+      lastWasCr = start[take - 1] == '\r';
+    }
+    u->pos += take;
+    if (nl) {
+      ++u->pos;
+      break;
+    }
+  }
+  if (!any) return false;
+  // A carriage return that ends the line is not part of it.
+  if (lastWasCr && got > 0 && out[got - 1] == '\r') out[got - 1] = ' ';
+  return true;
+}
+
+int32_t filewriteline(int32_t unit, std::string_view text) {
+  Unit* u = unitOf(unit);
+  if (u == nullptr) return kErrBadUnit;
+  if (std::fwrite(text.data(), 1, text.size(), u->file) != text.size() || std::fputc('\n', u->file) == EOF)
+    return errno != 0 ? errno : 1;
+  return 0;
+}
+
+}  // namespace vx

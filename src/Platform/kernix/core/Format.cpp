@@ -1,0 +1,463 @@
+// Fixed-column and list-form numeric text. Readers collect the significant
+// digits of a field into a small stack buffer as "[-]digits e exponent" and
+// convert that once with std::from_chars, so every value is correctly rounded
+// and nothing is accumulated in floating point; writers lay out the digits
+// of std::to_chars.
+#include "Platform/kernix/core/Format.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <system_error>
+
+namespace vx::fmt {
+
+namespace {
+
+// Room for the fixed-point text of writeF: "-", 309 integer digits of the
+// largest double, the point and the decimals. Wider fields than fit here get
+// asterisks.
+constexpr size_t kFixedRoom = 400;
+// Significant digits a real field may carry; zeros before the first nonzero
+// digit and after the last one do not count. Room for every digit writeF can
+// write (kFixedRoom), so that every written field reads back; the buffer is
+// on the stack and only the digits found are touched.
+constexpr size_t kRealDigits = 400;
+// Exponents are clamped here while they are collected: far beyond any double
+// even with kRealDigits digits, yet small enough never to overflow.
+constexpr int64_t kExpCap = 100000;
+// Integer digits after the leading zeros: more than int64 holds, so the
+// conversion itself reports the overflow.
+constexpr size_t kIntDigits = 21;
+// Largest d of Ew.d.
+constexpr int kMaxEDigits = 64;
+
+inline bool isDigit(char c) { return static_cast<unsigned char>(c - '0') < 10; }
+
+bool stars(char* out, int w) {
+  std::memset(out, '*', static_cast<size_t>(w));
+  return false;
+}
+
+// Right-aligns text[0, len) in out[0, w); len <= w.
+void placeRight(char* out, int w, const char* text, size_t len) {
+  const size_t pad = static_cast<size_t>(w) - len;
+  std::memset(out, ' ', pad);
+  std::memcpy(out + pad, text, len);
+}
+
+template <class T>
+bool readIntT(std::string_view field, T& out) {
+  char buf[1 + kIntDigits];  // buf[0] receives the "-"
+  size_t n = 1;
+  bool started = false, neg = false, digits = false;
+  for (const char c : field) {
+    if (c == ' ') continue;
+    if (!started) {
+      started = true;
+      if (c == '+' || c == '-') {
+        neg = c == '-';
+        continue;
+      }
+    }
+    if (!isDigit(c)) return false;
+    digits = true;
+    if (c == '0' && n == 1) continue;  // leading zeros carry nothing
+    if (n == sizeof buf) return false;
+    buf[n++] = c;
+  }
+  if (!started) {  // all blank
+    out = 0;
+    return true;
+  }
+  if (!digits) return false;  // a sign alone
+  if (n == 1) {
+    out = 0;
+    return true;
+  }
+  const char* first = buf + 1;
+  if (neg) {
+    buf[0] = '-';
+    first = buf;
+  }
+  T v{};
+  const auto [end, ec] = std::from_chars(first, buf + n, v);
+  if (ec != std::errc{} || end != buf + n) return false;
+  out = v;
+  return true;
+}
+
+}  // namespace
+
+// ---- Fixed-column input ----------------------------------------------------
+
+bool readInt(std::string_view field, int32_t& out) { return readIntT(field, out); }
+
+bool readInt64(std::string_view field, int64_t& out) { return readIntT(field, out); }
+
+bool readReal(std::string_view field, int implied, double& out) {
+  // buf[0] receives the "-", then the significant digits, "e" and the
+  // exponent of at most 7 characters.
+  char buf[1 + kRealDigits + 1 + 7];
+  size_t n = 1;
+  bool neg = false, point = false, digits = false, expNeg = false;
+  int64_t frac = 0;   // digits written after the point
+  int64_t zeros = 0;  // zeros after the last nonzero digit, not yet placed
+  int64_t expVal = 0;
+  int expDigits = 0;
+  enum { kStart, kMantissa, kExpLead, kExp } st = kStart;
+
+  for (const char c : field) {
+    if (c == ' ') continue;
+    switch (st) {
+      case kStart:
+        st = kMantissa;
+        if (c == '+' || c == '-') {
+          neg = c == '-';
+          continue;
+        }
+        [[fallthrough]];
+      case kMantissa:
+        if (isDigit(c)) {
+          digits = true;
+          if (point) ++frac;
+          if (c == '0') {
+            // Leading zeros are dropped, trailing ones wait: both only move
+            // the exponent, and this keeps the buffer to significant digits.
+            if (n > 1) ++zeros;
+            continue;
+          }
+          if (static_cast<int64_t>(n - 1) + zeros >= static_cast<int64_t>(kRealDigits)) return false;
+          for (; zeros > 0; --zeros) buf[n++] = '0';
+          buf[n++] = c;
+          continue;
+        }
+        if (c == '.') {
+          if (point) return false;
+          point = true;
+          continue;
+        }
+        if (!digits) return false;  // an exponent needs a mantissa
+        if (c == 'E' || c == 'e' || c == 'D' || c == 'd') {
+          st = kExpLead;
+          continue;
+        }
+        if (c == '+' || c == '-') {  // exponent given by its sign alone
+          expNeg = c == '-';
+          st = kExp;
+          continue;
+        }
+        return false;
+      case kExpLead:
+        if (c == '+' || c == '-') {
+          expNeg = c == '-';
+          st = kExp;
+          continue;
+        }
+        [[fallthrough]];
+      case kExp:
+        if (!isDigit(c)) return false;
+        st = kExp;
+        expVal = std::min(expVal * 10 + (c - '0'), kExpCap);
+        ++expDigits;
+        continue;
+    }
+  }
+
+  if (st == kStart) {  // all blank
+    out = 0.0;
+    return true;
+  }
+  if (!digits) return false;                      // lone sign or point
+  if (st != kMantissa && expDigits == 0) return false;  // empty exponent
+  if (n == 1) {                                   // every digit was zero
+    out = 0.0;
+    return true;
+  }
+  // A written point overrides the implied decimals.
+  int64_t e10 = (expNeg ? -expVal : expVal) + zeros - (point ? frac : int64_t{implied});
+  e10 = std::clamp(e10, -kExpCap, kExpCap);
+  buf[n++] = 'e';
+  const auto [expEnd, expEc] = std::to_chars(buf + n, buf + sizeof buf, e10);
+  if (expEc != std::errc{}) return false;
+  const char* first = buf + 1;
+  if (neg) {
+    buf[0] = '-';
+    first = buf;
+  }
+  double v = 0.0;
+  const auto [end, ec] = std::from_chars(first, expEnd, v);
+  // out_of_range: the value overflows, or underflows to zero; neither fits.
+  if (ec != std::errc{} || end != expEnd) return false;
+  out = v;
+  return true;
+}
+
+// ---- Fixed-column output ---------------------------------------------------
+
+bool writeF(char* out, int w, int d, double v) {
+  if (w <= 0) return false;
+  if (d < 0 || !std::isfinite(v)) return stars(out, w);
+  char buf[kFixedRoom];
+  char* p = buf;
+  const bool neg = v < 0;  // -0.0 is written as plain zero
+  if (neg) *p++ = '-';
+  // One character stays free for the point of Fw.0.
+  const auto [end0, ec] = std::to_chars(p, buf + sizeof buf - 1, std::fabs(v),
+                                        std::chars_format::fixed, d);
+  if (ec != std::errc{}) return stars(out, w);
+  char* end = end0;
+  if (d == 0) *end++ = '.';
+  const char* text = buf;
+  size_t len = static_cast<size_t>(end - buf);
+  const size_t width = static_cast<size_t>(w);
+  if (len == width + 1 && d > 0 && p[0] == '0') {
+    // One character short: the zero before the point goes.
+    if (neg) buf[1] = '-';
+    ++text;
+    --len;
+  }
+  if (len > width) return stars(out, w);
+  placeRight(out, w, text, len);
+  return true;
+}
+
+bool writeI(char* out, int w, int64_t v, int m) {
+  if (w <= 0) return false;
+  if (m < 0) m = 1;
+  const size_t width = static_cast<size_t>(w);
+  if (v == 0 && m == 0) {
+    std::memset(out, ' ', width);
+    return true;
+  }
+  const bool neg = v < 0;
+  // Magnitude in unsigned arithmetic, so that INT64_MIN has one too.
+  const uint64_t mag = neg ? uint64_t{0} - static_cast<uint64_t>(v) : static_cast<uint64_t>(v);
+  char digits[24];
+  const auto [dEnd, ec] = std::to_chars(digits, digits + sizeof digits, mag);
+  (void)ec;  // 24 characters hold every uint64_t
+  const size_t nd = static_cast<size_t>(dEnd - digits);
+  const size_t body = std::max(nd, static_cast<size_t>(m));
+  const size_t len = body + (neg ? 1 : 0);
+  if (len > width) return stars(out, w);
+  char* p = out;
+  std::memset(p, ' ', width - len);
+  p += width - len;
+  if (neg) *p++ = '-';
+  std::memset(p, '0', body - nd);
+  std::memcpy(p + (body - nd), digits, nd);
+  return true;
+}
+
+bool writeE(char* out, int w, int d, double v) {
+  if (w <= 0) return false;
+  if (d < 1 || d > kMaxEDigits || !std::isfinite(v)) return stars(out, w);
+  // to_chars gives "d.ddde+xx" with d significant digits; the written form
+  // moves the point one place left, so the exponent grows by one.
+  char sci[kMaxEDigits + 16];
+  const double mag = std::fabs(v);
+  const auto [sEnd, sEc] = std::to_chars(sci, sci + sizeof sci, mag,
+                                         std::chars_format::scientific, d - 1);
+  if (sEc != std::errc{}) return stars(out, w);
+  const char* ePos = std::find(sci, sEnd, 'e');
+  int exp = 0;
+  if (mag != 0.0) {
+    const char* expFirst = ePos + 1;
+    if (*expFirst == '+') ++expFirst;
+    std::from_chars(expFirst, sEnd, exp);
+    ++exp;
+  }
+
+  char buf[kMaxEDigits + 16];
+  char* p = buf;
+  const bool neg = v < 0;
+  if (neg) *p++ = '-';
+  char* zero = p;
+  *p++ = '0';
+  *p++ = '.';
+  *p++ = sci[0];
+  if (d > 1) {  // the digits after to_chars' point
+    const size_t rest = static_cast<size_t>(d - 1);
+    std::memcpy(p, sci + 2, rest);
+    p += rest;
+  }
+  const int absExp = exp < 0 ? -exp : exp;
+  if (absExp <= 99) {
+    *p++ = 'E';
+    *p++ = exp < 0 ? '-' : '+';
+    *p++ = static_cast<char>('0' + absExp / 10);
+    *p++ = static_cast<char>('0' + absExp % 10);
+  } else {  // three digits take the place of the "E"
+    *p++ = exp < 0 ? '-' : '+';
+    *p++ = static_cast<char>('0' + absExp / 100);
+    *p++ = static_cast<char>('0' + absExp / 10 % 10);
+    *p++ = static_cast<char>('0' + absExp % 10);
+  }
+  const char* text = buf;
+  size_t len = static_cast<size_t>(p - buf);
+  const size_t width = static_cast<size_t>(w);
+  if (len == width + 1) {
+    if (neg) *zero = '-';
+    ++text;
+    --len;
+  }
+  if (len > width) return stars(out, w);
+  placeRight(out, w, text, len);
+  return true;
+}
+
+void writeA(char* out, int w, std::string_view s) {
+  if (w <= 0) return;
+  const size_t width = static_cast<size_t>(w);
+  const size_t n = std::min(width, s.size());
+  std::memcpy(out, s.data(), n);
+  std::memset(out + n, ' ', width - n);
+}
+
+// ---- List output -----------------------------------------------------------
+
+size_t writeListReal(char* out, double v) {
+  if (std::isnan(v)) {
+    std::memcpy(out, "NaN", 3);
+    return 3;
+  }
+  if (std::isinf(v)) {
+    if (v > 0) {
+      std::memcpy(out, "Infinity", 8);
+      return 8;
+    }
+    std::memcpy(out, "-Infinity", 9);
+    return 9;
+  }
+  if (v == 0.0) {
+    std::memcpy(out, "0.0000000000000000", 18);
+    return 18;
+  }
+  // "d.dddddddddddddddde+xx": the 17 correctly rounded significant digits.
+  char sci[32];
+  const auto [sEnd, sEc] = std::to_chars(sci, sci + sizeof sci, std::fabs(v),
+                                         std::chars_format::scientific, 16);
+  (void)sEc;  // 32 characters hold every double at this precision
+  char digits[17];
+  digits[0] = sci[0];
+  std::memcpy(digits + 1, sci + 2, 16);
+  const char* expFirst = sci + 19;  // after "d.<16>e"
+  if (*expFirst == '+') ++expFirst;
+  int exp = 0;
+  std::from_chars(expFirst, sEnd, exp);
+
+  char* p = out;
+  if (v < 0) *p++ = '-';
+  if (exp == -1) {  // 0.1 <= |x| < 1: a zero, the point and 17 digits
+    *p++ = '0';
+    *p++ = '.';
+    std::memcpy(p, digits, 17);
+    p += 17;
+  } else if (exp >= 0 && exp <= 16) {
+    const size_t whole = static_cast<size_t>(exp) + 1;
+    std::memcpy(p, digits, whole);
+    p += whole;
+    *p++ = '.';
+    std::memcpy(p, digits + whole, 17 - whole);
+    p += 17 - whole;
+  } else {
+    std::memcpy(p, sci, 18);  // "d.<16>"
+    p += 18;
+    *p++ = 'E';
+    *p++ = exp < 0 ? '-' : '+';
+    const int a = exp < 0 ? -exp : exp;
+    *p++ = static_cast<char>('0' + a / 100);
+    *p++ = static_cast<char>('0' + a / 10 % 10);
+    *p++ = static_cast<char>('0' + a % 10);
+  }
+  return static_cast<size_t>(p - out);
+}
+
+size_t writeListInt(char* out, int64_t v) {
+  const auto [end, ec] = std::to_chars(out, out + kListIntRoom, v);
+  (void)ec;  // kListIntRoom holds every int64_t
+  return static_cast<size_t>(end - out);
+}
+
+// ---- List input ------------------------------------------------------------
+
+namespace {
+// Characters that end an unquoted value.
+inline bool endsValue(char c) { return c == ' ' || c == ',' || c == '/'; }
+}  // namespace
+
+ListReader::Got ListReader::next(std::string_view& item, bool& quoted) {
+  if (slashed_) return Got::Null;
+  const size_t len = text_.size();
+  while (pos_ < len && text_[pos_] == ' ') ++pos_;
+  if (pos_ == len) {
+    // Only a comma promises one more value at the end of the text.
+    if (!pending_) return Got::Error;
+    pending_ = false;
+    return Got::Null;
+  }
+  const char c = text_[pos_];
+  if (c == '/') {
+    slashed_ = true;
+    return Got::Null;
+  }
+  if (c == ',') {
+    // A comma where a value should start: the value is empty and this
+    // comma is its separator.
+    ++pos_;
+    pending_ = true;
+    return Got::Null;
+  }
+  quoted = c == '\'' || c == '"';
+  if (quoted) {
+    const size_t close = text_.find(c, pos_ + 1);
+    if (close == std::string_view::npos) return Got::Error;
+    item = text_.substr(pos_ + 1, close - pos_ - 1);
+    pos_ = close + 1;
+    if (pos_ < len && !endsValue(text_[pos_])) return Got::Error;
+  } else {
+    size_t end = pos_;
+    while (end < len && !endsValue(text_[end])) ++end;
+    item = text_.substr(pos_, end - pos_);
+    pos_ = end;
+  }
+  // The separator after the value: blanks and at most one comma. A slash is
+  // left for the next read to find.
+  while (pos_ < len && text_[pos_] == ' ') ++pos_;
+  pending_ = pos_ < len && text_[pos_] == ',';
+  if (pending_) ++pos_;
+  return Got::Value;
+}
+
+ListReader::Got ListReader::readInt(int32_t& out) {
+  std::string_view item;
+  bool quoted = false;
+  const Got got = next(item, quoted);
+  if (got != Got::Value) return got;
+  if (quoted || !readIntT(item, out)) return Got::Error;
+  return Got::Value;
+}
+
+ListReader::Got ListReader::readReal(double& out) {
+  std::string_view item;
+  bool quoted = false;
+  const Got got = next(item, quoted);
+  if (got != Got::Value) return got;
+  if (quoted || !fmt::readReal(item, 0, out)) return Got::Error;
+  return Got::Value;
+}
+
+ListReader::Got ListReader::readText(char* out, size_t width) {
+  std::string_view item;
+  bool quoted = false;
+  const Got got = next(item, quoted);
+  if (got != Got::Value) return got;
+  const size_t n = std::min(width, item.size());
+  std::memcpy(out, item.data(), n);
+  std::memset(out + n, ' ', width - n);
+  return Got::Value;
+}
+
+}  // namespace vx::fmt

@@ -1,0 +1,95 @@
+// What the Veltrix libraries call from the base library kernix.
+//
+// Two kinds of service live here:
+//  - stateless text and number helpers (Platform/kernix/core), compiled into
+//    every library that uses them so that parsers never cross a library
+//    boundary per field;
+//  - stateful services (trace log, file units, key-mode switches, the DMA
+//    registry), which exist once per process inside libkernix.so and are
+//    exported from it with VX_SERVICE.
+//
+// Texts are fixed-length and blank padded: an input text is a string_view
+// whose size is the declared length; an output text is a char buffer of the
+// stated length that the routine fills completely.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include "Platform/kernix/core/Format.h"
+#include "Platform/kernix/core/Text.h"
+
+#define VX_SERVICE __attribute__((visibility("default")))
+
+namespace vx {
+
+// ---- Trace log (stateful) --------------------------------------------------
+// One error or information line. The line goes to the open log file and the
+// callback, if any, and becomes this thread's last error / information text.
+VX_SERVICE void tracelogerror(std::string_view msg);
+VX_SERVICE void traceloginfo(std::string_view msg);
+// The calling thread's last error / information line (empty if none).
+VX_SERVICE std::string_view lasterrmsg();
+VX_SERVICE std::string_view lastinfomsg();
+
+// Logs prefix + value right-aligned in width columns + suffix as one error
+// line, built in a 128-character buffer; nothing is logged when it does not
+// fit or the value overflows its columns.
+inline void tracelognumbered(std::string_view prefix, int64_t value, int width, std::string_view suffix) {
+  char buf[128];
+  const size_t w = static_cast<size_t>(width);
+  if (prefix.size() + w + suffix.size() > sizeof buf) return;
+  char* p = buf;
+  for (char c : prefix) *p++ = c;
+  if (!fmt::writeI(p, width, value)) return;
+  p += w;
+  for (char c : suffix) *p++ = c;
+  tracelogerror(std::string_view(buf, static_cast<size_t>(p - buf)));
+}
+
+// ---- Files on units (stateful, per thread) ---------------------------------
+// Units are per thread: two threads may both use unit 3 at once. A unit that
+// is not open counts as an implicit "fort.n" unit.
+enum FileMode : int32_t { kFileCreate = 0, kFileRead = 1, kFileAppend = 2 };
+// 0, or a nonzero code for a missing file, a directory, a file that may not
+// be opened, a bad mode or a unit already open. Never leaves a unit half open.
+VX_SERVICE int32_t fileopen(int32_t unit, std::string_view name, int32_t mode);
+VX_SERVICE int32_t fileclose(int32_t unit);
+VX_SERVICE bool existfortdotfileunit(int32_t unit);
+// 0 or nonzero when the unit cannot be rewound.
+VX_SERVICE int32_t filerewind(int32_t unit);
+// Reads the next line into buf (cap characters, blank filled first, cut at
+// cap; a carriage return ending the line is not part of it). False at the end
+// of the file or on a read error.
+VX_SERVICE bool filereadline(int32_t unit, char* buf, size_t cap);
+// Writes text and a newline; 0 or nonzero on a write error.
+VX_SERVICE int32_t filewriteline(int32_t unit, std::string_view text);
+
+// ---- Key-mode and duplicate switches (stateful, process wide) --------------
+VX_SERVICE int32_t elsetkeymodeget();
+VX_SERVICE void elsetkeymodeset(int32_t mode);
+VX_SERVICE int32_t allkeymodeget();
+VX_SERVICE void allkeymodeset(int32_t mode);  // also puts the all-mode in force
+VX_SERVICE int32_t useallkeymode();
+VX_SERVICE void resetallkeymode();
+VX_SERVICE int32_t dupkeymodeget();
+VX_SERVICE void dupkeymodeset(int32_t mode);
+// The key mode in force for new records: the all-libraries mode when it is
+// in force, else the element-set mode.
+inline int32_t effectivekeymode() { return useallkeymode() ? allkeymodeget() : elsetkeymodeget(); }
+
+// ---- Registry of live DMA objects (stateful, process wide) -----------------
+// Every library registers the DMA objects it creates and unregisters them
+// before freeing them, so a stale DMA key is recognised without reading
+// freed memory.
+VX_SERVICE void dmaregister(const void* obj);
+VX_SERVICE void dmaunregister(const void* obj);
+VX_SERVICE bool dmaislive(const void* obj);
+
+// ---- Software information --------------------------------------------------
+// Fills info (infoLen characters, blank padded) with the identification of
+// the library named "Tle", "Kinem", "Ambit" or "Kernix".
+VX_SERVICE void getsoftwareinfo(std::string_view libName, char* info, size_t infoLen);
+
+}  // namespace vx

@@ -1,0 +1,837 @@
+// One generic keyed store: an ordered map from satKey to record, built as a
+// height-balanced (AVL) tree of hand-made nodes, with the two key modes of
+// the family.
+//
+//  - Tree mode: the key comes from the record's fields (Traits::treeKey) and
+//    the node holds the record itself, embedded, so one element set costs one
+//    allocation. A key taken by a different record is advanced with
+//    nextsatkey, up to 100 times; an equal record is a duplicate.
+//  - DMA mode: the record lives in a DmaObject and the key is ten times the
+//    object's address. The tree still gets a node for the key (without a
+//    record), so counting, enumeration, search by satellite number, walks and
+//    emptying see every element set in one place. Before any DMA object is
+//    read, the process-wide registry is asked whether it still lives, so a
+//    stale key is answered without touching freed memory.
+//
+// An operation on an existing key decides by the key itself (vx::isdma), not
+// by the key mode in force.
+//
+// Thread safety
+//
+// Every store has one ReadWriteGuard. Writers (add, remove, update, empty,
+// and the release of DMA objects) run one at a time and never beside a
+// reader; readers (find, find-pointer, search by satellite number, count,
+// enumeration, walks) run beside each other. findRecPtr on a tree key leaves
+// its read hold taken whatever the outcome: the caller uses the record and
+// then calls endRead() exactly once. A thread must never take a second read
+// hold while holding one, nor write while it reads: a writer waiting between
+// the two would deadlock with it. So every operation takes at most one hold,
+// and none calls another guarded operation inside its hold.
+//
+// Find, find-pointer and update on a DMA key work on the object only; a host
+// must not change or remove one DMA element set from two threads at once.
+//
+// Messages go to the trace log after the hold is released (a log callback
+// may call back into the library); the find operations write theirs only to
+// the caller's optional 128-character buffer.
+#pragma once
+
+#include <algorithm>
+#include <atomic>
+#include <concepts>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <optional>
+#include <string_view>
+#include <type_traits>
+#include <utility>
+
+#include "Services/kernix.h"
+#include "Store/DmaObject.h"
+#include "Store/ReadWriteGuard.h"
+#include "Store/StoreMessages.h"
+
+namespace vx::store {
+
+// Length of one sort text of the key enumeration.
+inline constexpr size_t kSortTextLen = 32;
+// Keys tried for one tree-mode add before it counts as a duplicate.
+inline constexpr int kMaxKeyAttempts = 100;
+
+// What a store needs to know about its record. All static:
+//   validate(rec)      0 or 2; checks and normalises rec in place, logs its own messages
+//   treeKey(rec)       the tree-mode key of rec, -1 when none can be made
+//   eltType(rec)       element-set type code stored in a DMA object
+//   isElsetType(t)     whether t is a type code of this store's records
+//   equal(a, b)        whether two records are the same element set
+//   sortText(rec, t)   fills the 32 characters of rec's enumeration sort text
+//   satNum(rec)        satellite number, for the search by satellite number
+//   markNotFound(rec)  releases rec's optional parts and marks it not found
+// Records are moved inside the tree (removal), so moving must not throw.
+template <class T>
+concept StoreTraits =
+    std::copy_constructible<typename T::Record> && std::is_nothrow_move_constructible_v<typename T::Record> &&
+    std::is_nothrow_move_assignable_v<typename T::Record> &&
+    requires(typename T::Record& r, const typename T::Record& c, int32_t t, char* text) {
+      { T::validate(r) } -> std::same_as<int32_t>;
+      { T::treeKey(c) } -> std::same_as<int64_t>;
+      { T::eltType(c) } -> std::same_as<int32_t>;
+      { T::isElsetType(t) } -> std::same_as<bool>;
+      { T::equal(c, c) } -> std::same_as<bool>;
+      T::sortText(c, text);
+      { T::satNum(c) } -> std::same_as<int32_t>;
+      T::markNotFound(r);
+    };
+
+template <StoreTraits Traits>
+class KeyedStore {
+ public:
+  using Record = typename Traits::Record;
+  using ReadHold = ReadWriteGuard::ReadHold;
+  using WriteHold = ReadWriteGuard::WriteHold;
+
+  struct Node {
+    explicit Node(int64_t key) noexcept : satKey(key) {}
+    int64_t satKey;
+    int32_t seqNum = 0;   // load number: the store's counter just after it was raised for this node
+    int32_t balance = 0;  // height of right subtree minus height of left: -1, 0 or +1
+    Node* left = nullptr;
+    Node* right = nullptr;
+    std::optional<Record> rec;  // the record in tree mode; empty for a DMA key
+  };
+
+  KeyedStore() = default;
+  KeyedStore(const KeyedStore&) = delete;
+  KeyedStore& operator=(const KeyedStore&) = delete;
+  ~KeyedStore() { destroyQuietly(root_); }
+
+  // ---- Writers ---------------------------------------------------------------
+
+  // Checks and normalises rec, makes its key by the key mode in force and
+  // links it. Returns the key it is stored under (possibly advanced past keys
+  // of different records), 0 for a reported duplicate, the first key tried
+  // for a silent duplicate (duplicate switch not 0), -1 on failure. nodeOut,
+  // if given, receives the new node, or null when nothing was linked.
+  int64_t add(Record& rec, Node** nodeOut = nullptr) {
+    if (nodeOut != nullptr) *nodeOut = nullptr;
+    if (Traits::validate(rec) != 0) return -1;
+
+    const bool dmaMode = vx::effectivekeymode() == 1;
+    DmaObject* obj = nullptr;
+    int64_t key = -1;
+    if (dmaMode) {
+      obj = newDmaObject(rec);
+      if (obj == nullptr) return -1;
+      key = vx::addrtosatkey(obj);
+    } else {
+      key = Traits::treeKey(rec);
+      if (key == -1) return -1;
+    }
+
+    Node* node = new (std::nothrow) Node(key);
+    if (node == nullptr) {
+      if (obj != nullptr) freeDmaObject(obj);
+      msg::logKeyed(msg::addrec::kNoNodeHead, key, msg::addrec::kNoNodeTail);
+      return -1;
+    }
+    if (!dmaMode) {
+      try {
+        node->rec.emplace(rec);
+      } catch (const std::bad_alloc&) {
+        delete node;
+        vx::tracelogerror(msg::addrec::kNoRec);
+        return -1;
+      }
+    }
+
+    int32_t status = 0;
+    int64_t linkedKey = key;
+    {
+      WriteHold hold(guard_);
+      status = linkNode(node);
+      linkedKey = node->satKey;
+      publishShape();
+    }
+    if (status == 0 || status == 1) {
+      if (nodeOut != nullptr) *nodeOut = node;
+      return linkedKey;
+    }
+    delete node;
+    // A DMA key can only collide with a node whose object was released on its
+    // own (removeDma) and whose address was then reused: that node now stands
+    // for the new object.
+    if (dmaMode) return key;
+    if (vx::dupkeymodeget() == 0) {
+      msg::logKeyed(msg::addrec::kDupHead, key, msg::addrec::kDupTail);
+      return 0;
+    }
+    return key;
+  }
+
+  // Links a node made by the caller (key, record) into the tree. Tree keys
+  // are advanced past different records up to 100 times. Status: 1 linked and
+  // the tree grew, 0 linked, 3 not linked (equal record found, or no free key
+  // within the attempts); 2 only for a DMA key taken by a different node.
+  int32_t addNode(Node* node) {
+    WriteHold hold(guard_);
+    const int32_t status = linkNode(node);
+    publishShape();
+    return status;
+  }
+
+  // Removes the element set under key: for a DMA key its object is released
+  // first, then its node. 0 removed, 2 refused or not found (logged).
+  int32_t remove(int64_t key) {
+    const bool dmaKey = vx::isdma(key);
+    if (dmaKey && key <= 0) {
+      vx::tracelogerror(msg::removenode::kBadDmaKey);
+      return 2;
+    }
+    DmaRelease released = DmaRelease::Done;
+    int32_t err = 0;
+    {
+      WriteHold hold(guard_);
+      if (dmaKey) released = releaseDma(key);
+      if (released == DmaRelease::Done) {
+        int32_t shrunk = 0;
+        err = removeNodeRecursive(root_, key, shrunk);
+      }
+      publishShape();
+    }
+    if (released != DmaRelease::Done) {
+      logDmaRelease(released);
+      return 2;
+    }
+    if (err != 0) msg::logKeyed(msg::removenode::kMissingHead, key, msg::removenode::kMissingTail);
+    return err;
+  }
+
+  // Replaces the record stored under key with a copy of rec; the key, the
+  // node and its load number stay. The record is not checked and the key is
+  // not derived again. 0 replaced, 2 failure (logged).
+  int32_t update(int64_t key, const Record& rec) {
+    if (vx::isdma(key)) {
+      if (key <= 0) {
+        vx::tracelogerror(msg::updaterec::kBadDmaKey);
+        return 2;
+      }
+      Record* fresh = nullptr;
+      try {
+        fresh = new Record(rec);
+      } catch (const std::bad_alloc&) {
+        vx::tracelogerror(msg::updaterec::kNoRec);
+        return 2;
+      }
+      Record* old = nullptr;
+      bool replaced = false;
+      {
+        // Walks read DMA records under the read side, so the swap is a write.
+        WriteHold hold(guard_);
+        DmaObject* obj = liveObject(key);
+        if (obj != nullptr && obj->rec != nullptr && Traits::isElsetType(obj->eltType)) {
+          old = static_cast<Record*>(obj->rec);
+          obj->rec = fresh;
+          replaced = true;
+        }
+      }
+      delete (replaced ? old : fresh);
+      if (!replaced) vx::tracelogerror(msg::updaterec::kDeadDma);
+      return replaced ? 0 : 2;
+    }
+
+    std::optional<Record> fresh;
+    try {
+      fresh.emplace(rec);
+    } catch (const std::bad_alloc&) {
+      vx::tracelogerror(msg::updaterec::kNoRec);
+      return 2;
+    }
+    bool found = false;
+    {
+      WriteHold hold(guard_);
+      Node* n = search(key);
+      if (n != nullptr) {
+        n->rec.swap(fresh);  // the old record is destroyed after the hold
+        found = true;
+      }
+    }
+    if (!found) msg::logKeyed(msg::updaterec::kMissingHead, key, msg::updaterec::kMissingTail);
+    return found ? 0 : 2;
+  }
+
+  // Removes everything; DMA objects are released first (a refused release is
+  // only logged). err becomes 0 when the tree was not empty and is left as it
+  // was when it was.
+  void emptyTree(int32_t& err) {
+    DmaTally tally;
+    {
+      WriteHold hold(guard_);
+      if (root_ != nullptr) {
+        emptyTreeRecursive(root_, err, tally);
+        err = 0;
+      }
+      publishShape();
+    }
+    for (int32_t i = 0; i < tally.dead; ++i) logDmaRelease(DmaRelease::Dead);
+    for (int32_t i = 0; i < tally.wrongType; ++i) logDmaRelease(DmaRelease::WrongType);
+  }
+
+  // Releases the record of the DMA object of key, and the object itself when
+  // no outside slot is filled. The key's tree node is left alone. 0 released,
+  // 2 refused (logged).
+  int32_t removeDma(int64_t key) {
+    DmaRelease released;
+    {
+      WriteHold hold(guard_);
+      released = releaseDma(key);
+    }
+    logDmaRelease(released);
+    return released == DmaRelease::Done ? 0 : 2;
+  }
+
+  // ---- Readers ---------------------------------------------------------------
+
+  // Copies the record stored under key into out. On failure out has its
+  // optional parts released and is marked not found (Traits::markNotFound),
+  // and msgOut (128 characters, optional, always blank padded) says why.
+  // 0 found, 2 not.
+  int32_t findRec(int64_t key, Record& out, char* msgOut = nullptr) {
+    Traits::markNotFound(out);
+    msg::putFindMsg(msgOut, {});
+    if (vx::isdma(key)) {
+      if (key <= 0) {
+        msg::putFindMsg(msgOut, msg::findrec::kBadDmaKey);
+        return 2;
+      }
+      const Record* r = dmaRecord(key);
+      return r != nullptr ? copyOut(*r, out, msgOut) : 2;
+    }
+    if (isEmpty()) {
+      msg::putFindMsg(msgOut, msg::findrec::kEmpty);
+      return 2;
+    }
+    ReadHold hold(guard_);
+    const Node* n = search(key);
+    if (n == nullptr || !n->rec) {
+      msg::putFindMsg(msgOut, msg::findrec::kMissing);
+      return 2;
+    }
+    return copyOut(*n->rec, out, msgOut);
+  }
+
+  // The stored record itself, or null (msgOut, optional, says why). For a tree
+  // key the read hold stays taken whatever the outcome: the caller calls
+  // endRead() once after use, and must not keep the record beyond that.
+  Record* findRecPtr(int64_t key, char* msgOut = nullptr) {
+    msg::putFindMsg(msgOut, {});
+    if (vx::isdma(key)) {
+      if (key < 1) {
+        msg::putFindMsg(msgOut, msg::findrecptr::kBadDmaKey);
+        return nullptr;
+      }
+      DmaObject* obj = liveObject(key);
+      if (obj == nullptr || !Traits::isElsetType(obj->eltType)) {
+        msg::putFindMsg(msgOut, msg::findrecptr::kBadDma);
+        return nullptr;
+      }
+      if (obj->rec == nullptr) {
+        msg::putFindMsg(msgOut, msg::findrecptr::kNoRec);
+        return nullptr;
+      }
+      return static_cast<Record*>(obj->rec);
+    }
+    guard_.beginRead();
+    if (root_ == nullptr) {
+      msg::putFindMsg(msgOut, msg::findrecptr::kEmpty);
+      return nullptr;
+    }
+    Node* n = search(key);
+    if (n == nullptr || !n->rec) {
+      msg::putFindMsg(msgOut, msg::findrecptr::kMissing);
+      return nullptr;
+    }
+    return &*n->rec;
+  }
+
+  // Key of the first node, in pre-order, whose record has this satellite
+  // number; -1 when none has. With several element sets of one satellite the
+  // answer depends on the shape of the tree.
+  int64_t satKeyGet(int32_t satNum) {
+    if (isEmpty()) return -1;
+    ReadHold hold(guard_);
+    int64_t found = -1;
+    findAssociatedKey(root_, satNum, found);
+    return found;
+  }
+
+  bool isEmpty() const noexcept { return empty_.load(std::memory_order_acquire); }
+
+  int32_t count() {
+    ReadHold hold(guard_);
+    int32_t n = 0;
+    treeCount(root_, n);
+    return n;
+  }
+
+  // Writes every key into keys[count], keys[count + 1], ... and raises count
+  // by one per key. Order 0: by the records' sort texts ascending; 1: the
+  // reverse of order 0; 2: load order, oldest first; any other value:
+  // ascending key. keys must have room for count() more keys. When the sort
+  // texts cannot be allocated nothing is written.
+  void getTreeKeys(int32_t& count, int64_t* keys, int32_t order) {
+    if (order < 0 || order > 2) {
+      ReadHold hold(guard_);
+      collectKeys(root_, count, keys);
+      return;
+    }
+    int64_t* first = keys + count;
+    size_t n = 0;
+    std::unique_ptr<char[]> texts;
+    {
+      // One hold from the count to the last key, so that both agree.
+      ReadHold hold(guard_);
+      int32_t nodes = 0;
+      treeCount(root_, nodes);
+      n = static_cast<size_t>(nodes);
+      texts.reset(new (std::nothrow) char[n * kSortTextLen + 1]);
+      if (!texts) return;
+      size_t i = 0;
+      collectSortTexts(root_, order, first, texts.get(), i);
+    }
+    count += static_cast<int32_t>(n);
+    vx::quicksortiterative(n, texts.get(), first, kSortTextLen);
+    if (order == 1) std::reverse(first, first + n);
+  }
+
+  // Calls f(const Record&) for every element set in ascending key order, all
+  // under one read hold (f must not call back into the store).
+  template <class F>
+  void forEachInOrder(F&& f) {
+    ReadHold hold(guard_);
+    visitInOrder(root_, f);
+  }
+
+  // The record a node stands for: its own, or its DMA object's (null when the
+  // object no longer lives or has no record). Callers hold the read side.
+  static const Record* recordOf(const Node& n) {
+    if (n.rec) return &*n.rec;
+    return vx::isdma(n.satKey) ? dmaRecord(n.satKey) : nullptr;
+  }
+
+  void beginRead() noexcept { guard_.beginRead(); }
+  void endRead() noexcept { guard_.endRead(); }
+  ReadWriteGuard& guard() noexcept { return guard_; }
+
+  // For tests: the tree itself and the load counter.
+  const Node* root() const noexcept { return root_; }
+  int32_t seqnum() const noexcept { return seqnum_.load(); }
+
+ private:
+  enum class DmaRelease { Done, Dead, WrongType };
+  struct DmaTally {
+    int32_t dead = 0;
+    int32_t wrongType = 0;
+  };
+
+  void publishShape() noexcept { empty_.store(root_ == nullptr, std::memory_order_release); }
+
+  Node* search(int64_t key) const noexcept {
+    Node* n = root_;
+    while (n != nullptr && n->satKey != key) n = key < n->satKey ? n->left : n->right;
+    return n;
+  }
+
+  static bool recordsEqual(const Node& a, const Node& b) {
+    return a.rec && b.rec && Traits::equal(*a.rec, *b.rec);
+  }
+
+  // ---- Insertion ---------------------------------------------------------------
+
+  // One attempt for a DMA key; up to kMaxKeyAttempts for a tree key, moving
+  // on to the next key while the key is taken by a different record.
+  int32_t linkNode(Node* node) {
+    if (vx::isdma(node->satKey)) return addNodeRecursive(root_, node);
+    for (int attempt = 0; attempt < kMaxKeyAttempts; ++attempt) {
+      const int32_t status = addNodeRecursive(root_, node);
+      if (status != 2) return status;
+      node->satKey = vx::nextsatkey(node->satKey);
+    }
+    return 3;
+  }
+
+  // Status 1: linked and the subtree under link grew; 0: linked; 2: key
+  // present with a different record; 3: key present with an equal record.
+  int32_t addNodeRecursive(Node*& link, Node* node) {
+    Node* n = link;
+    if (n == nullptr) {
+      node->seqNum = seqnum_.fetch_add(1) + 1;
+      link = node;
+      return 1;
+    }
+    if (node->satKey == n->satKey) return recordsEqual(*n, *node) ? 3 : 2;
+
+    if (node->satKey < n->satKey) {
+      const int32_t status = addNodeRecursive(n->left, node);
+      if (status != 1) return status;
+      if (n->balance == 1) {
+        n->balance = 0;
+        return 0;
+      }
+      if (n->balance == 0) {
+        n->balance = -1;
+        return 1;
+      }
+      Node* l = n->left;
+      if (l->balance == -1) {
+        n->left = l->right;
+        l->right = n;
+        n->balance = 0;
+        link = l;
+      } else {
+        link = rotateLeftRight(n);
+      }
+      link->balance = 0;
+      return 0;
+    }
+
+    const int32_t status = addNodeRecursive(n->right, node);
+    if (status != 1) return status;
+    if (n->balance == -1) {
+      n->balance = 0;
+      return 0;
+    }
+    if (n->balance == 0) {
+      n->balance = 1;
+      return 1;
+    }
+    Node* r = n->right;
+    if (r->balance == 1) {
+      n->right = r->left;
+      r->left = n;
+      n->balance = 0;
+      link = r;
+    } else {
+      link = rotateRightLeft(n);
+    }
+    link->balance = 0;
+    return 0;
+  }
+
+  // Double rotation of a node whose left child leans right; returns the
+  // grandchild that takes the node's place, with balance 0.
+  static Node* rotateLeftRight(Node* n) noexcept {
+    Node* l = n->left;
+    Node* g = l->right;
+    l->right = g->left;
+    n->left = g->right;
+    g->left = l;
+    g->right = n;
+    n->balance = g->balance == -1 ? 1 : 0;
+    l->balance = g->balance == 1 ? -1 : 0;
+    g->balance = 0;
+    return g;
+  }
+
+  // The mirror image: right child leaning left.
+  static Node* rotateRightLeft(Node* n) noexcept {
+    Node* r = n->right;
+    Node* g = r->left;
+    r->left = g->right;
+    n->right = g->left;
+    g->right = r;
+    g->left = n;
+    n->balance = g->balance == 1 ? -1 : 0;
+    r->balance = g->balance == -1 ? 1 : 0;
+    g->balance = 0;
+    return g;
+  }
+
+  // ---- Removal -----------------------------------------------------------------
+
+  // 0 removed, 2 not found (the caller logs it). shrunk becomes 1 when the
+  // subtree under link lost a level.
+  static int32_t removeNodeRecursive(Node*& link, int64_t key, int32_t& shrunk) {
+    Node* n = link;
+    if (n == nullptr) return 2;
+    if (key < n->satKey) {
+      const int32_t err = removeNodeRecursive(n->left, key, shrunk);
+      if (shrunk == 1) balanceRightHeavy(link, shrunk);
+      return err;
+    }
+    if (key > n->satKey) {
+      const int32_t err = removeNodeRecursive(n->right, key, shrunk);
+      if (shrunk == 1) balanceLeftHeavy(link, shrunk);
+      return err;
+    }
+    if (n->right == nullptr) {
+      link = n->left;
+      shrunk = 1;
+      delete n;
+    } else if (n->left == nullptr) {
+      link = n->right;
+      shrunk = 1;
+      delete n;
+    } else {
+      swapNode(n->left, n, shrunk);
+      if (shrunk == 1) balanceRightHeavy(link, shrunk);
+    }
+    return 0;
+  }
+
+  // Descends right from link to the in-order predecessor P of target. Target
+  // takes over P's key, record and load number (keeping its own balance); P's
+  // left child takes P's place and P is destroyed.
+  static void swapNode(Node*& link, Node* target, int32_t& shrunk) {
+    Node* p = link;
+    if (p->right != nullptr) {
+      swapNode(p->right, target, shrunk);
+      if (shrunk == 1) balanceLeftHeavy(link, shrunk);
+      return;
+    }
+    target->satKey = p->satKey;
+    target->rec = std::move(p->rec);
+    target->seqNum = p->seqNum;
+    link = p->left;
+    shrunk = 1;
+    delete p;
+  }
+
+  // The node under link lost a level on its right.
+  static void balanceLeftHeavy(Node*& link, int32_t& shrunk) noexcept {
+    Node* n = link;
+    if (n->balance == 0) {
+      n->balance = -1;
+      shrunk = 0;
+      return;
+    }
+    if (n->balance == 1) {
+      n->balance = 0;
+      return;
+    }
+    Node* l = n->left;
+    if (l->balance <= 0) {
+      n->left = l->right;
+      l->right = n;
+      if (l->balance == 0) {
+        n->balance = -1;
+        l->balance = 1;
+        shrunk = 0;
+      } else {
+        n->balance = 0;
+        l->balance = 0;
+      }
+      link = l;
+    } else {
+      link = rotateLeftRight(n);
+    }
+  }
+
+  // The node under link lost a level on its left.
+  static void balanceRightHeavy(Node*& link, int32_t& shrunk) noexcept {
+    Node* n = link;
+    if (n->balance == 0) {
+      n->balance = 1;
+      shrunk = 0;
+      return;
+    }
+    if (n->balance == -1) {
+      n->balance = 0;
+      return;
+    }
+    Node* r = n->right;
+    if (r->balance >= 0) {
+      n->right = r->left;
+      r->left = n;
+      if (r->balance == 0) {
+        n->balance = 1;
+        r->balance = -1;
+        shrunk = 0;
+      } else {
+        n->balance = 0;
+        r->balance = 0;
+      }
+      link = r;
+    } else {
+      link = rotateRightLeft(n);
+    }
+  }
+
+  // ---- Walks (recursion depth is the tree height, about 1.44 log2 n) ----------
+
+  static void treeCount(const Node* n, int32_t& count) noexcept {
+    if (n == nullptr) return;
+    treeCount(n->left, count);
+    ++count;
+    treeCount(n->right, count);
+  }
+
+  static bool findAssociatedKey(const Node* n, int32_t satNum, int64_t& found) {
+    if (n == nullptr) return false;
+    const Record* r = recordOf(*n);
+    if (r != nullptr && Traits::satNum(*r) == satNum) {
+      found = n->satKey;
+      return true;
+    }
+    return findAssociatedKey(n->left, satNum, found) || findAssociatedKey(n->right, satNum, found);
+  }
+
+  static void collectKeys(const Node* n, int32_t& count, int64_t* keys) noexcept {
+    if (n == nullptr) return;
+    collectKeys(n->left, count, keys);
+    keys[count++] = n->satKey;
+    collectKeys(n->right, count, keys);
+  }
+
+  // Reverse in-order: each key with its sort text at the same position.
+  static void collectSortTexts(const Node* n, int32_t order, int64_t* keys, char* texts, size_t& i) {
+    if (n == nullptr) return;
+    collectSortTexts(n->right, order, keys, texts, i);
+    keys[i] = n->satKey;
+    char* text = texts + i * kSortTextLen;
+    std::memset(text, ' ', kSortTextLen);
+    if (order == 2) {
+      vx::fmt::writeI(text, 12, n->seqNum, 12);
+    } else if (const Record* r = recordOf(*n)) {
+      Traits::sortText(*r, text);
+    }
+    ++i;
+    collectSortTexts(n->left, order, keys, texts, i);
+  }
+
+  template <class F>
+  static void visitInOrder(const Node* n, F& f) {
+    if (n == nullptr) return;
+    visitInOrder(n->left, f);
+    if (const Record* r = recordOf(*n)) f(*r);
+    visitInOrder(n->right, f);
+  }
+
+  // Post-order: children first, then the node's DMA object, then the node.
+  static void emptyTreeRecursive(Node*& link, int32_t& err, DmaTally& tally) {
+    Node* n = link;
+    if (n == nullptr) return;
+    emptyTreeRecursive(n->left, err, tally);
+    emptyTreeRecursive(n->right, err, tally);
+    if (vx::isdma(n->satKey)) {
+      const DmaRelease released = releaseDma(n->satKey);
+      if (released == DmaRelease::Dead) ++tally.dead;
+      if (released == DmaRelease::WrongType) ++tally.wrongType;
+    }
+    delete n;
+    link = nullptr;
+    err = 0;
+  }
+
+  // At destruction: everything freed that may be freed, nothing logged.
+  static void destroyQuietly(Node* n) noexcept {
+    if (n == nullptr) return;
+    destroyQuietly(n->left);
+    destroyQuietly(n->right);
+    if (vx::isdma(n->satKey)) {
+      DmaObject* obj = liveObject(n->satKey);
+      if (obj != nullptr && Traits::isElsetType(obj->eltType)) {
+        delete static_cast<Record*>(obj->rec);
+        obj->rec = nullptr;
+        if (obj->extData1 == nullptr && obj->extData2 == nullptr) {
+          vx::dmaunregister(obj);
+          delete obj;
+        }
+      }
+    }
+    delete n;
+  }
+
+  // ---- DMA objects -------------------------------------------------------------
+
+  // A new object holding a copy of rec, registered as live; null (logged)
+  // when something could not be allocated, with nothing left behind.
+  static DmaObject* newDmaObject(const Record& rec) {
+    auto* obj = new (std::nothrow) DmaObject{};
+    if (obj == nullptr) {
+      vx::tracelogerror(msg::addrec::kNoDma);
+      return nullptr;
+    }
+    obj->selfAddr = static_cast<int64_t>(reinterpret_cast<intptr_t>(obj));
+    try {
+      obj->rec = new Record(rec);
+    } catch (const std::bad_alloc&) {
+      delete obj;
+      vx::tracelogerror(msg::addrec::kNoDmaRec);
+      return nullptr;
+    }
+    obj->eltType = Traits::eltType(rec);
+    try {
+      vx::dmaregister(obj);
+    } catch (const std::bad_alloc&) {
+      delete static_cast<Record*>(obj->rec);
+      delete obj;
+      vx::tracelogerror(msg::addrec::kNoDma);
+      return nullptr;
+    }
+    return obj;
+  }
+
+  static void freeDmaObject(DmaObject* obj) noexcept {
+    vx::dmaunregister(obj);
+    delete static_cast<Record*>(obj->rec);
+    delete obj;
+  }
+
+  // The object of a DMA key, or null when it is not a live object or its
+  // selfAddr does not match the key. Only registered objects are read.
+  static DmaObject* liveObject(int64_t key) noexcept {
+    void* p = vx::keytocptr(key);
+    if (!vx::dmaislive(p)) return nullptr;
+    auto* obj = static_cast<DmaObject*>(p);
+    if (obj->selfAddr == 0 || obj->selfAddr != vx::satkeytoaddr(key)) return nullptr;
+    return obj;
+  }
+
+  // The record of a DMA key's object when the object lives, holds a record of
+  // this store's kind and has one.
+  static const Record* dmaRecord(int64_t key) noexcept {
+    const DmaObject* obj = liveObject(key);
+    if (obj == nullptr || obj->rec == nullptr || !Traits::isElsetType(obj->eltType)) return nullptr;
+    return static_cast<const Record*>(obj->rec);
+  }
+
+  // Releases the record of key's object, and the object when both outside
+  // slots are empty. Runs under the writer side; the caller logs refusals.
+  static DmaRelease releaseDma(int64_t key) noexcept {
+    DmaObject* obj = liveObject(key);
+    if (obj == nullptr) return DmaRelease::Dead;
+    if (!Traits::isElsetType(obj->eltType)) return DmaRelease::WrongType;
+    delete static_cast<Record*>(obj->rec);
+    obj->rec = nullptr;
+    if (obj->extData1 == nullptr && obj->extData2 == nullptr) {
+      vx::dmaunregister(obj);
+      delete obj;
+    }
+    return DmaRelease::Done;
+  }
+
+  static void logDmaRelease(DmaRelease released) {
+    if (released == DmaRelease::Dead) vx::tracelogerror(msg::removedma::kDead);
+    if (released == DmaRelease::WrongType) vx::tracelogerror(msg::removedma::kWrongType);
+  }
+
+  static int32_t copyOut(const Record& from, Record& out, char* msgOut) {
+    try {
+      out = from;
+      return 0;
+    } catch (const std::bad_alloc&) {
+      Traits::markNotFound(out);
+      msg::putFindMsg(msgOut, msg::findrec::kNoRec);
+      return 2;
+    }
+  }
+
+  Node* root_ = nullptr;
+  std::atomic<bool> empty_{true};  // root_ == nullptr, readable without a hold
+  std::atomic<int32_t> seqnum_{0};
+  ReadWriteGuard guard_;
+};
+
+}  // namespace vx::store

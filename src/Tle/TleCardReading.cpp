@@ -1,0 +1,267 @@
+#include "Tle/TleCardReading.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <string>
+
+#include "Platform/kernix/core/Format.h"
+#include "Services/chronom.h"
+#include "Services/kernix.h"
+#include "Tle/TleColumns.h"
+#include "Tle/TleTree.h"
+
+namespace vx::tle {
+
+namespace msg {
+constexpr std::string_view kLine1ToSatKeyInvalid = "Line1ToSatKey: Invalid TLE's 1st line.";
+constexpr std::string_view kLine1Prefix = "Lines2Tle: Line1 = '";
+constexpr std::string_view kLine2Prefix = "Lines2Tle: Line2 = '";
+constexpr std::string_view kLineSuffix = "'.";
+constexpr std::string_view kInvalidLine1 = "Lines2Tle: Invalid TLE's first line.";
+constexpr std::string_view kInvalidLine2 = "Lines2Tle: Invalid TLE's second line.";
+constexpr std::string_view kClassifyPrefix = "Lines2Tle: Unknown TLE's classify level '";
+constexpr std::string_view kCannotRead1 = "Lines2Tle: Cannot read TLE's first line.";
+constexpr std::string_view kCannotRead2 = "Lines2Tle: Cannot read TLE's second line.";
+constexpr std::string_view kBadCsvPrefix = "CsvLine2Tle: Bad CSV TLE (";
+constexpr std::string_view kBadCsvSuffix = ").";
+constexpr std::string_view kCsvNoMemory = "CsvLine2Tle: Memory allocation failed";
+}  // namespace msg
+
+namespace {
+
+bool startsWith(std::string_view line, std::string_view word) {
+  return line.size() >= word.size() && line.substr(0, word.size()) == word;
+}
+
+// Logs prefix + text + suffix as one error line.
+void logQuoted(std::string_view prefix, std::string_view text, std::string_view suffix) {
+  std::string m;
+  m.reserve(prefix.size() + text.size() + suffix.size());
+  m.append(prefix).append(text).append(suffix);
+  tracelogerror(m);
+}
+
+}  // namespace
+
+// ---- Classification ----------------------------------------------------------
+
+bool iscsvtle(std::string_view line) {
+  if (line.empty()) return false;
+  const char first = line[0];
+  if (first != ' ' && first != ',' && first != 'C' && first != 'S' && first != 'U') return false;
+  return std::count(line.begin(), line.end(), ',') == 25;
+}
+
+int32_t tlecardtype(std::string_view line) {
+  const char c63 = colChar(line, line1::kEphType);
+  if (colChar(line, 1) == '1' && colChar(line, line1::kEpochPoint) == '.' &&
+      (c63 == '0' || c63 == '1' || c63 == '2' || c63 == '4' || c63 == '6' || c63 == ' '))
+    return kCardLine1;
+  if (colChar(line, 1) == '2' && colChar(line, 2) == ' ' && colChar(line, line2::kIncliPoint) == '.' &&
+      colChar(line, line2::kRaNodePoint) == '.' && colChar(line, line2::kMnMotionPoint) == '.')
+    return kCardLine2;
+  for (std::string_view word : {"VECFIL", "VECTORFILE", "ELTFIL", "ELSETFILE", "SATFIL"})
+    if (startsWith(line, word)) return kCardFile;
+  if (iscsvtle(line)) return kCardCsv;
+  if (startsWith(line, "VX_DMA_ON")) return kCardDma;
+  return kCardOther;
+}
+
+// ---- Key of a line 1 -----------------------------------------------------------
+
+int64_t line1tosatkey(std::string_view line1) {
+  const int32_t satNum = alpha5tonum(colText(line1, line1::kSatNum));
+  char epoch[14];
+  std::memset(epoch, ' ', sizeof epoch);
+  const std::string_view epochCols = colText(line1, line1::kEpochText);
+  std::memcpy(epoch, epochCols.data(), epochCols.size());
+  const std::string_view epochText(epoch, sizeof epoch);
+
+  int32_t code = 0;
+  switch (colChar(line1, line1::kEphType)) {
+    case ' ':
+    case '0': code = 1; break;
+    case '2': code = 2; break;
+    case '4': code = 7; break;
+    case '6': code = 3; break;
+    default: code = 0; break;
+  }
+  if (satNum == 0 || isblankornull(epochText) || epochText == "00000000000000" || code == 0) {
+    tracelogerror(msg::kLine1ToSatKeyInvalid);
+    return -1;
+  }
+  blanktozerochar(epoch, sizeof epoch);
+  return createsatkey(satNum, code, epochText, 0.0);
+}
+
+// ---- Two-line parser -------------------------------------------------------------
+
+double gettlevalue(double mantissa, int32_t exponent) { return std::pow(10.0, exponent) * mantissa; }
+
+namespace {
+
+// Reads every numeric field of line 1 into rec; false when one does not read.
+bool readLine1(std::string_view l1, Tlerecord& rec) {
+  double coef1 = 0, mant2 = 0, mant3 = 0;
+  int32_t exp2 = 0, exp3 = 0;
+  const std::string_view name = colText(l1, line1::kSatName);
+  std::memcpy(rec.satName.data(), name.data(), name.size());
+  if (!fmt::readInt(colText(l1, line1::kEpochYr), rec.epochYr)) return false;
+  if (!fmt::readReal(colText(l1, line1::kEpochDays), 0, rec.epochDays)) return false;
+  if (!fmt::readReal(colText(l1, line1::kCoef1), 0, coef1)) return false;
+  if (!fmt::readReal(colText(l1, line1::kCoef2Mant), 5, mant2)) return false;
+  if (!fmt::readInt(colText(l1, line1::kCoef2Exp), exp2)) return false;
+  if (!fmt::readReal(colText(l1, line1::kCoef3Mant), 5, mant3)) return false;
+  if (!fmt::readInt(colText(l1, line1::kCoef3Exp), exp3)) return false;
+  const char type[1] = {colChar(l1, line1::kEphType)};
+  if (!fmt::readInt(std::string_view(type, 1), rec.ephType)) return false;
+  if (!fmt::readInt(colText(l1, line1::kElsetNum), rec.elsetNum)) return false;
+
+  const double coef2 = gettlevalue(mant2, exp2);
+  const double coef3 = gettlevalue(mant3, exp3);
+  rec.nDotO2 = coef1;
+  rec.n2DotO6 = coef2;
+  rec.bStar = coef3;
+  rec.auxCoef1 = 0;
+  rec.auxCoef2 = 0;
+  if (rec.ephType == 4) {
+    rec.auxCoef1 = coef2;
+    rec.auxCoef2 = coef3;
+    rec.n2DotO6 = 0;
+    rec.bStar = 0;
+  } else if (rec.ephType == 6) {
+    rec.auxCoef2 = coef1;
+    rec.auxCoef3 = coef2;
+    rec.auxCoef1 = coef3;
+    rec.n2DotO6 = 0;
+    rec.bStar = 0;
+  }
+  return true;
+}
+
+bool readLine2(std::string_view l2, Tlerecord& rec) {
+  return fmt::readReal(colText(l2, line2::kIncli), 0, rec.incli) &&
+         fmt::readReal(colText(l2, line2::kRaNode), 0, rec.raNode) &&
+         fmt::readReal(colText(l2, line2::kEccen), 7, rec.eccen) &&
+         fmt::readReal(colText(l2, line2::kArgPer), 0, rec.argPer) &&
+         fmt::readReal(colText(l2, line2::kMnAnomaly), 0, rec.mnAnomaly) &&
+         fmt::readReal(colText(l2, line2::kMnMotion), 0, rec.mnMotion) &&
+         fmt::readInt(colText(l2, line2::kRevNum), rec.revNum);
+}
+
+}  // namespace
+
+int32_t lines2tle(std::string_view l1, std::string_view l2, Tlerecord& rec) {
+  rec.reset();
+  if (tlecardtype(l1) == kCardCsv) return csvline2tle(l1, rec);
+
+  if (colText(l1, line1::kLineNo) != "1 " || colChar(l1, line1::kEpochPoint) != '.') {
+    logQuoted(msg::kLine1Prefix, l1, msg::kLineSuffix);
+    tracelogerror(msg::kInvalidLine1);
+    return 2;
+  }
+  if (colText(l2, line2::kLineNo) != "2 " || colChar(l2, line2::kIncliPoint) != '.' ||
+      colChar(l2, line2::kRaNodePoint) != '.' || colChar(l2, line2::kMnMotionPoint) != '.') {
+    logQuoted(msg::kLine2Prefix, l2, msg::kLineSuffix);
+    tracelogerror(msg::kInvalidLine2);
+    return 2;
+  }
+  const char cls = colChar(l1, line1::kSecClass);
+  if (cls != ' ' && cls != 'C' && cls != 'S' && cls != 'U') {
+    logQuoted(msg::kLine1Prefix, l1, msg::kLineSuffix);
+    logQuoted(msg::kClassifyPrefix, std::string_view(&cls, 1), msg::kLineSuffix);
+    return 2;
+  }
+  rec.secClass = cls;
+  if (!readLine1(l1, rec)) {
+    logQuoted(msg::kLine1Prefix, l1, msg::kLineSuffix);
+    tracelogerror(msg::kCannotRead1);
+    return 2;
+  }
+  if (!readLine2(l2, rec)) {
+    logQuoted(msg::kLine2Prefix, l2, msg::kLineSuffix);
+    tracelogerror(msg::kCannotRead2);
+    return 2;
+  }
+  rec.satNum = alpha5tonum(colText(l1, line1::kSatNum));
+  return validatetlevalues(rec);
+}
+
+// ---- CSV parser ------------------------------------------------------------------
+
+int32_t csvline2tle(std::string_view line, Tlerecord& rec) {
+  using Got = fmt::ListReader::Got;
+  rec.reset();
+  const std::string_view text = trimmed(line);
+  if (!text.empty() && text.front() == ',') rec.secClass = ' ';
+
+  Csvtledata ext;
+  fmt::ListReader in(text);
+  bool ok = true;
+  auto text1 = [&](char& c) {
+    char buf[1] = {c};
+    if (in.readText(buf, 1) == Got::Error) ok = false;
+    c = buf[0];
+  };
+  auto textN = [&](auto& arr) {
+    if (ok && in.readText(arr.data(), arr.size()) == Got::Error) ok = false;
+  };
+  auto i32 = [&](int32_t& v) {
+    if (ok && in.readInt(v) == Got::Error) ok = false;
+  };
+  auto f64 = [&](double& v) {
+    if (ok && in.readReal(v) == Got::Error) ok = false;
+  };
+  text1(rec.secClass);
+  i32(rec.satNum);
+  textN(ext.satNameLong);
+  i32(rec.epochYr);
+  f64(rec.epochDays);
+  f64(rec.nDotO2);
+  f64(rec.n2DotO6);
+  f64(rec.bStar);
+  i32(rec.ephType);
+  i32(rec.elsetNum);
+  f64(rec.incli);
+  f64(rec.raNode);
+  f64(rec.eccen);
+  f64(rec.argPer);
+  f64(rec.mnAnomaly);
+  f64(rec.mnMotion);
+  i32(rec.revNum);
+  i32(ext.csvNum);
+  f64(rec.auxCoef1);
+  f64(rec.auxCoef2);
+  f64(ext.csvVal1);
+  f64(ext.csvVal2);
+  f64(ext.csvVal3);
+  f64(ext.csvVal4);
+  f64(ext.csvVal5);
+  textN(ext.csvText);
+  if (!ok) {
+    logQuoted(msg::kBadCsvPrefix, line, msg::kBadCsvSuffix);
+    return 2;
+  }
+
+  // Short name from the long one: "1998-067A" gives "98067A"; designators of
+  // other years keep their first eight characters.
+  const std::string_view longName(ext.satNameLong.data(), ext.satNameLong.size());
+  int32_t yy = 0;
+  if (strtoint(longName.substr(2, 2), yy) && yy >= 57 && yy <= 99) {
+    std::memcpy(rec.satName.data(), longName.data() + 2, 2);
+    std::memcpy(rec.satName.data() + 2, longName.data() + 5, 6);
+  } else {
+    std::memcpy(rec.satName.data(), longName.data(), 8);
+  }
+
+  try {
+    rec.csvExt = std::make_unique<Csvtledata>(ext);
+  } catch (const std::bad_alloc&) {
+    tracelogerror(msg::kCsvNoMemory);
+    return 2;
+  }
+  return 0;
+}
+
+}  // namespace vx::tle

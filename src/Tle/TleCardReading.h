@@ -1,0 +1,46 @@
+// Text in: the line classifier, the two-line and CSV parsers, the key of a
+// line 1, and the input-file reader.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+#include "Tle/TleTypes.h"
+
+namespace vx::tle {
+
+// Line classes of tlecardtype.
+enum CardType : int32_t {
+  kCardLine1 = 1,
+  kCardLine2 = 2,
+  kCardFile = 3,
+  kCardCsv = 4,
+  kCardDma = 5,
+  kCardOther = 100,
+};
+
+int32_t tlecardtype(std::string_view line);
+bool iscsvtle(std::string_view line);
+
+// Key of an element set from the text of its line 1, without parsing the
+// record; -1 (and one log line) for an unusable line.
+int64_t line1tosatkey(std::string_view line1);
+
+// Parses two lines (or a CSV line given as line 1) into rec; 0 when parsed
+// and valid, 2 otherwise. A CSV line is handed back unvalidated.
+int32_t lines2tle(std::string_view line1, std::string_view line2, Tlerecord& rec);
+// Parses one CSV line into rec, unvalidated; 0 or 2.
+int32_t csvline2tle(std::string_view line, Tlerecord& rec);
+
+// mantissa * 10^exponent.
+double gettlevalue(double mantissa, int32_t exponent);
+
+// Loads a TLE input file into the store (the exported TleLoadFile after its
+// argument conversion); 0, 2, or the error code of fileopen.
+int32_t readtlesfrfile(std::string_view name);
+int32_t readtlesfrfileunit(int32_t unit);
+// Reads the element sets of one open unit into the store, adding to the
+// counters; status 0, or 2 when reading was refused or memory ran out.
+void readonlytles(int32_t unit, int32_t& loaded, int32_t& dup, int32_t& bad, int32_t& status);
+
+}  // namespace vx::tle

@@ -1,0 +1,374 @@
+#include "Tle/TleCardReading.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "DllExports/Tle/TleDllVarsUtils.h"
+#include "Tle/TleColumns.h"
+#include "Tle/TleTree.h"
+#include "support/LogCapture.h"
+#include "veltrix/tle.h"
+
+namespace vx::tle {
+namespace {
+
+using vx::testing::LogCapture;
+
+const std::string kL1 = "1 25544U 98067A   18020.59659722  .00001558  00000-0  30975-4 0  9993";
+const std::string kL2 = "2 25544  51.6421 313.2312 0003370 277.6394 199.7473 15.54148547 96357";
+
+std::string pad(std::string s, size_t n = kLineLen) {
+  s.resize(n, ' ');
+  return s;
+}
+
+std::string withCol(std::string line, int col, char c) {
+  line[static_cast<size_t>(col - 1)] = c;
+  return line;
+}
+
+struct Pair {
+  std::string name, l1, l2;
+};
+
+std::vector<Pair> loadCatalog() {
+  std::ifstream in(std::string(VX_SOURCE_DIR) + "/data/catalog-2018.tle");
+  std::vector<std::string> lines;
+  for (std::string s; std::getline(in, s);) lines.push_back(s);
+  std::vector<Pair> out;
+  for (size_t i = 0; i + 1 < lines.size(); ++i)
+    if (lines[i].rfind("1 ", 0) == 0 && lines[i + 1].rfind("2 ", 0) == 0) {
+      out.push_back({i > 0 ? lines[i - 1] : "", lines[i], lines[i + 1]});
+      ++i;
+    }
+  return out;
+}
+
+// Columns where written and input differ, except where the writer's form
+// differs from the input's by design: a fixed-point number that the input
+// pads with leading zeros (" 82.5471" for "082.5471"), the element set and
+// revolution numbers, which the writer fills with zeros ("0999" for " 999"),
+// and a zero exponent, written " 0" for "-0" or "+0".
+std::vector<int> unexpectedDiffs(const std::string& in, std::string_view out, bool line1,
+                                 bool* leadingZero = nullptr) {
+  std::vector<int> cols;
+  const int zeroFilledFrom = line1 ? 65 : 64;
+  for (int c = 1; c <= 68; ++c) {
+    const char a = in[static_cast<size_t>(c - 1)], b = out[static_cast<size_t>(c - 1)];
+    if (a == b) continue;
+    if (a == ' ' && b == '0' && c >= zeroFilledFrom) continue;
+    if (a == '0' && b == ' ') {
+      if (leadingZero) *leadingZero = true;
+      continue;
+    }
+    // An exponent of zero is written " 0", whatever sign the input gave it.
+    if (line1 && (c == 51 || c == 60) && (a == '-' || a == '+') && b == ' ' && out[static_cast<size_t>(c)] == '0')
+      continue;
+    cols.push_back(c);
+  }
+  return cols;
+}
+
+TEST(TleCatalog, EveryPairParsesChecksumsAndWritesBack) {
+  const auto pairs = loadCatalog();
+  ASSERT_EQ(pairs.size(), 979u);
+  int leadingZeroPairs = 0;
+  for (const auto& p : pairs) {
+    SCOPED_TRACE(p.l1);
+    const std::string l1 = pad(p.l1), l2 = pad(p.l2);
+    Tlerecord rec;
+    ASSERT_EQ(lines2tle(l1, l2, rec), 0);
+
+    int32_t s1 = -1, s2 = -1, err = -1;
+    GetCheckSums(l1.c_str(), l2.c_str(), &s1, &s2, &err);
+    EXPECT_EQ(err, 0);
+    EXPECT_EQ(s1, p.l1[68] - '0');
+    EXPECT_EQ(s2, p.l2[68] - '0');
+
+    char o1[kLineLen], o2[kLineLen];
+    tle2lines(rec, o1, o2);
+    EXPECT_EQ(unexpectedDiffs(p.l1, std::string_view(o1, kLineLen), true), std::vector<int>{});
+    bool padded = false;
+    EXPECT_EQ(unexpectedDiffs(p.l2, std::string_view(o2, kLineLen), false, &padded), std::vector<int>{});
+    EXPECT_TRUE(isblankornull(std::string_view(o1 + 68, kLineLen - 68)));
+    if (padded) ++leadingZeroPairs;
+
+    // Lines to CSV and back give the same written lines.
+    char csv[kLineLen], b1[kLineLen], b2[kLineLen];
+    ASSERT_EQ(lines2csv(l1, l2, csv), 0);
+    ASSERT_EQ(csv2lines(std::string_view(csv, kLineLen), 0, b1, b2), 0);
+    EXPECT_EQ(std::string_view(b1, kLineLen), std::string_view(o1, kLineLen));
+    EXPECT_EQ(std::string_view(b2, kLineLen), std::string_view(o2, kLineLen));
+  }
+  EXPECT_EQ(leadingZeroPairs, 21);
+}
+
+TEST(TleLines, ParsesEveryField) {
+  Tlerecord r;
+  ASSERT_EQ(lines2tle(pad(kL1), pad(kL2), r), 0);
+  EXPECT_EQ(r.satNum, 25544);
+  EXPECT_EQ(r.secClass, 'U');
+  EXPECT_EQ(r.name(), "98067A  ");
+  EXPECT_EQ(r.epochYr, 2018);
+  EXPECT_DOUBLE_EQ(r.epochDays, 20.59659722);
+  EXPECT_DOUBLE_EQ(r.nDotO2, 0.00001558);
+  EXPECT_DOUBLE_EQ(r.n2DotO6, 0.0);
+  EXPECT_DOUBLE_EQ(r.bStar, 0.30975e-4);
+  EXPECT_EQ(r.ephType, 0);
+  EXPECT_EQ(r.elsetNum, 999);
+  EXPECT_DOUBLE_EQ(r.incli, 51.6421);
+  EXPECT_DOUBLE_EQ(r.raNode, 313.2312);
+  EXPECT_DOUBLE_EQ(r.eccen, 0.000337);
+  EXPECT_DOUBLE_EQ(r.argPer, 277.6394);
+  EXPECT_DOUBLE_EQ(r.mnAnomaly, 199.7473);
+  EXPECT_DOUBLE_EQ(r.mnMotion, 15.54148547);
+  EXPECT_EQ(r.revNum, 9635);
+}
+
+TEST(TleLines, CoefficientSlotsFollowEphemerisType) {
+  struct Case {
+    char type;
+    double nDot, n2Dot, bStar, aux1, aux2, aux3;
+  };
+  const Case cases[] = {
+      {'0', 0.00001558, 0.12345e-3, 0.30975e-4, 0, 0, 0},
+      {'2', 0.00001558, 0.12345e-3, 0.30975e-4, 0, 0, 0},
+      {'4', 0.00001558, 0, 0, 0.12345e-3, 0.30975e-4, 0},
+      {'6', 0.00001558, 0, 0, 0.30975e-4, 0.00001558, 0.12345e-3},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.type);
+    std::string l1 = kL1;
+    l1.replace(44, 8, " 12345-3");
+    l1[62] = c.type;
+    Tlerecord r;
+    ASSERT_EQ(lines2tle(pad(l1), pad(kL2), r), 0);
+    EXPECT_DOUBLE_EQ(r.nDotO2, c.nDot);
+    EXPECT_DOUBLE_EQ(r.n2DotO6, c.n2Dot);
+    EXPECT_DOUBLE_EQ(r.bStar, c.bStar);
+    EXPECT_DOUBLE_EQ(r.auxCoef1, c.aux1);
+    EXPECT_DOUBLE_EQ(r.auxCoef2, c.aux2);
+    EXPECT_DOUBLE_EQ(r.auxCoef3, c.aux3);
+    char o1[kLineLen], o2[kLineLen];
+    tle2lines(r, o1, o2);
+    EXPECT_EQ(std::string_view(o1 + 33, 28), l1.substr(33, 28));
+  }
+}
+
+// Each case breaks one column of a good pair and pins the whole message.
+TEST(TleLines, BrokenColumnsGiveTheirMessages) {
+  struct Case {
+    std::string l1, l2;
+    std::vector<std::string> errors;
+  };
+  const std::string p1 = pad(kL1), p2 = pad(kL2);
+  const std::string quoted1 = "Lines2Tle: Line1 = '" + p1 + "'.";
+  const std::vector<Case> cases = {
+      {withCol(p1, 24, ' '), p2,
+       {"Lines2Tle: Line1 = '" + withCol(p1, 24, ' ') + "'.", "Lines2Tle: Invalid TLE's first line."}},
+      {p1, withCol(p2, 55, ' '),
+       {"Lines2Tle: Line2 = '" + withCol(p2, 55, ' ') + "'.", "Lines2Tle: Invalid TLE's second line."}},
+      {withCol(p1, 8, 'X'), p2,
+       {"Lines2Tle: Line1 = '" + withCol(p1, 8, 'X') + "'.", "Lines2Tle: Unknown TLE's classify level 'X'."}},
+      {withCol(p1, 40, 'x'), p2,
+       {"Lines2Tle: Line1 = '" + withCol(p1, 40, 'x') + "'.", "Lines2Tle: Cannot read TLE's first line."}},
+      {p1, withCol(p2, 30, '?'),
+       {"Lines2Tle: Line2 = '" + withCol(p2, 30, '?') + "'.", "Lines2Tle: Cannot read TLE's second line."}},
+      {p1, withCol(withCol(p2, 9, '1'), 10, '8'),
+       {"ValidateTleValues: Invalid Orbit Inclination = 181.64210000000000 (valid=0-180)"}},
+      {withCol(p1, 63, '3'), p2, {"ValidateTleValues: Invalid Ephemeris type = 3 (valid=0, 2, 4, 6)"}},
+      {p1, withCol(withCol(p2, 53, '-'), 54, '0'),
+       {"ValidateTleValues: Invalid Mean Motion = -0.54148547000000002 (> 0)"}},
+  };
+  for (const auto& c : cases) {
+    LogCapture log;
+    Tlerecord r;
+    EXPECT_EQ(lines2tle(c.l1, c.l2, r), 2);
+    EXPECT_EQ(log.errors(), c.errors);
+  }
+}
+
+TEST(TleLines, ValueChecks) {
+  struct Case {
+    void (*change)(Tlerecord&);
+    int32_t status;
+    std::string message;
+  };
+  const Case cases[] = {
+      {[](Tlerecord& r) { r.satNum = -1; }, 2,
+       "ValidateTleValues: Invalid satellite number = -1 (valid=1-999999999)"},
+      {[](Tlerecord& r) { r.satNum = 0; }, 0, ""},
+      {[](Tlerecord& r) { r.epochYr = 1955; }, 2, "ValidateTleValues: Invalid Year of Epoch = 1955 (valid=>=1956)"},
+      {[](Tlerecord& r) { r.epochYr = 16, r.epochDays = 366.5; }, 0, ""},
+      {[](Tlerecord& r) { r.epochYr = 17, r.epochDays = 366.5; }, 2,
+       "ValidateTleValues: Invalid Day of Epoch = 366.50000000000000 (valid=0-365)"},
+      {[](Tlerecord& r) { r.epochYr = 16, r.epochDays = 367; }, 2,
+       "ValidateTleValues: Invalid Day of Epoch = 367.00000000000000 (valid=0-366)"},
+      {[](Tlerecord& r) { r.elsetNum = 10000; }, 2,
+       "ValidateTleValues: Invalid Element Set Number = 10000 (valid=0-9999)"},
+      {[](Tlerecord& r) { r.eccen = 1.0; }, 2, "ValidateTleValues: Invalid Eccentricity = 1.0000000000000000 (valid=0-1)"},
+      {[](Tlerecord& r) { r.revNum = 100000; }, 2,
+       "ValidateTleValues: Invalid Epoch Revolution = 100000 (valid=0-99999)"},
+      {[](Tlerecord& r) { r.mnMotion = 0; }, 2, "ValidateTleValues: Invalid Mean Motion = 0.0000000000000000 (> 0)"},
+  };
+  for (const auto& c : cases) {
+    Tlerecord r;
+    ASSERT_EQ(lines2tle(pad(kL1), pad(kL2), r), 0);
+    r.epochYr = 18;
+    c.change(r);
+    LogCapture log;
+    EXPECT_EQ(validatetlevalues(r), c.status);
+    EXPECT_EQ(log.errors(), c.message.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.message});
+    EXPECT_GE(r.epochYr, 1955);  // the widened year stays
+  }
+}
+
+TEST(TleLines, AnglesAreReducedWithoutMessage) {
+  Tlerecord r;
+  ASSERT_EQ(lines2tle(pad(kL1), pad(kL2), r), 0);
+  r.raNode = -10;
+  r.argPer = 360;
+  r.mnAnomaly = 725;
+  LogCapture log;
+  EXPECT_EQ(validatetlevalues(r), 0);
+  EXPECT_NEAR(r.raNode, 350, 1e-9);
+  EXPECT_EQ(r.argPer, 360);
+  EXPECT_NEAR(r.mnAnomaly, 5, 1e-9);
+  EXPECT_TRUE(log.errors().empty());
+}
+
+TEST(TleLines, WriterForms) {
+  Tlerecord r;
+  ASSERT_EQ(lines2tle(pad(kL1), pad(kL2), r), 0);
+  struct Case {
+    void (*change)(Tlerecord&);
+    Cols cols;
+    bool line1;
+    std::string text;
+  };
+  const Case cases[] = {
+      {[](Tlerecord& x) { x.elsetNum = 292; }, line1::kElsetNum, true, "0292"},
+      {[](Tlerecord& x) { x.revNum = 5635; }, line2::kRevNum, false, "05635"},
+      {[](Tlerecord& x) { x.bStar = -0.12345e-4; }, {54, 61}, true, "-12345-4"},
+      {[](Tlerecord& x) { x.bStar = 5e-11; }, {54, 61}, true, " 00000 0"},
+      {[](Tlerecord& x) { x.bStar = 0.5; }, {54, 61}, true, " 50000 0"},
+      {[](Tlerecord& x) { x.nDotO2 = -0.00000036; }, line1::kCoef1, true, "-.00000036"},
+      {[](Tlerecord& x) { x.eccen = 0.0011425; }, line2::kEccen, false, "0011425"},
+      {[](Tlerecord& x) { x.satNum = 339999; }, line1::kSatNum, true, "Z9999"},
+      {[](Tlerecord& x) { x.satNum = 100000; }, line1::kSatNum, true, "A0000"},
+      {[](Tlerecord& x) { x.epochDays = 20.999999999; }, line1::kEpochDays, true, "021.00000000"},
+      {[](Tlerecord& x) { x.epochDays = 5.5; }, line1::kEpochDays, true, "005.50000000"},
+  };
+  for (const auto& c : cases) {
+    Tlerecord x = r;
+    c.change(x);
+    char o1[kLineLen], o2[kLineLen];
+    tle2lines(x, o1, o2);
+    std::string_view line(c.line1 ? o1 : o2, kLineLen);
+    EXPECT_EQ(colText(line, c.cols), c.text);
+  }
+}
+
+TEST(TleLines, EpochOfLastDayCarriesIntoNextYear) {
+  Tlerecord r;
+  ASSERT_EQ(lines2tle(pad(kL1), pad(kL2), r), 0);
+  r.epochYr = 2017;
+  r.epochDays = 365.999999999;
+  char o1[kLineLen], o2[kLineLen];
+  tle2lines(r, o1, o2);
+  EXPECT_EQ(colText(std::string_view(o1, kLineLen), line1::kEpochText), "18001.00000000");
+}
+
+TEST(TleLines, CsvBranchAndSatelliteNumbers) {
+  Tlerecord r;
+  // Line 2 is ignored when line 1 is a CSV line; its result is unvalidated.
+  const std::string csv =
+      "U,25544,1998-067A,2018,20.5,0.1,0,0,0,999,51.6,313.2,0.0003,277.6,199.7,15.5,9635,0,0,0,0,0,0,0,0,X";
+  EXPECT_EQ(lines2tle(pad(csv), pad("garbage"), r), 0);
+  EXPECT_EQ(r.epochYr, 2018);
+  // Different satellite numbers on line 1 and line 2: line 1's is used.
+  EXPECT_EQ(lines2tle(pad(kL1), pad(withCol(kL2, 7, '9')), r), 0);
+  EXPECT_EQ(r.satNum, 25544);
+}
+
+TEST(TleClassify, Table) {
+  const std::string commas25 = std::string(25, ',') + "X";
+  struct Case {
+    std::string line;
+    int32_t type;
+  };
+  const Case cases[] = {
+      {kL1, kCardLine1},
+      {withCol(kL1, 63, '6'), kCardLine1},
+      {withCol(kL1, 63, '3'), kCardOther},
+      {withCol(kL1, 63, ' '), kCardLine1},
+      {kL2, kCardLine2},
+      {withCol(kL2, 55, ' '), kCardOther},
+      {"VECFILE = a.txt", kCardFile},
+      {"VECFIL=a", kCardFile},
+      {"ELSETFILE=a", kCardFile},
+      {"SATFIL=a", kCardFile},
+      {"vecfil=a", kCardOther},
+      {"X" + commas25, kCardOther},
+      {"U" + commas25, kCardCsv},
+      {" " + commas25, kCardCsv},
+      {commas25, kCardCsv},
+      {"U" + std::string(24, ','), kCardOther},
+      {"U" + std::string(26, ','), kCardOther},
+      {"VX_DMA_ON", kCardDma},
+      {" VX_DMA_ON", kCardOther},
+      {"", kCardOther},
+  };
+  for (const auto& c : cases) EXPECT_EQ(tlecardtype(pad(c.line)), c.type) << c.line;
+  // The line 1 test comes first, even with 25 commas.
+  std::string both = pad(kL1);
+  for (int i = 70; i < 95; ++i) both[static_cast<size_t>(i)] = ',';
+  EXPECT_EQ(tlecardtype(both), kCardLine1);
+}
+
+TEST(TleKey, Line1ToSatKey) {
+  EXPECT_GT(line1tosatkey(pad(kL1)), 0);
+  EXPECT_EQ(line1tosatkey(pad(kL1)), line1tosatkey(pad(withCol(kL1, 63, ' '))));
+  struct Case {
+    std::string line;
+  };
+  for (const std::string& bad : {withCol(kL1, 63, '5'), pad(kL1).replace(2, 5, "00000"),
+                                 pad(kL1).replace(18, 14, std::string(14, ' ')),
+                                 pad(kL1).replace(18, 14, std::string(14, '0'))}) {
+    LogCapture log;
+    EXPECT_EQ(line1tosatkey(pad(bad)), -1);
+    EXPECT_EQ(log.errors(), std::vector<std::string>{"Line1ToSatKey: Invalid TLE's 1st line."});
+  }
+  // The key of line 1 equals the key from the parsed fields.
+  Tlerecord r;
+  ASSERT_EQ(lines2tle(pad(kL1), pad(kL2), r), 0);
+  EXPECT_EQ(line1tosatkey(pad(kL1)), tlefields2satkey(r.satNum, r.epochYr, r.epochDays, r.ephType));
+}
+
+TEST(TleRecord, CopiesOwnTheirParts) {
+  auto src = std::make_unique<Tlerecord>();
+  src->csvExt = std::make_unique<Csvtledata>();
+  src->csvExt->csvNum = 7;
+  src->mnvrCards = std::make_unique<MnvrCard[]>(kMaxMnvrCards);
+  src->numMnvrCards = 3;
+  src->mnvrCards[2].fill('M');
+  Tlerecord copy = *src;
+  EXPECT_NE(copy.csvExt.get(), src->csvExt.get());
+  EXPECT_NE(copy.mnvrCards.get(), src->mnvrCards.get());
+  EXPECT_EQ(copy.csvExt->csvNum, 7);
+  EXPECT_EQ(copy.mnvrCards[2][511], 'M');
+  EXPECT_EQ(copy.numMnvrCards, 3);
+  src.reset();
+  EXPECT_EQ(copy.mnvrCards[2][0], 'M');
+  Tlerecord fresh;
+  EXPECT_EQ(fresh.secClass, 'U');
+  EXPECT_EQ(fresh.name(), "        ");
+  EXPECT_EQ(fresh.satNum, 0);
+}
+
+}  // namespace
+}  // namespace vx::tle

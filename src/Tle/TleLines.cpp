@@ -1,0 +1,322 @@
+// Writers of the two-line and CSV forms, and the value checks every new or
+// changed element set passes.
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <string>
+
+#include "Platform/kernix/core/Format.h"
+#include "Services/chronom.h"
+#include "Services/kernix.h"
+#include "Tle/TleColumns.h"
+#include "Tle/TleTree.h"
+
+namespace vx::tle {
+
+namespace msg {
+constexpr std::string_view kCannotLine1 = "Tle2Lines: Cannot create line1 from TLE data.";
+constexpr std::string_view kCannotLine2 = "Tle2Lines: Cannot create line2 from TLE data.";
+}  // namespace msg
+
+// ---- Coefficients of line 1 ----------------------------------------------------
+
+bool gettlerawformat(double value, double& mantissa, int32_t& exponent) {
+  if (!std::isfinite(value)) return false;
+  if (value == 0.0) {
+    mantissa = 0;
+    exponent = 0;
+    return true;
+  }
+  // Five significant digits, correctly rounded: "d.dddde+XX".
+  char buf[32];
+  auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific, 4);
+  if (r.ec != std::errc()) return false;
+  const char* e = static_cast<const char*>(std::memchr(buf, 'e', static_cast<size_t>(r.ptr - buf)));
+  if (e == nullptr) return false;
+  int32_t exp10 = 0;
+  if (std::from_chars(e + (e[1] == '+' ? 2 : 1), r.ptr, exp10).ec != std::errc()) return false;
+  // Mantissa 0.ddddd: the five digits after a point.
+  const bool neg = buf[0] == '-';
+  const char* d = buf + (neg ? 1 : 0);
+  char m[9] = {'-', '0', '.', d[0], d[2], d[3], d[4], d[5], 0};
+  double mant = 0;
+  const char* start = neg ? m : m + 1;
+  if (std::from_chars(start, m + 8, mant).ec != std::errc()) return false;
+  int32_t exp = exp10 + 1;
+  if (exp > 9 || exp < -9) {
+    mant = 0;
+    exp = 0;
+  }
+  mantissa = mant;
+  exponent = exp;
+  return true;
+}
+
+namespace {
+
+// Writes a coefficient as a five-digit mantissa and a one-digit exponent.
+bool writeCoef(char* mant, char* exp, double value) {
+  double m = 0;
+  int32_t e = 0;
+  if (!gettlerawformat(value, m, e)) {
+    std::memset(mant, '*', 6);
+    std::memset(exp, '*', 2);
+    return false;
+  }
+  const bool okM = fmt::writeI(mant, 6, std::llround(m / 1e-5), 5);
+  const bool okE = fmt::writeI(exp, 2, e, 1);
+  return okM && okE;
+}
+
+int32_t daysInYear(int32_t year) { return hleap(year) ? 366 : 365; }
+
+bool writeLine1(const Tlerecord& r, char* out) {
+  bool ok = true;
+  std::memcpy(out, "1 ", 2);
+  numtoalpha5(r.satNum, colPtr(out, line1::kSatNum));
+  *colPtr(out, line1::kSecClass) = r.secClass;
+  std::memcpy(colPtr(out, line1::kSatName), r.satName.data(), r.satName.size());
+
+  // The epoch is rounded to eight decimals as a whole, so that a fraction
+  // that rounds up to one carries into the day (and a last day into the next
+  // year) instead of overflowing its columns.
+  int32_t year = r.epochYr;
+  double days = r.epochDays;
+  double whole = std::floor(days);
+  double frac = std::nearbyint((days - whole) * 1e8) / 1e8;
+  if (frac >= 1.0) {
+    whole += 1.0;
+    frac = 0.0;
+  }
+  if (std::isfinite(days) && whole >= 1.0 + daysInYear(year) && days < 1.0 + daysInYear(year)) {
+    to4digyr(year);
+    ++year;
+    whole = 1.0;
+  }
+  ok &= fmt::writeI(colPtr(out, line1::kEpochYr), 2, ((year % 100) + 100) % 100, 2);
+  ok &= std::isfinite(whole) && fmt::writeI(colPtr(out, line1::kEpochWholeDay), 3, static_cast<int64_t>(whole), 3);
+  ok &= fmt::writeF(colPtr(out, line1::kEpochFraction), line1::kEpochFraction.width(), 8, frac);
+
+  const double c1 = r.ephType == 6 ? r.auxCoef2 : r.nDotO2;
+  const double c2 = r.ephType == 6 ? r.auxCoef3 : r.ephType == 4 ? r.auxCoef1 : r.n2DotO6;
+  const double c3 = r.ephType == 6 ? r.auxCoef1 : r.ephType == 4 ? r.auxCoef2 : r.bStar;
+  fx0tosignax(c1, line1::kCoef1.width(), colPtr(out, line1::kCoef1));
+  ok &= writeCoef(colPtr(out, line1::kCoef2Mant), colPtr(out, line1::kCoef2Exp), c2);
+  ok &= writeCoef(colPtr(out, line1::kCoef3Mant), colPtr(out, line1::kCoef3Exp), c3);
+  ok &= fmt::writeI(colPtr(out, line1::kEphType), 1, r.ephType, 1);
+  ok &= fmt::writeI(colPtr(out, line1::kElsetNum), line1::kElsetNum.width(), r.elsetNum, 4);
+  return ok;
+}
+
+bool writeLine2(const Tlerecord& r, char* out) {
+  bool ok = true;
+  std::memcpy(out, "2 ", 2);
+  numtoalpha5(r.satNum, colPtr(out, line2::kSatNum));
+  ok &= fmt::writeF(colPtr(out, line2::kIncli), 8, 4, r.incli);
+  ok &= fmt::writeF(colPtr(out, line2::kRaNode), 8, 4, r.raNode);
+  // An eccentricity just below one would round to 10000000 units and not
+  // fit; it is written as the largest value the seven digits hold.
+  double ecc = std::isfinite(r.eccen) ? std::nearbyint(r.eccen / 1e-7) : -1.0;
+  if (ecc == 1e7 && r.eccen < 1.0) ecc = 9999999.0;
+  ok &= ecc >= 0 && ecc < 1e7 && fmt::writeI(colPtr(out, line2::kEccen), 7, static_cast<int64_t>(ecc), 7);
+  if (!(ecc >= 0 && ecc < 1e7)) std::memset(colPtr(out, line2::kEccen), '*', 7);
+  ok &= fmt::writeF(colPtr(out, line2::kArgPer), 8, 4, r.argPer);
+  ok &= fmt::writeF(colPtr(out, line2::kMnAnomaly), 8, 4, r.mnAnomaly);
+  ok &= fmt::writeF(colPtr(out, line2::kMnMotion), 11, 8, r.mnMotion);
+  ok &= fmt::writeI(colPtr(out, line2::kRevNum), 5, r.revNum, 5);
+  return ok;
+}
+
+}  // namespace
+
+void tle2lines(const Tlerecord& rec, char* line1, char* line2) {
+  std::memset(line1, ' ', kLineLen);
+  std::memset(line2, ' ', kLineLen);
+  if (!writeLine1(rec, line1)) {
+    std::memset(line1, ' ', kLineLen);
+    tracelogerror(msg::kCannotLine1);
+    return;
+  }
+  if (!writeLine2(rec, line2)) {
+    std::memset(line2, ' ', kLineLen);
+    tracelogerror(msg::kCannotLine2);
+  }
+}
+
+// ---- CSV writer --------------------------------------------------------------------
+
+void tle2csv(const Tlerecord& rec, char* csvLine) {
+  std::memset(csvLine, ' ', kLineLen);
+  Csvtledata derived;
+  const Csvtledata* ext = rec.csvExt.get();
+  if (ext == nullptr) {
+    // Long name from the short one: "98067A" gives "1998-067A"; designators
+    // of other years stay as they are.
+    int32_t yy = 0;
+    const std::string_view name = rec.name();
+    if (strtoint(name.substr(0, 2), yy) && yy >= 57 && yy <= 99) {
+      to4digyr(yy);
+      fmt::writeI(derived.satNameLong.data(), 4, yy, 4);
+      derived.satNameLong[4] = '-';
+      std::memcpy(derived.satNameLong.data() + 5, name.data() + 2, 6);
+    } else {
+      std::memcpy(derived.satNameLong.data(), name.data(), 8);
+    }
+    std::memcpy(derived.csvText.data(), "UNKNOWN", 7);
+    ext = &derived;
+  }
+
+  char work[1024];
+  size_t n = 0;
+  bool first = true;
+  auto sep = [&] {
+    if (!first) work[n++] = ',';
+    first = false;
+  };
+  auto text = [&](std::string_view s) {
+    sep();
+    std::memcpy(work + n, s.data(), s.size());
+    n += s.size();
+  };
+  auto i = [&](int64_t v) {
+    sep();
+    n += fmt::writeListInt(work + n, v);
+  };
+  auto f = [&](double v) {
+    sep();
+    n += fmt::writeListReal(work + n, v);
+  };
+  text(std::string_view(&rec.secClass, 1));
+  i(rec.satNum);
+  text(std::string_view(ext->satNameLong.data(), ext->satNameLong.size()));
+  i(rec.epochYr);
+  f(rec.epochDays);
+  f(rec.nDotO2);
+  f(rec.n2DotO6);
+  f(rec.bStar);
+  i(rec.ephType);
+  i(rec.elsetNum);
+  f(rec.incli);
+  f(rec.raNode);
+  f(rec.eccen);
+  f(rec.argPer);
+  f(rec.mnAnomaly);
+  f(rec.mnMotion);
+  i(rec.revNum);
+  i(ext->csvNum);
+  f(rec.auxCoef1);
+  f(rec.auxCoef2);
+  f(ext->csvVal1);
+  f(ext->csvVal2);
+  f(ext->csvVal3);
+  f(ext->csvVal4);
+  f(ext->csvVal5);
+  text(std::string_view(ext->csvText.data(), ext->csvText.size()));
+  compresscsvline(work, n);
+  std::string_view out = rtrimmed(std::string_view(work, n));
+  std::memcpy(csvLine, out.data(), std::min(out.size(), kLineLen));
+}
+
+// ---- Value checks --------------------------------------------------------------------
+
+namespace {
+
+// Logs fixed text + value + range text, within 128 characters.
+template <class T>
+void logInvalid(std::string_view fixed, T value, std::string_view range) {
+  char buf[128];
+  char num[40];
+  size_t len = 0;
+  if constexpr (std::is_integral_v<T>)
+    len = fmt::writeListInt(num, value);
+  else
+    len = fmt::writeListReal(num, value);
+  if (fixed.size() + len + range.size() > sizeof buf) return;
+  size_t n = 0;
+  std::memcpy(buf + n, fixed.data(), fixed.size());
+  n += fixed.size();
+  std::memcpy(buf + n, num, len);
+  n += len;
+  std::memcpy(buf + n, range.data(), range.size());
+  n += range.size();
+  tracelogerror(std::string_view(buf, n));
+}
+
+constexpr double kDegToRad = 0.017453292519943295;
+constexpr double kRadToDeg = 57.29577951308232;
+
+void reduceAngle(double& deg) {
+  if (deg < 0 || deg > 360) deg = fmod2p(deg * kDegToRad) * kRadToDeg;
+}
+
+}  // namespace
+
+int32_t validatetlevalues(Tlerecord& r) {
+  int32_t status = 0;
+  // Range tests are written as "not inside" so that a NaN fails them too.
+  if (!(r.satNum >= 0 && r.satNum <= 999999999)) {
+    status = 2;
+    logInvalid("ValidateTleValues: Invalid satellite number = ", r.satNum, " (valid=1-999999999)");
+  }
+  to4digyr(r.epochYr);
+  if (r.epochYr <= 1955) {
+    status = 2;
+    logInvalid("ValidateTleValues: Invalid Year of Epoch = ", r.epochYr, " (valid=>=1956)");
+  }
+  if (hleap(r.epochYr)) {
+    if (!(r.epochDays >= 0 && r.epochDays < 367)) {
+      status = 2;
+      logInvalid("ValidateTleValues: Invalid Day of Epoch = ", r.epochDays, " (valid=0-366)");
+    }
+  } else if (!(r.epochDays >= 0 && r.epochDays < 366)) {
+    status = 2;
+    logInvalid("ValidateTleValues: Invalid Day of Epoch = ", r.epochDays, " (valid=0-365)");
+  }
+  if (r.ephType != 0 && r.ephType != 2 && r.ephType != 4 && r.ephType != 6) {
+    status = 2;
+    logInvalid("ValidateTleValues: Invalid Ephemeris type = ", r.ephType, " (valid=0, 2, 4, 6)");
+  }
+  if (!(r.elsetNum >= 0 && r.elsetNum <= 9999)) {
+    status = 2;
+    logInvalid("ValidateTleValues: Invalid Element Set Number = ", r.elsetNum, " (valid=0-9999)");
+  }
+  if (!(r.incli >= 0 && r.incli <= 180)) {
+    status = 2;
+    logInvalid("ValidateTleValues: Invalid Orbit Inclination = ", r.incli, " (valid=0-180)");
+  }
+  reduceAngle(r.raNode);
+  if (!(r.eccen >= 0 && r.eccen < 1)) {
+    status = 2;
+    logInvalid("ValidateTleValues: Invalid Eccentricity = ", r.eccen, " (valid=0-1)");
+  }
+  reduceAngle(r.argPer);
+  reduceAngle(r.mnAnomaly);
+  if (!(r.mnMotion > 0)) {
+    status = 2;
+    logInvalid("ValidateTleValues: Invalid Mean Motion = ", r.mnMotion, " (> 0)");
+  }
+  if (!(r.revNum >= 0 && r.revNum <= 99999)) {
+    status = 2;
+    logInvalid("ValidateTleValues: Invalid Epoch Revolution = ", r.revNum, " (valid=0-99999)");
+  }
+  return status;
+}
+
+// ---- Store comparison and sort text -------------------------------------------------
+
+bool equal(const Tlerecord& a, const Tlerecord& b) {
+  if (a.satNum != b.satNum || a.elsetNum != b.elsetNum || a.epochYr != b.epochYr) return false;
+  for (auto m : {&Tlerecord::epochDays, &Tlerecord::incli, &Tlerecord::raNode, &Tlerecord::eccen,
+                 &Tlerecord::argPer, &Tlerecord::mnAnomaly, &Tlerecord::mnMotion})
+    if (neqr(a.*m, b.*m)) return false;
+  return true;
+}
+
+void fieldstostr(const Tlerecord& rec, char text[32]) {
+  std::memset(text, ' ', 32);
+  fmt::writeI(text, 9, rec.satNum, 9);
+  fmt::writeI(text + 9, 1, rec.ephType, 1);
+  fmt::writeF(text + 10, 16, 9, yrdays2ds50(rec.epochYr, rec.epochDays));
+}
+
+}  // namespace vx::tle

@@ -1,0 +1,100 @@
+// The TLE store's named operations, the writers of the two-line and CSV
+// forms, and the value checks.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+#include "Tle/TleTypes.h"
+
+namespace vx::tle {
+
+inline constexpr size_t kLineLen = 512;
+
+// ---- Writers and checks ----------------------------------------------------
+// Writes the two lines of rec into line1/line2 (kLineLen each, blank filled
+// first). On failure line 1 (or line 2) stays blank and the log says why.
+void tle2lines(const Tlerecord& rec, char* line1, char* line2);
+// Writes the CSV line of rec into csvLine (kLineLen, blank filled first); a
+// failed write leaves it blank.
+void tle2csv(const Tlerecord& rec, char* csvLine);
+// Checks and normalises rec in place; 0 or 2.
+int32_t validatetlevalues(Tlerecord& rec);
+// Splits value into the five-digit mantissa and one-digit exponent of the
+// coefficient fields of line 1; false (outputs unchanged) when it cannot.
+bool gettlerawformat(double value, double& mantissa, int32_t& exponent);
+
+// Record comparison of the store: satellite number, element set number,
+// epoch year, then the epoch day and the six orbital elements by neqr.
+bool equal(const Tlerecord& a, const Tlerecord& b);
+// Sort text of key enumeration orders 0 and 1: "(I9.9, I1, F16.9)" of the
+// satellite number, ephemeris type and epoch in ds50, blank filled to 32.
+void fieldstostr(const Tlerecord& rec, char text[32]);
+
+}  // namespace vx::tle
+
+// ---- The store -----------------------------------------------------------------
+#include "Store/KeyedStore.h"
+
+namespace vx::tle {
+
+struct TleStoreTraits {
+  using Record = Tlerecord;
+  static int32_t validate(Tlerecord& rec) { return validatetlevalues(rec); }
+  static int64_t treeKey(const Tlerecord& rec) {
+    return tlefields2satkey(rec.satNum, rec.epochYr, rec.epochDays, rec.ephType);
+  }
+  static int32_t eltType(const Tlerecord& rec) { return tletype2elttype(rec.ephType); }
+  static bool isElsetType(int32_t code) { return tleelsettype(code); }
+  static bool equal(const Tlerecord& a, const Tlerecord& b) { return tle::equal(a, b); }
+  static void sortText(const Tlerecord& rec, char* text) { fieldstostr(rec, text); }
+  static int32_t satNum(const Tlerecord& rec) { return rec.satNum; }
+  static void markNotFound(Tlerecord& rec) {
+    freetlerecord(rec);
+    rec.satNum = -123;
+  }
+};
+
+using TleStore = store::KeyedStore<TleStoreTraits>;
+using Tlebintree = TleStore::Node;
+
+// The library's one store.
+TleStore& tlestore();
+
+int64_t addtletomem(Tlerecord& rec, Tlebintree** node = nullptr);
+int32_t tleaddnode(Tlebintree* node);
+int32_t tleremovenode(int64_t satKey);
+int32_t tleupdaterec(int64_t satKey, const Tlerecord& rec);
+// Copy of the stored record; on failure satNum is -123 and msg (128
+// characters, optional) says why. 0 found, 2 not.
+int32_t tlefindrec(int64_t satKey, Tlerecord& rec, char* msg = nullptr);
+// The stored record itself, or null. For a key that is not a DMA key the
+// read hold stays taken: the caller calls tleendread() once after use.
+const Tlerecord* tlefindrecptr(int64_t satKey, char* msg = nullptr);
+int64_t tlesatkeyget(int32_t satNum);
+bool tletreeisempty();
+int32_t tlegetnumoftreenodes();
+void tlegettreekeys(int32_t& count, int64_t* keys, int32_t order);
+void tleemptytree(int32_t& err);
+// Writes every element set to the open unit: form 0 line pairs, other CSV.
+void tlewritelines(int32_t unit, int32_t form);
+void tlebeginread();
+void tleendread();
+
+// Reads the record of satKey in place under the read protocol and calls
+// f(const Tlerecord&); false (f not called) when the key is not loaded.
+template <class F>
+bool withtlerecord(int64_t satKey, F&& f) {
+  const Tlerecord* rec = tlefindrecptr(satKey);
+  struct Release {
+    bool tree;
+    ~Release() {
+      if (tree) tleendread();
+    }
+  } release{!isdma(satKey)};
+  if (rec == nullptr) return false;
+  f(*rec);
+  return true;
+}
+
+}  // namespace vx::tle

@@ -1,0 +1,80 @@
+// The element-set record held, parsed, written and handed out by the TLE
+// library, its CSV extension, and the keys made from it.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string_view>
+
+namespace vx::tle {
+
+// Room of a record's maneuver-card list, and the length of one card.
+inline constexpr int32_t kMaxMnvrCards = 100;
+inline constexpr size_t kCardLen = 512;
+using MnvrCard = std::array<char, kCardLen>;
+
+// Values that only a CSV line carries.
+struct Csvtledata {
+  std::array<char, 12> satNameLong;  // e.g. "1998-067A   "
+  int32_t csvNum = 0;
+  double csvVal1 = 0, csvVal2 = 0, csvVal3 = 0, csvVal4 = 0, csvVal5 = 0;
+  std::array<char, 11> csvText;
+
+  Csvtledata() {
+    satNameLong.fill(' ');
+    csvText.fill(' ');
+  }
+};
+
+// One element set. A record owns its CSV extension and its maneuver cards;
+// copies are deep, so a stored record is never shared with a caller.
+struct Tlerecord {
+  int32_t satNum = 0;
+  char secClass = 'U';
+  std::array<char, 8> satName;
+  int32_t epochYr = 0;
+  double epochDays = 0;
+  double nDotO2 = 0;
+  double n2DotO6 = 0;
+  double auxCoef1 = 0;
+  double bStar = 0;
+  int32_t ephType = 0;
+  int32_t elsetNum = 0;
+  double incli = 0;
+  double raNode = 0;
+  double eccen = 0;
+  double argPer = 0;
+  double mnAnomaly = 0;
+  double mnMotion = 0;
+  int32_t revNum = 0;
+  double auxCoef2 = 0;
+  double auxCoef3 = 0;
+  std::unique_ptr<Csvtledata> csvExt;
+  std::unique_ptr<MnvrCard[]> mnvrCards;  // kMaxMnvrCards lines when present
+  int32_t numMnvrCards = 0;
+
+  Tlerecord() { satName.fill(' '); }
+  Tlerecord(const Tlerecord& o) { *this = o; }
+  Tlerecord(Tlerecord&&) noexcept = default;
+  Tlerecord& operator=(const Tlerecord& o);
+  Tlerecord& operator=(Tlerecord&&) noexcept = default;
+  ~Tlerecord() = default;
+
+  // Back to the default state, optional parts released.
+  void reset() { *this = Tlerecord(); }
+  std::string_view name() const { return {satName.data(), satName.size()}; }
+};
+
+// Releases a record's optional parts (freetlerecord).
+void freetlerecord(Tlerecord& rec);
+
+// Element-set type code of an ephemeris type: 6 -> 3, 2 -> 2, 4 -> 7, else 1.
+int32_t tletype2elttype(int32_t ephType);
+// True for the codes of TLE element sets: 1, 2, 3 and 7.
+bool tleelsettype(int32_t code);
+
+// Tree key of an element set from its fields; -1 when they make no key.
+int64_t tlefields2satkey(int32_t satNum, int32_t epochYr, double epochDays, int32_t ephType);
+
+}  // namespace vx::tle
