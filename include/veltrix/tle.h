@@ -66,7 +66,130 @@ VX_API void GetCheckSums(const char line1[512], const char line2[512], int32_t* 
 VX_API int32_t TleCsvToLines(const char csvLine[512], int32_t newSatno, char line1[512], char line2[512]);
 VX_API int32_t TleLinesToCsv(const char line1[512], const char line2[512], char csvLine[512]);
 
-/* @@FIELDS@@ */
+/* ---- Field access ---------------------------------------------------------
+ * Field index of TleGetField / TleSetField, and the text TleGetField writes
+ * (left-adjusted):
+ *   1 satellite number (I9)            not changeable
+ *   2 classification (one character)
+ *   3 satellite name (A8)
+ *   4 epoch YYYYDDD.DDDDDDDD           not changeable
+ *   5 drag term: bStar, type 6 auxCoef1 (F35.15)
+ *   6 ephemeris type (I1)              not changeable; set returns 0 at once
+ *   7 element set number (I5)
+ *   8 inclination   9 right ascension of the node   10 eccentricity
+ *  11 argument of perigee   12 mean anomaly   13 mean motion (F35.15)
+ *  14 revolution number at epoch (I5)
+ *  15 first derivative: nDotO2, type 6 auxCoef2 (F35.15)
+ *  16 second derivative: n2DotO6, type 4 auxCoef1, type 6 auxCoef3 (F35.15);
+ *     set also writes n2DotO6 for every type
+ *  17 CSV integer (I9)   18 auxCoef2   19-23 CSV values 1-5 (F35.15)
+ *  24 CSV text (11 characters)   25 long satellite name (A12)
+ * Indexes 17-25 exist only for element sets read from CSV; without them, and
+ * for any index outside 1-25, get yields blanks and set changes nothing.
+ * Set reads numbers by the fixed-column rules (blanks ignored; "1.5-3" is
+ * 1.5e-3); a text that is not a number, or a text field holding a control
+ * character, fails with status 2 and changes nothing.
+ *
+ * Field sets: GP is satNum, secClass, satName, epochYr, epochDays, drag term,
+ * ephType, elsetNum, incli, raNode, eccen, argPer, mnAnomaly, mnMotion,
+ * revNum; GP2 adds nDotO2 and the second derivative; for ephemeris type 4 the
+ * drag term is auxCoef2 and the second derivative auxCoef1. SP (type 6) has
+ * auxCoef2, auxCoef3, auxCoef1 in place of the drag term and ephType. Update
+ * functions leave out satNum, the epoch and ephType, which make up the key.
+ * satName is a char array of 8; secClass one character. */
+VX_API int32_t TleGetField(int64_t satKey, int32_t fieldIdx, char valueStr[512]);
+VX_API int32_t TleSetField(int64_t satKey, int32_t fieldIdx, const char valueStr[512]);
+
+VX_API int32_t TleGetAllFieldsGP(int64_t satKey, int32_t* satNum, char* secClass, char satName[8], int32_t* epochYr,
+                                 double* epochDays, double* bStar, int32_t* ephType, int32_t* elsetNum, double* incli,
+                                 double* raNode, double* eccen, double* argPer, double* mnAnomaly, double* mnMotion,
+                                 int32_t* revNum);
+VX_API int32_t TleGetAllFieldsGP2(int64_t satKey, int32_t* satNum, char* secClass, char satName[8], int32_t* epochYr,
+                                  double* epochDays, double* bStar, int32_t* ephType, int32_t* elsetNum,
+                                  double* incli, double* raNode, double* eccen, double* argPer, double* mnAnomaly,
+                                  double* mnMotion, int32_t* revNum, double* nDotO2, double* n2DotO6);
+VX_API int32_t TleGetAllFieldsSP(int64_t satKey, int32_t* satNum, char* secClass, char satName[8], int32_t* epochYr,
+                                 double* epochDays, double* auxCoef2, double* auxCoef3, double* auxCoef1,
+                                 int32_t* elsetNum, double* incli, double* raNode, double* eccen, double* argPer,
+                                 double* mnAnomaly, double* mnMotion, int32_t* revNum);
+
+VX_API int32_t TleUpdateSatFrFieldsGP(int64_t satKey, char secClass, const char satName[8], double bStar,
+                                      int32_t elsetNum, double incli, double raNode, double eccen, double argPer,
+                                      double mnAnomaly, double mnMotion, int32_t revNum);
+VX_API int32_t TleUpdateSatFrFieldsGP2(int64_t satKey, char secClass, const char satName[8], double bStar,
+                                       int32_t elsetNum, double incli, double raNode, double eccen, double argPer,
+                                       double mnAnomaly, double mnMotion, int32_t revNum, double nDotO2,
+                                       double n2DotO6);
+VX_API int32_t TleUpdateSatFrFieldsSP(int64_t satKey, char secClass, const char satName[8], double auxCoef2,
+                                      double auxCoef3, double auxCoef1, int32_t elsetNum, double incli, double raNode,
+                                      double eccen, double argPer, double mnAnomaly, double mnMotion, int32_t revNum);
+
+VX_API int64_t TleAddSatFrFieldsGP(int32_t satNum, char secClass, const char satName[8], int32_t epochYr,
+                                   double epochDays, double bStar, int32_t ephType, int32_t elsetNum, double incli,
+                                   double raNode, double eccen, double argPer, double mnAnomaly, double mnMotion,
+                                   int32_t revNum);
+VX_API int64_t TleAddSatFrFieldsGP2(int32_t satNum, char secClass, const char satName[8], int32_t epochYr,
+                                    double epochDays, double bStar, int32_t ephType, int32_t elsetNum, double incli,
+                                    double raNode, double eccen, double argPer, double mnAnomaly, double mnMotion,
+                                    int32_t revNum, double nDotO2, double n2DotO6);
+VX_API void TleAddSatFrFieldsGP2ML(int32_t satNum, char secClass, const char satName[8], int32_t epochYr,
+                                   double epochDays, double bStar, int32_t ephType, int32_t elsetNum, double incli,
+                                   double raNode, double eccen, double argPer, double mnAnomaly, double mnMotion,
+                                   int32_t revNum, double nDotO2, double n2DotO6, int64_t* satKey);
+VX_API int64_t TleAddSatFrFieldsSP(int32_t satNum, char secClass, const char satName[8], int32_t epochYr,
+                                   double epochDays, double auxCoef2, double auxCoef3, double auxCoef1,
+                                   int32_t elsetNum, double incli, double raNode, double eccen, double argPer,
+                                   double mnAnomaly, double mnMotion, int32_t revNum);
+VX_API void TleAddSatFrFieldsSPML(int32_t satNum, char secClass, const char satName[8], int32_t epochYr,
+                                  double epochDays, double auxCoef2, double auxCoef3, double auxCoef1,
+                                  int32_t elsetNum, double incli, double raNode, double eccen, double argPer,
+                                  double mnAnomaly, double mnMotion, int32_t revNum, int64_t* satKey);
+
+/* ---- Arrays and stateless conversions ---------------------------------------
+ * tleArr: 64 doubles, counted from 1 (integers stored as doubles, read back
+ * truncated toward zero):
+ *   1 satNum   2 epoch as days since 1950   3 nDotO2   4 n2DotO6   5 bStar
+ *   6 ephType   21 incli   22 raNode   23 eccen   24 argPer   25 mnAnomaly
+ *  26 mnMotion   27 revNum   31 elsetNum   32 CSV integer   33 auxCoef2
+ *  34-38 CSV values 1-5   39 auxCoef1; every other element 0 and not read.
+ * The coefficients sit in the record's own slots (type 4: 33 and 39); type 6's
+ * auxCoef3 is not carried. tleText (512): character 1 classification; 2-13 the
+ * name (with CSV data the long name, else the 8-character name and 4 blanks);
+ * 14-24 the CSV text; the CSV data is rebuilt from an array only when element
+ * 32 truncates to a nonzero integer.
+ * Text outputs are blank until the call succeeds. The conversion functions
+ * without a result leave their outputs blank on failure; the log says why.
+ * Note the GP argument order of TleParseGP, TleGPFieldsToLines and
+ * TleGPFieldsToCsv: nDotO2, n2DotO6, bStar right after the epoch. */
+VX_API int32_t TleDataToArray(int64_t satKey, double tleArr[64], char tleText[512]);
+VX_API int32_t TleUpdateSatFrArray(int64_t satKey, const double tleArr[64], const char tleText[512]);
+VX_API int64_t TleAddSatFrArray(const double tleArr[64], const char tleText[512]);
+VX_API void TleAddSatFrArrayML(const double tleArr[64], const char tleText[512], int64_t* satKey);
+VX_API int32_t TleLinesToArray(const char line1[512], const char line2[512], double tleArr[64], char tleText[512]);
+
+VX_API int32_t TleParseGP(const char line1[512], const char line2[512], int32_t* satNum, char* secClass,
+                          char satName[8], int32_t* epochYr, double* epochDays, double* nDotO2, double* n2DotO6,
+                          double* bStar, int32_t* ephType, int32_t* elsetNum, double* incli, double* raNode,
+                          double* eccen, double* argPer, double* mnAnomaly, double* mnMotion, int32_t* revNum);
+VX_API int32_t TleParseSP(const char line1[512], const char line2[512], int32_t* satNum, char* secClass,
+                          char satName[8], int32_t* epochYr, double* epochDays, double* auxCoef2, double* auxCoef3,
+                          double* auxCoef1, int32_t* elsetNum, double* incli, double* raNode, double* eccen,
+                          double* argPer, double* mnAnomaly, double* mnMotion, int32_t* revNum);
+
+VX_API void TleGPFieldsToLines(int32_t satNum, char secClass, const char satName[8], int32_t epochYr,
+                               double epochDays, double nDotO2, double n2DotO6, double bStar, int32_t ephType,
+                               int32_t elsetNum, double incli, double raNode, double eccen, double argPer,
+                               double mnAnomaly, double mnMotion, int32_t revNum, char line1[512], char line2[512]);
+VX_API void TleGPFieldsToCsv(int32_t satNum, char secClass, const char satName[8], int32_t epochYr, double epochDays,
+                             double nDotO2, double n2DotO6, double bStar, int32_t ephType, int32_t elsetNum,
+                             double incli, double raNode, double eccen, double argPer, double mnAnomaly,
+                             double mnMotion, int32_t revNum, char csvLine[512]);
+VX_API void TleSPFieldsToLines(int32_t satNum, char secClass, const char satName[8], int32_t epochYr,
+                               double epochDays, double auxCoef2, double auxCoef3, double auxCoef1, int32_t elsetNum,
+                               double incli, double raNode, double eccen, double argPer, double mnAnomaly,
+                               double mnMotion, int32_t revNum, char line1[512], char line2[512]);
+VX_API void TleGPArrayToLines(const double tleArr[64], const char tleText[512], char line1[512], char line2[512]);
+VX_API void TleGPArrayToCsv(const double tleArr[64], const char tleText[512], char csvLine[512]);
 
 #ifdef __cplusplus
 }

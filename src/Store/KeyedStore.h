@@ -375,18 +375,18 @@ class KeyedStore {
     return n;
   }
 
-  // Writes every key into keys[count], keys[count + 1], ... and raises count
-  // by one per key. Order 0: by the records' sort texts ascending; 1: the
+  // Writes every key into keys[running], keys[running + 1], ... and raises
+  // running by one per key. Order 0: by the records' sort texts ascending; 1: the
   // reverse of order 0; 2: load order, oldest first; any other value:
   // ascending key. keys must have room for count() more keys. When the sort
   // texts cannot be allocated nothing is written.
-  void getTreeKeys(int32_t& count, int64_t* keys, int32_t order) {
+  void getTreeKeys(int32_t& running, int64_t* keys, int32_t order) {
     if (order < 0 || order > 2) {
       ReadHold hold(guard_);
-      collectKeys(root_, count, keys);
+      collectKeys(root_, running, keys);
       return;
     }
-    int64_t* first = keys + count;
+    int64_t* first = keys + running;
     size_t n = 0;
     std::unique_ptr<char[]> texts;
     {
@@ -400,7 +400,7 @@ class KeyedStore {
       size_t i = 0;
       collectSortTexts(root_, order, first, texts.get(), i);
     }
-    count += static_cast<int32_t>(n);
+    running += static_cast<int32_t>(n);
     vx::quicksortiterative(n, texts.get(), first, kSortTextLen);
     if (order == 1) std::reverse(first, first + n);
   }
@@ -783,6 +783,11 @@ class KeyedStore {
   // selfAddr does not match the key. Only registered objects are read.
   static DmaObject* liveObject(int64_t key) noexcept {
     void* p = vx::keytocptr(key);
+#if defined(__GNUC__)
+    // A key written as a constant would otherwise let the optimiser follow a
+    // made-up address and warn about it, though it is never read unless live.
+    asm("" : "+r"(p));
+#endif
     if (!vx::dmaislive(p)) return nullptr;
     auto* obj = static_cast<DmaObject*>(p);
     if (obj->selfAddr == 0 || obj->selfAddr != vx::satkeytoaddr(key)) return nullptr;

@@ -77,7 +77,7 @@ inline void logKeyed(std::string_view head, int64_t key, std::string_view tail) 
 inline void putFindMsg(char* out, std::string_view text) noexcept {
   if (out == nullptr) return;
   const size_t n = text.size() < kFindMsgLen ? text.size() : kFindMsgLen;
-  std::memcpy(out, text.data(), n);
+  if (n > 0) std::memcpy(out, text.data(), n);
   std::memset(out + n, ' ', kFindMsgLen - n);
 }
 

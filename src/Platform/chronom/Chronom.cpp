@@ -279,9 +279,7 @@ int64_t createsatkey(int32_t satNum, int32_t eltType, std::string_view epochText
   return kTreeKeyBase + ((int64_t{satNum} * kTypeCodes + eltType) * kEpochSlots + slot);
 }
 
-double yrdays2ds50(int32_t year, double dayOfYear) {
-  return static_cast<double>(jan0(widenYear(year))) + dayOfYear;
-}
+double yrdays2ds50(int32_t year, double dayOfYear) { return static_cast<double>(jan0(widenYear(year))) + dayOfYear; }
 
 void fyklok(double ds50, double& dayOfYear, int32_t& year) {
   if (!(std::fabs(ds50) < kCalendarDays)) {

@@ -12,8 +12,8 @@
 namespace {
 
 constexpr size_t kMaxInput = 64;
-constexpr double kFirstDay = 2558.0;   // 1957 January 1
-constexpr double kEndDay = 36891.0;    // 2057 January 1
+constexpr double kFirstDay = 2558.0;  // 1957 January 1
+constexpr double kEndDay = 36891.0;   // 2057 January 1
 constexpr double kHalfMsSlop = 0.5 / 86400000.0 + 1e-11;
 
 void require(bool cond) {

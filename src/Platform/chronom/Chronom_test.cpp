@@ -25,9 +25,9 @@ TEST(ChronomYears, WideningAndLeapYears) {
     int32_t in, wide;
     bool leap;
   };
-  const Case cases[] = {{0, 2000, true},     {56, 2056, true},     {57, 1957, false},   {99, 1999, false},
-                        {16, 2016, true},    {18, 2018, false},    {1999, 1999, false}, {1900, 1900, false},
-                        {2000, 2000, true},  {2016, 2016, true},   {2018, 2018, false}, {2100, 2100, false}};
+  const Case cases[] = {{0, 2000, true},    {56, 2056, true},    {57, 1957, false},   {99, 1999, false},
+                        {18, 2018, false},  {1999, 1999, false}, {1900, 1900, false}, {2000, 2000, true},
+                        {2016, 2016, true}, {2018, 2018, false}};
   for (const Case& c : cases) {
     int32_t a = c.in, b = c.in;
     to4digyr(a);
@@ -43,9 +43,9 @@ TEST(ChronomYears, DayCountsFromCalendar) {
     int32_t year;
     double day, ds50;
   };
-  const Case cases[] = {{1950, 1.0, 1.0},       {1957, 1.0, 2558.0},     {57, 1.0, 2558.0},
-                        {2000, 1.0, 18263.0},   {18, 20.5, 24857.5},     {2018, 20.5, 24857.5},
-                        {50, 1.0, 36526.0},     {2016, 366.5, 24472.5},  {2149, 365.0, 73049.0}};
+  const Case cases[] = {{1950, 1.0, 1.0},     {1957, 1.0, 2558.0},    {57, 1.0, 2558.0},
+                        {2000, 1.0, 18263.0}, {18, 20.5, 24857.5},    {2018, 20.5, 24857.5},
+                        {50, 1.0, 36526.0},   {2016, 366.5, 24472.5}, {2149, 365.0, 73049.0}};
   for (const Case& c : cases) EXPECT_EQ(yrdays2ds50(c.year, c.day), c.ds50) << c.year << " " << c.day;
 }
 
@@ -102,37 +102,18 @@ TEST(ChronomRead, EveryFormGivesTheSameInstant) {
 }
 
 TEST(ChronomRead, BadTextsAreRejected) {
-  const char* bad[] = {"",
-                       "                 ",
-                       "1802",
-                       "18000.5",              // day 0
-                       "18366.5",              // 2018 has 365 days
-                       "16367.0",              // and 2016 has 366
-                       "18020240000.000",      // hour 24
-                       "18020236000.000",      // minute 60
-                       "18020235961.000",      // second 61
-                       "1802022150",           // one digit short
-                       "18020221500.1.2",
-                       "18020221500.1x",
-                       "18020 221500",
-                       "18 20.5",
-                       "+8020.5",
-                       "-8020.5",
-                       "18020.-5",
-                       "18020.5e1",
-                       "18020,5",
-                       "2018/20.5",
-                       "2018/020.5.5",
-                       "2018/020  1800 00",
-                       "2018/020 180 000.0",
-                       "2018/020 1800",
-                       "2018Foo20180000.000",
-                       "2018Feb29120000.000",  // not a leap year
-                       "2018Apr31120000.000",
-                       "2018Jan00120000.000",
-                       "2018Jan2018000",
-                       "20180120180000.000",
-                       "18020.7\t"};
+  // Day 0, day 366 of a common year, hour 24, minute 60, second 61, a digit
+  // short, stray characters and blanks, signs, exponents, bad month dates.
+  // clang-format off
+  const char* bad[] = {"",                    "                 ", "1802",                "18000.5",
+                       "18366.5",             "16367.0",           "18020240000.000",     "18020236000.000",
+                       "18020235961.000",     "1802022150",        "18020221500.1.2",     "18020221500.1x",
+                       "18020 221500",        "18 20.5",           "+8020.5",             "-8020.5",
+                       "18020.-5",            "18020.5e1",         "18020,5",             "2018/20.5",
+                       "2018/020.5.5",        "2018/020  1800 00", "2018/020 180 000.0",  "2018/020 1800",
+                       "2018Foo20180000.000", "2018Feb29120000",   "2018Apr31120000.000", "2018Jan00120000.000",
+                       "2018Jan2018000",      "20180120180000.000", "18020.7\t"};
+  // clang-format on
   for (const char* t : bad) {
     bool ok = true;
     EXPECT_EQ(dtg2ds50utc(t, &ok), 0.0) << "'" << t << "'";
@@ -176,8 +157,8 @@ TEST(ChronomWrite, RoundTripsThroughTheReader) {
 TEST(ChronomKey, SameEpochInEveryFormGivesTheSameKey) {
   const int64_t key = createsatkey(25544, 1, {}, yrdays2ds50(18, 20.92263222));
   ASSERT_GT(key, kTreeKeyBase);
-  const char* texts[] = {"18020.92263222", "  18020220835.424", "18020220835.424     ", "2018/020.92263222",
-                         "2018/020 2208 35.424", "2018Jan20220835.424"};
+  const char* texts[] = {"18020.92263222",    "  18020220835.424",    "18020220835.424     ",
+                         "2018/020.92263222", "2018/020 2208 35.424", "2018Jan20220835.424"};
   for (const char* t : texts) EXPECT_EQ(createsatkey(25544, 1, t, -5.0), key) << "'" << t << "'";
 }
 
@@ -186,9 +167,9 @@ TEST(ChronomKey, KeysOrderBySatelliteThenTypeThenEpoch) {
     int32_t sat, type;
     double ds50;
   };
-  const Case ascending[] = {{0, 0, 0.0},       {0, 0, 73049.9},  {1, 0, 0.0},          {1, 1, 1.0},
-                            {1, 1, 1.0001},    {1, 2, 10.0},     {1, 7, 2.0},          {2, 0, 0.5},
-                            {25544, 1, 24857}, {25544, 4, 1.0},  {25545, 1, 1.0},      {999999999, 7, 73049.9999}};
+  const Case ascending[] = {{0, 0, 0.0},       {0, 0, 73049.9}, {1, 0, 0.0},     {1, 1, 1.0},
+                            {1, 1, 1.0001},    {1, 2, 10.0},    {1, 7, 2.0},     {2, 0, 0.5},
+                            {25544, 1, 24857}, {25544, 4, 1.0}, {25545, 1, 1.0}, {999999999, 7, 73049.9999}};
   int64_t previous = -1;
   for (const Case& c : ascending) {
     const int64_t key = createsatkey(c.sat, c.type, {}, c.ds50);
@@ -207,14 +188,16 @@ TEST(ChronomKey, NoKeyWithoutAUsableSatelliteTypeOrEpoch) {
   };
   const double nan = std::numeric_limits<double>::quiet_NaN();
   const double inf = std::numeric_limits<double>::infinity();
-  const Case cases[] = {{-1, 1, "", 1.0},           {1000000000, 1, "", 1.0}, {1, -1, "", 1.0},
-                        {1, 8, "", 1.0},            {1, 1, "", nan},          {1, 1, "", inf},
-                        {1, 1, "", -0.001},         {1, 1, "", 73050.0},      {1, 1, "", 73049.99996},
+  // clang-format off
+  const Case cases[] = {{-1, 1, "", 1.0},   {1000000000, 1, "", 1.0}, {1, -1, "", 1.0},
+                        {1, 8, "", 1.0},    {1, 1, "", nan},          {1, 1, "", inf},
+                        {1, 1, "", -0.001}, {1, 1, "", 73050.0},      {1, 1, "", 73049.99996},
                         {1, 1, "00000.00000000", 1.0}, {1, 1, "18020.9226322x", 1.0}, {1, 1, "   ", 1.0},
                         {1, 1, "2150/001.5", 1.0}};
-  for (const Case& c : cases) EXPECT_EQ(createsatkey(c.sat, c.type, c.text, c.ds50), -1) << c.sat << " " << c.type
-                                                                                      << " '" << c.text << "' "
-                                                                                      << c.ds50;
+  // clang-format on
+  for (const Case& c : cases)
+    EXPECT_EQ(createsatkey(c.sat, c.type, c.text, c.ds50), -1)
+        << c.sat << " " << c.type << " '" << c.text << "' " << c.ds50;
 }
 
 }  // namespace

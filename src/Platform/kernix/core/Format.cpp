@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cfloat>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -28,9 +29,6 @@ constexpr size_t kRealDigits = 400;
 // Exponents are clamped here while they are collected: far beyond any double
 // even with kRealDigits digits, yet small enough never to overflow.
 constexpr int64_t kExpCap = 100000;
-// Integer digits after the leading zeros: more than int64 holds, so the
-// conversion itself reports the overflow.
-constexpr size_t kIntDigits = 21;
 // Largest d of Ew.d.
 constexpr int kMaxEDigits = 64;
 
@@ -48,10 +46,10 @@ void placeRight(char* out, int w, const char* text, size_t len) {
   std::memcpy(out + pad, text, len);
 }
 
+// Integers are exact in integer arithmetic, so they are accumulated as read.
 template <class T>
 bool readIntT(std::string_view field, T& out) {
-  char buf[1 + kIntDigits];  // buf[0] receives the "-"
-  size_t n = 1;
+  uint64_t mag = 0;
   bool started = false, neg = false, digits = false;
   for (const char c : field) {
     if (c == ' ') continue;
@@ -64,30 +62,23 @@ bool readIntT(std::string_view field, T& out) {
     }
     if (!isDigit(c)) return false;
     digits = true;
-    if (c == '0' && n == 1) continue;  // leading zeros carry nothing
-    if (n == sizeof buf) return false;
-    buf[n++] = c;
+    const auto digit = static_cast<unsigned>(c - '0');
+    if (mag > (std::numeric_limits<uint64_t>::max() - digit) / 10) return false;
+    mag = mag * 10 + digit;
   }
-  if (!started) {  // all blank
-    out = 0;
-    return true;
-  }
-  if (!digits) return false;  // a sign alone
-  if (n == 1) {
-    out = 0;
-    return true;
-  }
-  const char* first = buf + 1;
-  if (neg) {
-    buf[0] = '-';
-    first = buf;
-  }
-  T v{};
-  const auto [end, ec] = std::from_chars(first, buf + n, v);
-  if (ec != std::errc{} || end != buf + n) return false;
-  out = v;
+  if (started && !digits) return false;  // a sign alone
+  const uint64_t limit = static_cast<uint64_t>(std::numeric_limits<T>::max()) + (neg ? 1 : 0);
+  if (mag > limit) return false;
+  out = static_cast<T>(neg ? static_cast<int64_t>(uint64_t{0} - mag) : static_cast<int64_t>(mag));
   return true;
 }
+
+// Powers of ten that a double holds exactly.
+constexpr double kExactPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                  1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                  1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+// The fast path below relies on one IEEE double operation rounding once.
+static_assert(FLT_EVAL_METHOD == 0, "double arithmetic must not use wider registers");
 
 }  // namespace
 
@@ -107,6 +98,7 @@ bool readReal(std::string_view field, int implied, double& out) {
   int64_t zeros = 0;  // zeros after the last nonzero digit, not yet placed
   int64_t expVal = 0;
   int expDigits = 0;
+  uint64_t mant = 0;  // the digits of buf as a number, while 19 or fewer
   enum { kStart, kMantissa, kExpLead, kExp } st = kStart;
 
   for (const char c : field) {
@@ -130,8 +122,12 @@ bool readReal(std::string_view field, int implied, double& out) {
             continue;
           }
           if (static_cast<int64_t>(n - 1) + zeros >= static_cast<int64_t>(kRealDigits)) return false;
-          for (; zeros > 0; --zeros) buf[n++] = '0';
+          for (; zeros > 0; --zeros) {
+            buf[n++] = '0';
+            mant *= 10;
+          }
           buf[n++] = c;
+          mant = mant * 10 + static_cast<unsigned>(c - '0');
           continue;
         }
         if (c == '.') {
@@ -179,6 +175,16 @@ bool readReal(std::string_view field, int implied, double& out) {
   // A written point overrides the implied decimals.
   int64_t e10 = (expNeg ? -expVal : expVal) + zeros - (point ? frac : int64_t{implied});
   e10 = std::clamp(e10, -kExpCap, kExpCap);
+  // Most fields hold at most 15 significant digits and a small exponent:
+  // then the digits and the power of ten are both exact doubles and one
+  // multiplication or division rounds the value correctly, exactly as
+  // from_chars would (it takes the same path first).
+  if (n - 1 <= 19 && mant <= (uint64_t{1} << 53) && e10 >= -22 && e10 <= 22) {
+    const double m = static_cast<double>(mant);
+    const double v = e10 < 0 ? m / kExactPow10[-e10] : m * kExactPow10[e10];
+    out = neg ? -v : v;
+    return true;
+  }
   buf[n++] = 'e';
   const auto [expEnd, expEc] = std::to_chars(buf + n, buf + sizeof buf, e10);
   if (expEc != std::errc{}) return false;

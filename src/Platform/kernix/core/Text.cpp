@@ -16,7 +16,7 @@ void chararrtostr(const char* arr, size_t n, char* out) {
   if (arr != nullptr) {
     const void* nul = std::memchr(arr, '\0', n);
     len = nul ? static_cast<size_t>(static_cast<const char*>(nul) - arr) : n;
-    std::memcpy(out, arr, len);
+    if (len > 0) std::memcpy(out, arr, len);
   }
   std::memset(out + len, ' ', n - len);
 }
@@ -24,7 +24,7 @@ void chararrtostr(const char* arr, size_t n, char* out) {
 void strtochararr(std::string_view text, char* arr, size_t n) {
   if (arr == nullptr) return;
   size_t len = std::min(text.size(), n);
-  std::memcpy(arr, text.data(), len);
+  if (len > 0) std::memcpy(arr, text.data(), len);
   std::memset(arr + len, ' ', n - len);
 }
 

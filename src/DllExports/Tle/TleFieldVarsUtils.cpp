@@ -1,0 +1,660 @@
+#include "DllExports/Tle/TleFieldVarsUtils.h"
+
+#include <cstring>
+#include <memory>
+#include <type_traits>
+
+#include "Platform/kernix/core/Format.h"
+#include "Services/chronom.h"
+#include "Services/kernix.h"
+#include "Tle/TleCardReading.h"
+#include "Tle/TleColumns.h"
+#include "Tle/TleTree.h"
+
+namespace vx::tle {
+
+namespace msg {
+constexpr std::string_view kMissingTail = " in the TLE binary tree.";
+constexpr std::string_view kGetFieldMissing = "TleGetField: Unable to locate satKey ";
+constexpr std::string_view kSetFieldMissing = "TleSetField: Unable to locate satKey ";
+constexpr std::string_view kSetFieldName = "TleSetField: Unable to update satellite's name";
+constexpr std::string_view kSetFieldNumberHead = "TleSetField: Unable to read the number of field ";
+constexpr std::string_view kSetFieldNumberTail = ".";
+constexpr std::string_view kSetFieldTextHead = "TleSetField: Unable to update field ";
+constexpr std::string_view kSetFieldTextTail = " (control character in the text).";
+constexpr std::string_view kGetAllGPMissing = "TleGetAllFieldsGP: Unable to locate satKey ";
+constexpr std::string_view kGetAllGP2Missing = "TleGetAllFieldsGP2: Unable to locate satKey ";
+constexpr std::string_view kGetAllSPMissing = "TleGetAllFieldsSP: Unable to locate satKey ";
+constexpr std::string_view kUpdateGPMissing = "TleUpdateSatFrFieldsGP: Unable to locate satKey ";
+constexpr std::string_view kUpdateGP2Missing = "TleUpdateSatFrFieldsGP2: Unable to locate satKey ";
+constexpr std::string_view kUpdateSPMissing = "TleUpdateSatFrFieldsSP: Unable to locate satKey ";
+constexpr std::string_view kUpdateArrayMissing = "TleUpdateSatFrArray: Unable to locate satKey ";
+constexpr std::string_view kDataToArrayMissing = "TleDataToArray: Unable to locate satKey ";
+}  // namespace msg
+
+namespace {
+
+constexpr int kKeyWidth = 19;
+
+void logmissing(std::string_view head, int64_t satKey) {
+  tracelognumbered(head, satKey, kKeyWidth, msg::kMissingTail);
+}
+
+// Columns needed to write a field index without padding.
+int digitsof(int32_t idx) { return idx >= 10 || idx <= -1 ? 2 : 1; }
+
+bool iscontrol(char c) {
+  const auto u = static_cast<unsigned char>(c);
+  return u < 0x20 || u == 0x7F;
+}
+
+bool hascontrol(std::string_view text) {
+  for (char c : text)
+    if (iscontrol(c)) return true;
+  return false;
+}
+
+// ---- Field index table ---------------------------------------------------------
+
+enum class Form { kNone, kInt, kReal, kChar, kText, kEpoch };
+
+struct FieldDef {
+  Form form;
+  int width;        // columns of the text form on get ("(I9)", "(A8)", "(F35.15)")
+  bool changeable;  // whether set changes the field
+  bool csvOnly;     // exists only for records with a CSV extension
+};
+
+constexpr int kRealWidth = 35;
+constexpr int kRealDecimals = 15;
+constexpr int32_t kEphTypeIdx = 6;
+constexpr int32_t kSecondDerivIdx = 16;
+constexpr int kEpochWidth = 16;  // "(I4.4,F12.8)"
+
+constexpr FieldDef kNoField{Form::kNone, 0, false, false};
+constexpr FieldDef kReal{Form::kReal, kRealWidth, true, false};
+constexpr FieldDef kCsvReal{Form::kReal, kRealWidth, true, true};
+
+// Indexed by field index; index 0 is not a field.
+constexpr FieldDef kFieldDefs[] = {
+    kNoField,
+    {Form::kInt, 9, false, false},    // 1 satNum
+    {Form::kChar, 1, true, false},    // 2 secClass
+    {Form::kText, 8, true, false},    // 3 satName
+    {Form::kEpoch, 16, false, false}, // 4 epoch
+    kReal,                            // 5 drag term
+    {Form::kInt, 1, false, false},    // 6 ephType
+    {Form::kInt, 5, true, false},     // 7 elsetNum
+    kReal,                            // 8 incli
+    kReal,                            // 9 raNode
+    kReal,                            // 10 eccen
+    kReal,                            // 11 argPer
+    kReal,                            // 12 mnAnomaly
+    kReal,                            // 13 mnMotion
+    {Form::kInt, 5, true, false},     // 14 revNum
+    kReal,                            // 15 first derivative
+    kReal,                            // 16 second derivative
+    {Form::kInt, 9, true, true},      // 17 csvNum
+    kCsvReal,                         // 18 auxCoef2
+    kCsvReal,                         // 19 csvVal1
+    kCsvReal,                         // 20 csvVal2
+    kCsvReal,                         // 21 csvVal3
+    kCsvReal,                         // 22 csvVal4
+    kCsvReal,                         // 23 csvVal5
+    {Form::kText, 11, true, true},    // 24 csvText
+    {Form::kText, 12, true, true},    // 25 satNameLong
+};
+constexpr int32_t kLastFieldIdx = static_cast<int32_t>(std::size(kFieldDefs)) - 1;
+
+// Where field idx of a record lives (const or not, after R). The form is
+// kNone for an index outside the table and for the CSV fields of a record
+// without CSV extension.
+template <class R>
+struct Slot {
+  template <class T>
+  using P = std::conditional_t<std::is_const_v<R>, const T*, T*>;
+  FieldDef def = kNoField;
+  P<int32_t> i = nullptr;
+  P<double> d = nullptr;
+  P<char> c = nullptr;  // def.width characters
+};
+
+template <class R>
+Slot<R> slotof(R& rec, int32_t idx) {
+  Slot<R> s;
+  if (idx < 1 || idx > kLastFieldIdx) return s;
+  const FieldDef def = kFieldDefs[idx];
+  typename Slot<R>::template P<Csvtledata> ext = rec.csvExt.get();
+  if (def.csvOnly && ext == nullptr) return s;
+  s.def = def;
+  const int32_t t = rec.ephType;
+  switch (idx) {
+    case 1: s.i = &rec.satNum; break;
+    case 2: s.c = &rec.secClass; break;
+    case 3: s.c = rec.satName.data(); break;
+    case 4: break;  // the epoch takes two fields; see writefield
+    case 5: s.d = t == 6 ? &rec.auxCoef1 : &rec.bStar; break;
+    case 6: s.i = &rec.ephType; break;
+    case 7: s.i = &rec.elsetNum; break;
+    case 8: s.d = &rec.incli; break;
+    case 9: s.d = &rec.raNode; break;
+    case 10: s.d = &rec.eccen; break;
+    case 11: s.d = &rec.argPer; break;
+    case 12: s.d = &rec.mnAnomaly; break;
+    case 13: s.d = &rec.mnMotion; break;
+    case 14: s.i = &rec.revNum; break;
+    case 15: s.d = t == 6 ? &rec.auxCoef2 : &rec.nDotO2; break;
+    case 16: s.d = t == 6 ? &rec.auxCoef3 : t == 4 ? &rec.auxCoef1 : &rec.n2DotO6; break;
+    case 17: s.i = &ext->csvNum; break;
+    case 18: s.d = &rec.auxCoef2; break;
+    case 19: s.d = &ext->csvVal1; break;
+    case 20: s.d = &ext->csvVal2; break;
+    case 21: s.d = &ext->csvVal3; break;
+    case 22: s.d = &ext->csvVal4; break;
+    case 23: s.d = &ext->csvVal5; break;
+    case 24: s.c = ext->csvText.data(); break;
+    case 25: s.c = ext->satNameLong.data(); break;
+    default: return Slot<R>{};
+  }
+  return s;
+}
+
+// The text form of field idx into work (blank on entry), not yet adjusted.
+void writefield(const Tlerecord& rec, int32_t idx, char* work) {
+  const auto s = slotof(rec, idx);
+  const int w = s.def.width;
+  switch (s.def.form) {
+    case Form::kNone: break;
+    case Form::kInt: fmt::writeI(work, w, *s.i); break;
+    case Form::kReal: fmt::writeF(work, w, kRealDecimals, *s.d); break;
+    case Form::kChar: work[0] = *s.c; break;
+    case Form::kText: std::memcpy(work, s.c, static_cast<size_t>(w)); break;
+    case Form::kEpoch:
+      // Four-digit year, then the day with the blanks of its field turned
+      // into zeros: day 5.5 of 2018 gives "2018005.50000000".
+      fmt::writeI(work, 4, rec.epochYr, 4);
+      fmt::writeF(work + 4, kEpochWidth - 4, 8, rec.epochDays);
+      blanktozerochar(work, kEpochWidth);
+      break;
+  }
+}
+
+// Changes field idx of rec to the (left-adjusted) value text. False, with the
+// reason logged, when the text cannot become the field's value.
+bool readfield(Tlerecord& rec, int32_t idx, std::string_view value) {
+  const auto s = slotof(rec, idx);
+  if (!s.def.changeable) return true;
+  const auto w = static_cast<size_t>(s.def.width);
+  switch (s.def.form) {
+    case Form::kInt:
+    case Form::kReal: {
+      // A blank text is no number: the fixed-column rules would read it as 0.
+      const std::string_view number = trimmed(value);
+      int32_t iv = 0;
+      double dv = 0;
+      const bool ok = !number.empty() && (s.def.form == Form::kInt ? strtoint(number, iv) : strtoreal(number, dv));
+      if (!ok) {
+        tracelognumbered(msg::kSetFieldNumberHead, idx, digitsof(idx), msg::kSetFieldNumberTail);
+        return false;
+      }
+      if (s.def.form == Form::kInt) {
+        *s.i = iv;
+      } else {
+        *s.d = dv;
+        if (idx == kSecondDerivIdx) rec.n2DotO6 = dv;
+      }
+      return true;
+    }
+    case Form::kChar:
+    case Form::kText: {
+      // Control characters would break the line and CSV forms apart when
+      // they are written to a file.
+      const std::string_view text = value.substr(0, w);
+      if (hascontrol(text)) {
+        if (idx == 3)
+          tracelogerror(msg::kSetFieldName);
+        else
+          tracelognumbered(msg::kSetFieldTextHead, idx, digitsof(idx), msg::kSetFieldTextTail);
+        return false;
+      }
+      std::memcpy(s.c, text.data(), text.size());
+      return true;
+    }
+    case Form::kNone:
+    case Form::kEpoch: return true;
+  }
+  return true;
+}
+
+std::string_view missinghead(FieldSet set, std::string_view gp, std::string_view gp2, std::string_view sp) {
+  switch (set) {
+    case FieldSet::kGP: return gp;
+    case FieldSet::kGP2: return gp2;
+    case FieldSet::kSP: return sp;
+  }
+  return gp;
+}
+
+// Validates a changed copy and puts it in place of the stored record.
+int32_t storechanged(int64_t satKey, Tlerecord& rec) {
+  const int32_t status = validatetlevalues(rec);
+  return status == 0 ? tleupdaterec(satKey, rec) : status;
+}
+
+// ---- Array form: element numbers and text columns --------------------------------
+
+namespace el {
+constexpr int kSatNum = 1;
+constexpr int kEpochDs50 = 2;
+constexpr int kNDotO2 = 3;
+constexpr int kN2DotO6 = 4;
+constexpr int kBStar = 5;
+constexpr int kEphType = 6;
+constexpr int kIncli = 21;
+constexpr int kRaNode = 22;
+constexpr int kEccen = 23;
+constexpr int kArgPer = 24;
+constexpr int kMnAnomaly = 25;
+constexpr int kMnMotion = 26;
+constexpr int kRevNum = 27;
+constexpr int kElsetNum = 31;
+constexpr int kCsvNum = 32;
+constexpr int kAuxCoef2 = 33;
+constexpr int kCsvVal1 = 34;  // .. 38
+constexpr int kAuxCoef1 = 39;
+}  // namespace el
+
+// Element n, counted from 1.
+double& at(TleArray& a, int n) { return a[static_cast<size_t>(n - 1)]; }
+double at(const TleArray& a, int n) { return a[static_cast<size_t>(n - 1)]; }
+
+// tleText:
+//          1         2
+// 123456789012345678901234
+// CNNNNNNNNLLLLTTTTTTTTTTT   C class, N name, NL long name (CSV), T CSV text
+namespace txt {
+constexpr int kSecClass = 1;
+constexpr Cols kSatName{2, 9};
+constexpr Cols kSatNameLong{2, 13};
+constexpr Cols kCsvText{14, 24};
+}  // namespace txt
+
+// An integer element: truncated toward zero; NaN and values beyond the
+// 32-bit range saturate (NaN to the lowest), which the value checks reject.
+int32_t truncint(double v) {
+  if (!(v > -2147483649.0)) return INT32_MIN;
+  if (!(v < 2147483648.0)) return INT32_MAX;
+  return static_cast<int32_t>(v);
+}
+
+// Short name of a long designator of launch years 1957-1999 ("1998-067A"
+// gives "98067A"), the same as the CSV reader derives; false for any other
+// text, which keeps its first eight characters.
+bool shortnameoflong(std::string_view long12, std::array<char, kNameLen>& name) {
+  int32_t yy = 0;
+  if (long12.size() < 11 || long12.substr(0, 2) != "19" || long12[4] != '-') return false;
+  if (!strtoint(long12.substr(2, 2), yy) || yy < 57 || yy > 99) return false;
+  name.fill(' ');
+  std::memcpy(name.data(), long12.data() + 2, 2);
+  std::memcpy(name.data() + 2, long12.data() + 5, 6);
+  return true;
+}
+
+}  // namespace
+
+void leftadjust(char* text, size_t n) {
+  size_t lead = 0;
+  while (lead < n && text[lead] == ' ') ++lead;
+  if (lead == 0 || lead == n) return;
+  std::memmove(text, text + lead, n - lead);
+  std::memset(text + n - lead, ' ', lead);
+}
+
+// ---- Single fields ---------------------------------------------------------
+
+int32_t getfield(int64_t satKey, int32_t idx, char* value) {
+  char work[kFieldTextLen];
+  std::memset(work, ' ', sizeof work);
+  std::memset(value, ' ', kFieldTextLen);
+  const bool found = withtlerecord(satKey, [&](const Tlerecord& rec) { writefield(rec, idx, work); });
+  if (!found) {
+    logmissing(msg::kGetFieldMissing, satKey);
+    return 2;
+  }
+  leftadjust(work, sizeof work);
+  std::memcpy(value, work, kFieldTextLen);
+  return 0;
+}
+
+int32_t setfield(int64_t satKey, int32_t idx, std::string_view value) {
+  Tlerecord rec;
+  if (tlefindrec(satKey, rec) != 0) {
+    logmissing(msg::kSetFieldMissing, satKey);
+    return 2;
+  }
+  if (idx == kEphTypeIdx) return 0;
+  char text[kFieldTextLen];
+  strtochararr(value, text, sizeof text);
+  leftadjust(text, sizeof text);
+  if (!readfield(rec, idx, std::string_view(text, sizeof text))) return 2;
+  return storechanged(satKey, rec);
+}
+
+// ---- Field sets --------------------------------------------------------------
+
+GpFields gpfieldsof(const Tlerecord& rec) {
+  GpFields f;
+  const bool t4 = rec.ephType == 4;
+  f.satNum = rec.satNum;
+  f.secClass = rec.secClass;
+  f.satName = rec.satName;
+  f.epochYr = rec.epochYr;
+  f.epochDays = rec.epochDays;
+  f.dragTerm = t4 ? rec.auxCoef2 : rec.bStar;
+  f.ephType = rec.ephType;
+  f.elsetNum = rec.elsetNum;
+  f.incli = rec.incli;
+  f.raNode = rec.raNode;
+  f.eccen = rec.eccen;
+  f.argPer = rec.argPer;
+  f.mnAnomaly = rec.mnAnomaly;
+  f.mnMotion = rec.mnMotion;
+  f.revNum = rec.revNum;
+  f.nDotO2 = rec.nDotO2;
+  f.secondDeriv = t4 ? rec.auxCoef1 : rec.n2DotO6;
+  return f;
+}
+
+SpFields spfieldsof(const Tlerecord& rec) {
+  SpFields f;
+  f.satNum = rec.satNum;
+  f.secClass = rec.secClass;
+  f.satName = rec.satName;
+  f.epochYr = rec.epochYr;
+  f.epochDays = rec.epochDays;
+  f.auxCoef2 = rec.auxCoef2;
+  f.auxCoef3 = rec.auxCoef3;
+  f.auxCoef1 = rec.auxCoef1;
+  f.elsetNum = rec.elsetNum;
+  f.incli = rec.incli;
+  f.raNode = rec.raNode;
+  f.eccen = rec.eccen;
+  f.argPer = rec.argPer;
+  f.mnAnomaly = rec.mnAnomaly;
+  f.mnMotion = rec.mnMotion;
+  f.revNum = rec.revNum;
+  return f;
+}
+
+int32_t getgpfields(int64_t satKey, FieldSet set, GpFields& out) {
+  out = GpFields{};
+  const bool found = withtlerecord(satKey, [&](const Tlerecord& rec) { out = gpfieldsof(rec); });
+  if (!found) {
+    logmissing(missinghead(set, msg::kGetAllGPMissing, msg::kGetAllGP2Missing, msg::kGetAllSPMissing), satKey);
+    return 2;
+  }
+  fixyr(out.epochYr);
+  return 0;
+}
+
+int32_t getspfields(int64_t satKey, SpFields& out) {
+  out = SpFields{};
+  const bool found = withtlerecord(satKey, [&](const Tlerecord& rec) { out = spfieldsof(rec); });
+  if (!found) {
+    logmissing(msg::kGetAllSPMissing, satKey);
+    return 2;
+  }
+  fixyr(out.epochYr);
+  return 0;
+}
+
+namespace {
+
+// The changeable fields every set shares: class, name (left-adjusted), element
+// set number, the six elements and the revolution number.
+template <class Fields>
+void setcommon(Tlerecord& rec, const Fields& f) {
+  rec.secClass = f.secClass;
+  rec.satName = f.satName;
+  leftadjust(rec.satName.data(), rec.satName.size());
+  rec.elsetNum = f.elsetNum;
+  rec.incli = f.incli;
+  rec.raNode = f.raNode;
+  rec.eccen = f.eccen;
+  rec.argPer = f.argPer;
+  rec.mnAnomaly = f.mnAnomaly;
+  rec.mnMotion = f.mnMotion;
+  rec.revNum = f.revNum;
+}
+
+}  // namespace
+
+int32_t updatesatfrfieldsgp(int64_t satKey, FieldSet set, const GpFields& f) {
+  Tlerecord rec;
+  if (tlefindrec(satKey, rec) != 0) {
+    logmissing(missinghead(set, msg::kUpdateGPMissing, msg::kUpdateGP2Missing, msg::kUpdateSPMissing), satKey);
+    return 2;
+  }
+  setcommon(rec, f);
+  const bool t4 = rec.ephType == 4;
+  (t4 ? rec.auxCoef2 : rec.bStar) = f.dragTerm;
+  if (set == FieldSet::kGP2) {
+    rec.nDotO2 = f.nDotO2;
+    rec.auxCoef1 = t4 ? f.secondDeriv : 0.0;
+    rec.n2DotO6 = t4 ? 0.0 : f.secondDeriv;
+  }
+  return storechanged(satKey, rec);
+}
+
+int32_t updatesatfrfieldssp(int64_t satKey, const SpFields& f) {
+  Tlerecord rec;
+  if (tlefindrec(satKey, rec) != 0) {
+    logmissing(msg::kUpdateSPMissing, satKey);
+    return 2;
+  }
+  setcommon(rec, f);
+  rec.auxCoef2 = f.auxCoef2;
+  rec.auxCoef3 = f.auxCoef3;
+  rec.auxCoef1 = f.auxCoef1;
+  return storechanged(satKey, rec);
+}
+
+namespace {
+
+int32_t validatebuilt(Tlerecord& rec) {
+  const int32_t status = validatetlevalues(rec);
+  if (status != 0) rec.satNum = -1;
+  return status;
+}
+
+}  // namespace
+
+int32_t gpfieldstotle(const GpFields& f, Tlerecord& rec) {
+  rec.reset();
+  rec.satNum = f.satNum;
+  rec.secClass = f.secClass;
+  rec.satName = f.satName;
+  rec.epochYr = f.epochYr;
+  rec.epochDays = f.epochDays;
+  rec.nDotO2 = f.nDotO2;
+  rec.ephType = f.ephType;
+  rec.elsetNum = f.elsetNum;
+  rec.incli = f.incli;
+  rec.raNode = f.raNode;
+  rec.eccen = f.eccen;
+  rec.argPer = f.argPer;
+  rec.mnAnomaly = f.mnAnomaly;
+  rec.mnMotion = f.mnMotion;
+  rec.revNum = f.revNum;
+  if (f.ephType == 4) {
+    rec.auxCoef1 = f.secondDeriv;
+    rec.auxCoef2 = f.dragTerm;
+  } else {
+    rec.n2DotO6 = f.secondDeriv;
+    rec.bStar = f.dragTerm;
+  }
+  return validatebuilt(rec);
+}
+
+int32_t spfieldstotle(const SpFields& f, Tlerecord& rec) {
+  rec.reset();
+  rec.satNum = f.satNum;
+  rec.secClass = f.secClass;
+  rec.satName = f.satName;
+  leftadjust(rec.satName.data(), rec.satName.size());
+  rec.epochYr = f.epochYr;
+  rec.epochDays = f.epochDays;
+  rec.ephType = 6;
+  rec.auxCoef2 = f.auxCoef2;
+  rec.auxCoef3 = f.auxCoef3;
+  rec.auxCoef1 = f.auxCoef1;
+  rec.elsetNum = f.elsetNum;
+  rec.incli = f.incli;
+  rec.raNode = f.raNode;
+  rec.eccen = f.eccen;
+  rec.argPer = f.argPer;
+  rec.mnAnomaly = f.mnAnomaly;
+  rec.mnMotion = f.mnMotion;
+  rec.revNum = f.revNum;
+  return validatebuilt(rec);
+}
+
+int64_t addsatfrfieldsgp2(const GpFields& f) {
+  Tlerecord rec;
+  if (gpfieldstotle(f, rec) != 0) return -1;
+  return addtletomem(rec);
+}
+
+// An invalid set is not handed to the store: its check would only add a
+// second, misleading message about the satellite number -1 that marks it.
+int64_t addsatfrfieldssp(const SpFields& f) {
+  Tlerecord rec;
+  if (spfieldstotle(f, rec) != 0) return -1;
+  return addtletomem(rec);
+}
+
+// ---- Array form ----------------------------------------------------------------
+
+void tle2array(const Tlerecord& rec, TleArray& arr, char* text) {
+  arr.fill(0.0);
+  std::memset(text, ' ', kTleTextLen);
+  at(arr, el::kSatNum) = rec.satNum;
+  at(arr, el::kEpochDs50) = yrdays2ds50(rec.epochYr, rec.epochDays);
+  at(arr, el::kNDotO2) = rec.nDotO2;
+  at(arr, el::kN2DotO6) = rec.n2DotO6;
+  at(arr, el::kBStar) = rec.bStar;
+  at(arr, el::kEphType) = rec.ephType;
+  at(arr, el::kIncli) = rec.incli;
+  at(arr, el::kRaNode) = rec.raNode;
+  at(arr, el::kEccen) = rec.eccen;
+  at(arr, el::kArgPer) = rec.argPer;
+  at(arr, el::kMnAnomaly) = rec.mnAnomaly;
+  at(arr, el::kMnMotion) = rec.mnMotion;
+  at(arr, el::kRevNum) = rec.revNum;
+  at(arr, el::kElsetNum) = rec.elsetNum;
+  at(arr, el::kAuxCoef2) = rec.auxCoef2;
+  at(arr, el::kAuxCoef1) = rec.auxCoef1;
+  *colPtr(text, txt::kSecClass) = rec.secClass;
+  if (const Csvtledata* ext = rec.csvExt.get()) {
+    at(arr, el::kCsvNum) = ext->csvNum;
+    const double vals[] = {ext->csvVal1, ext->csvVal2, ext->csvVal3, ext->csvVal4, ext->csvVal5};
+    for (int k = 0; k < 5; ++k) at(arr, el::kCsvVal1 + k) = vals[k];
+    std::memcpy(colPtr(text, txt::kSatNameLong), ext->satNameLong.data(), ext->satNameLong.size());
+    std::memcpy(colPtr(text, txt::kCsvText), ext->csvText.data(), ext->csvText.size());
+  } else {
+    std::memcpy(colPtr(text, txt::kSatName), rec.satName.data(), rec.satName.size());
+  }
+}
+
+void array2tle(const TleArray& arr, std::string_view text, Tlerecord& rec) {
+  rec.reset();
+  rec.satNum = truncint(at(arr, el::kSatNum));
+  fyklok(at(arr, el::kEpochDs50), rec.epochDays, rec.epochYr);
+  rec.nDotO2 = at(arr, el::kNDotO2);
+  rec.n2DotO6 = at(arr, el::kN2DotO6);
+  rec.bStar = at(arr, el::kBStar);
+  rec.ephType = truncint(at(arr, el::kEphType));
+  rec.incli = at(arr, el::kIncli);
+  rec.raNode = at(arr, el::kRaNode);
+  rec.eccen = at(arr, el::kEccen);
+  rec.argPer = at(arr, el::kArgPer);
+  rec.mnAnomaly = at(arr, el::kMnAnomaly);
+  rec.mnMotion = at(arr, el::kMnMotion);
+  rec.revNum = truncint(at(arr, el::kRevNum));
+  rec.elsetNum = truncint(at(arr, el::kElsetNum));
+  rec.auxCoef2 = at(arr, el::kAuxCoef2);
+  rec.auxCoef1 = at(arr, el::kAuxCoef1);
+
+  rec.secClass = colChar(text, txt::kSecClass);
+  const std::string_view name = colText(text, txt::kSatName);
+  rec.satName.fill(' ');
+  std::memcpy(rec.satName.data(), name.data(), name.size());
+  // A long designator of the last century in the name columns (as written
+  // for a record read from CSV) gives back its short name; its first eight
+  // characters would lose the piece and put the year in its place.
+  char long12[12];
+  strtochararr(colText(text, txt::kSatNameLong), long12, sizeof long12);
+  shortnameoflong(std::string_view(long12, sizeof long12), rec.satName);
+
+  const int32_t csvNum = truncint(at(arr, el::kCsvNum));
+  if (csvNum == 0) return;
+  auto ext = std::make_unique<Csvtledata>();
+  ext->csvNum = csvNum;
+  double* vals[] = {&ext->csvVal1, &ext->csvVal2, &ext->csvVal3, &ext->csvVal4, &ext->csvVal5};
+  for (int k = 0; k < 5; ++k) *vals[k] = at(arr, el::kCsvVal1 + k);
+  std::memcpy(ext->satNameLong.data(), long12, sizeof long12);
+  strtochararr(colText(text, txt::kCsvText), ext->csvText.data(), ext->csvText.size());
+  rec.csvExt = std::move(ext);
+}
+
+int64_t addsatfrarray(const TleArray& arr, std::string_view text) {
+  Tlerecord rec;
+  array2tle(arr, text, rec);
+  return addtletomem(rec);
+}
+
+int32_t datatoarray(int64_t satKey, TleArray& arr, char* text) {
+  TleArray work;
+  std::memset(text, ' ', kTleTextLen);
+  const bool found = withtlerecord(satKey, [&](const Tlerecord& rec) { tle2array(rec, work, text); });
+  if (!found) {
+    logmissing(msg::kDataToArrayMissing, satKey);
+    return 2;
+  }
+  arr = work;
+  return 0;
+}
+
+int32_t updatesatfrarray(int64_t satKey, const TleArray& arr, std::string_view text) {
+  Tlerecord rec;
+  array2tle(arr, text, rec);
+  Tlerecord stored;
+  if (tlefindrec(satKey, stored) != 0) {
+    logmissing(msg::kUpdateArrayMissing, satKey);
+    return 2;
+  }
+  rec.satNum = stored.satNum;
+  rec.epochYr = stored.epochYr;
+  rec.epochDays = stored.epochDays;
+  rec.ephType = stored.ephType;
+  // The array has no room for maneuver cards; they stay with the element set
+  // instead of being dropped by an update of its elements.
+  rec.mnvrCards = std::move(stored.mnvrCards);
+  rec.numMnvrCards = stored.numMnvrCards;
+  return storechanged(satKey, rec);
+}
+
+int32_t csv2tlearray(std::string_view csvLine, TleArray& arr, char* text) {
+  std::memset(text, ' ', kTleTextLen);
+  Tlerecord rec;
+  const int32_t status = csvline2tle(csvLine, rec);
+  if (status == 0) tle2array(rec, arr, text);
+  return status;
+}
+
+int32_t parselinesorcsv(std::string_view line1, std::string_view line2, Tlerecord& rec) {
+  if (tlecardtype(line1) == kCardLine1 && tlecardtype(line2) == kCardLine2) return lines2tle(line1, line2, rec);
+  return csvline2tle(line1, rec);
+}
+
+}  // namespace vx::tle

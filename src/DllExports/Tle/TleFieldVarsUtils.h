@@ -1,0 +1,112 @@
+// Field access and the array form of element sets: single fields by index,
+// the GP, GP2 and SP field sets, the 64-value array with its 512-character
+// text, and the classifier-driven parse shared by the array and GP exports.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string_view>
+
+#include "Tle/TleTypes.h"
+
+namespace vx::tle {
+
+inline constexpr size_t kNameLen = 8;
+inline constexpr size_t kFieldTextLen = 512;
+inline constexpr size_t kTleArrLen = 64;
+inline constexpr size_t kTleTextLen = 512;
+
+using TleArray = std::array<double, kTleArrLen>;
+
+// The fields of the GP2 set. For ephemeris type 4 the drag term is auxCoef2
+// and the second derivative auxCoef1; GP is GP2 with both derivatives 0.
+struct GpFields {
+  int32_t satNum = 0;
+  char secClass = ' ';
+  std::array<char, kNameLen> satName{' ', ' ', ' ', ' ', ' ', ' ', ' ', ' '};
+  int32_t epochYr = 0;
+  double epochDays = 0;
+  double dragTerm = 0;
+  int32_t ephType = 0;
+  int32_t elsetNum = 0;
+  double incli = 0, raNode = 0, eccen = 0, argPer = 0, mnAnomaly = 0, mnMotion = 0;
+  int32_t revNum = 0;
+  double nDotO2 = 0;
+  double secondDeriv = 0;
+};
+
+// The fields of the SP set (ephemeris type 6): the three coefficients in line
+// order.
+struct SpFields {
+  int32_t satNum = 0;
+  char secClass = ' ';
+  std::array<char, kNameLen> satName{' ', ' ', ' ', ' ', ' ', ' ', ' ', ' '};
+  int32_t epochYr = 0;
+  double epochDays = 0;
+  double auxCoef2 = 0, auxCoef3 = 0, auxCoef1 = 0;
+  int32_t elsetNum = 0;
+  double incli = 0, raNode = 0, eccen = 0, argPer = 0, mnAnomaly = 0, mnMotion = 0;
+  int32_t revNum = 0;
+};
+
+// Which exported function a shared routine works for; it picks the routine
+// name of the messages.
+enum class FieldSet { kGP, kGP2, kSP };
+
+// Moves the leading blanks of text[0, n) to its end.
+void leftadjust(char* text, size_t n);
+
+// ---- Single fields ---------------------------------------------------------
+// Writes field idx of the stored element set into value (kFieldTextLen
+// characters, left-adjusted, blank padded); 0, or 2 when the key is not
+// loaded (logged).
+int32_t getfield(int64_t satKey, int32_t idx, char* value);
+// Changes field idx of the stored element set to the value text; 0 or 2.
+int32_t setfield(int64_t satKey, int32_t idx, std::string_view value);
+
+// ---- Field sets --------------------------------------------------------------
+// The GP2 / SP fields of a record (epoch year as stored).
+GpFields gpfieldsof(const Tlerecord& rec);
+SpFields spfieldsof(const Tlerecord& rec);
+// The fields of a stored element set, epoch year widened by fixyr; 0, or 2
+// when the key is not loaded (logged under the name of `set`).
+int32_t getgpfields(int64_t satKey, FieldSet set, GpFields& out);
+int32_t getspfields(int64_t satKey, SpFields& out);
+// Replaces the changeable fields of a stored element set (all but satNum,
+// the epoch and ephType); `set` kGP leaves both derivatives as stored.
+// 0 or 2.
+int32_t updatesatfrfieldsgp(int64_t satKey, FieldSet set, const GpFields& f);
+int32_t updatesatfrfieldssp(int64_t satKey, const SpFields& f);
+
+// Builds and validates a record from a field set; 0, or 2 with satNum -1.
+// gpfieldstotle takes the name as given, spfieldstotle left-adjusts it.
+int32_t gpfieldstotle(const GpFields& f, Tlerecord& rec);
+int32_t spfieldstotle(const SpFields& f, Tlerecord& rec);
+// Builds from a field set and stores: the key of addtletomem, or -1 when the
+// fields do not make a valid element set (nothing stored).
+int64_t addsatfrfieldsgp2(const GpFields& f);
+int64_t addsatfrfieldssp(const SpFields& f);
+
+// ---- Array form ----------------------------------------------------------------
+// Array and text of a record (the array zeroed and the text blanked first).
+void tle2array(const Tlerecord& rec, TleArray& arr, char* text);
+// Record from an array and a text (kTleTextLen), from the default record;
+// not validated.
+void array2tle(const TleArray& arr, std::string_view text, Tlerecord& rec);
+// array2tle, then the store's add: the key, or -1.
+int64_t addsatfrarray(const TleArray& arr, std::string_view text);
+// The stored element set as array and text; 0, or 2 (logged, arr untouched,
+// text blank) when the key is not loaded.
+int32_t datatoarray(int64_t satKey, TleArray& arr, char* text);
+// Replaces a stored element set by the one of an array and text, keeping the
+// stored satNum, epoch and ephType (and maneuver cards); 0 or 2.
+int32_t updatesatfrarray(int64_t satKey, const TleArray& arr, std::string_view text);
+// CSV line to array and text, unvalidated; the text is blanked first, both
+// are filled only when the parse succeeds. Status of the CSV parser.
+int32_t csv2tlearray(std::string_view csvLine, TleArray& arr, char* text);
+
+// Two TLE lines (validated) when the classifier sees a line 1 and a line 2,
+// otherwise line 1 as a CSV line (unvalidated); 0 or 2.
+int32_t parselinesorcsv(std::string_view line1, std::string_view line2, Tlerecord& rec);
+
+}  // namespace vx::tle

@@ -1,0 +1,252 @@
+// TLE input files: two passes over a file (file cards and the DMA card
+// first, then the file's own element sets), maneuver cards handed to the
+// element set they follow, and the totals line.
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "Platform/kernix/core/Format.h"
+#include "Services/kernix.h"
+#include "Tle/TleCardReading.h"
+#include "Tle/TleTree.h"
+
+namespace vx::tle {
+
+namespace msg {
+constexpr std::string_view kUnitFortN =
+    "ReadTlesFrFileUnit: Using fort.n not allowed in Veltrix due to security risk";
+constexpr std::string_view kOnlyFortN = "ReadOnlyTLEs: Using fort.n not allowed in Veltrix due to security risk";
+constexpr std::string_view kOnlyNoMemory = "ReadOnlyTLEs: Memory allocation failed";
+constexpr std::string_view kUnrecognizable = "ReadOnlyTLEs: Unrecognizable line1 '";
+}  // namespace msg
+
+namespace {
+
+// Unit numbers: the file the host names, and a file named inside it.
+constexpr int32_t kUnitInput = 3;
+constexpr int32_t kUnitNested = 4;
+
+// Serialises whole file reads, so two loads never interleave their element
+// sets. It does not protect the store, which has its own guard.
+std::mutex& cs_readonlytles() {
+  static std::mutex m;
+  return m;
+}
+
+bool isComment(const char* line) { return line[0] == '*'; }
+bool isEmptyLine(const char* line) { return isblankornull(std::string_view(line, kCardLen)); }
+
+// Class of a line in the first pass, where only file cards and the DMA card
+// matter. Keywords are accepted in any case; only the first columns are
+// upper-cased, which decides exactly as classifying an upper-cased copy of
+// the whole line would (no line 1, line 2 or CSV line begins with a letter
+// of a keyword).
+int32_t firstPassClass(const char* line) {
+  char head[16];
+  std::memcpy(head, line, sizeof head);
+  touppercase(head, sizeof head);
+  const std::string_view h(head, sizeof head);
+  for (std::string_view word : {"VECFIL", "VECTORFILE", "ELTFIL", "ELSETFILE", "SATFIL"})
+    if (h.substr(0, word.size()) == word) return kCardFile;
+  if (h.substr(0, 9) == "VX_DMA_ON") return kCardDma;
+  return kCardOther;
+}
+
+// Maneuver cards collected since the last hand-over.
+class PendingCards {
+ public:
+  // False when the buffer cannot be made.
+  bool add(const char* line) {
+    if (!cards_) {
+      try {
+        cards_ = std::make_unique<MnvrCard[]>(kMaxMnvrCards);
+      } catch (const std::bad_alloc&) {
+        return false;
+      }
+      for (int32_t i = 0; i < kMaxMnvrCards; ++i) cards_[i].fill(' ');
+    }
+    if (count_ < kMaxMnvrCards)
+      std::memcpy(cards_[count_++].data(), line, kCardLen);
+    else
+      ++dropped_;
+    return true;
+  }
+  bool any() const { return cards_ != nullptr; }
+
+  // Gives the cards to the stored element set of satKey.
+  void handTo(int64_t satKey) {
+    Tlerecord rec;
+    if (tlefindrec(satKey, rec) == 0) {
+      rec.mnvrCards = std::move(cards_);
+      rec.numMnvrCards = count_;
+      tleupdaterec(satKey, rec);
+    }
+    reportDropped();
+    cards_.reset();
+    count_ = 0;
+  }
+  ~PendingCards() { reportDropped(); }
+
+ private:
+  void reportDropped() {
+    if (dropped_ == 0) return;
+    char buf[128];
+    constexpr std::string_view head = "ReadOnlyTLEs: Dropped ";
+    constexpr std::string_view tail = " maneuver cards beyond the 100 an element set holds.";
+    std::memcpy(buf, head.data(), head.size());
+    size_t n = head.size() + fmt::writeListInt(buf + head.size(), dropped_);
+    std::memcpy(buf + n, tail.data(), tail.size());
+    traceloginfo(std::string_view(buf, n + tail.size()));
+    dropped_ = 0;
+  }
+  std::unique_ptr<MnvrCard[]> cards_;
+  int32_t count_ = 0;
+  int64_t dropped_ = 0;
+};
+
+}  // namespace
+
+void readonlytles(int32_t unit, int32_t& loaded, int32_t& dup, int32_t& bad, int32_t& status) {
+  if (existfortdotfileunit(unit)) {
+    status = 2;
+    tracelogerror(msg::kOnlyFortN);
+    return;
+  }
+  status = 0;
+  std::lock_guard<std::mutex> lock(cs_readonlytles());
+
+  char line[kCardLen];
+  char line2[kCardLen];
+  PendingCards cards;
+  int64_t lastKey = 0;        // entry of the element set added last
+  bool addedSinceHandOver = false;
+  bool lastParsedWell = false;
+  Tlerecord rec;
+
+  auto handOver = [&] {
+    if (addedSinceHandOver && cards.any() && lastKey != 0) {
+      cards.handTo(lastKey);
+      addedSinceHandOver = false;
+    }
+  };
+
+  while (filereadline(unit, line, kCardLen)) {
+    if (isComment(line) || isEmptyLine(line)) continue;
+    const std::string_view text(line, kCardLen);
+    if (ismaneuvcardtype(text)) {
+      if (!cards.add(line)) {
+        status = 2;
+        tracelogerror(msg::kOnlyNoMemory);
+        return;
+      }
+      continue;
+    }
+    int32_t parsed = 2;
+    switch (tlecardtype(text)) {
+      case kCardCsv:
+        parsed = csvline2tle(text, rec);
+        break;
+      case kCardLine1: {
+        if (line1tosatkey(text) == -1) {
+          ++bad;
+          std::string m;
+          m.reserve(msg::kUnrecognizable.size() + kCardLen + 2);
+          m.append(msg::kUnrecognizable).append(text).append("'.");
+          traceloginfo(m);
+          continue;
+        }
+        // Read on to the next line 2; at the end of the file it stays blank.
+        std::memset(line2, ' ', kCardLen);
+        while (filereadline(unit, line2, kCardLen)) {
+          if (isComment(line2) || isEmptyLine(line2)) continue;
+          if (tlecardtype(std::string_view(line2, kCardLen)) == kCardLine2) break;
+        }
+        if (tlecardtype(std::string_view(line2, kCardLen)) != kCardLine2) std::memset(line2, ' ', kCardLen);
+        handOver();
+        parsed = lines2tle(text, std::string_view(line2, kCardLen), rec);
+        break;
+      }
+      default:
+        continue;
+    }
+    lastParsedWell = parsed == 0;
+    if (parsed != 0) {
+      ++bad;
+      continue;
+    }
+    const int64_t key = addtletomem(rec);
+    if (key == 0) {
+      ++dup;
+    } else if (key != -1) {
+      ++loaded;
+      lastKey = key;
+      addedSinceHandOver = true;
+    }
+  }
+  if (lastParsedWell) handOver();
+}
+
+int32_t readtlesfrfileunit(int32_t unit) {
+  if (existfortdotfileunit(unit)) {
+    tracelogerror(msg::kUnitFortN);
+    return 2;
+  }
+  int32_t loaded = 0, dup = 0, bad = 0, result = 0;
+  if (filerewind(unit) != 0) return 0;
+
+  // Pass 1: named files (read before the file's own element sets) and the
+  // DMA card, which applies to everything read after this pass.
+  char line[kCardLen];
+  char name[kCardLen];
+  while (filereadline(unit, line, kCardLen)) {
+    if (isComment(line) || isEmptyLine(line)) continue;
+    switch (firstPassClass(line)) {
+      case kCardFile: {
+        getinputfilename(std::string_view(line, kCardLen), name, sizeof name);
+        const int32_t rc = fileopen(kUnitNested, std::string_view(name, sizeof name), kFileRead);
+        if (rc != 0) return rc;
+        readonlytles(kUnitNested, loaded, dup, bad, result);
+        const int32_t closed = fileclose(kUnitNested);
+        if (closed != 0 || result != 0) return result;
+        break;
+      }
+      case kCardDma:
+        elsetkeymodeset(1);
+        break;
+      default:
+        break;
+    }
+  }
+
+  // Pass 2: the file's own element sets.
+  if (filerewind(unit) != 0) return result;
+  readonlytles(unit, loaded, dup, bad, result);
+
+  char buf[128];
+  size_t n = 0;
+  auto put = [&](std::string_view s) {
+    std::memcpy(buf + n, s.data(), s.size());
+    n += s.size();
+  };
+  put("Total TLEs = ");
+  n += fmt::writeListInt(buf + n, int64_t{loaded} + dup + bad);
+  put(", Loaded = ");
+  n += fmt::writeListInt(buf + n, loaded);
+  put(", Dup = ");
+  n += fmt::writeListInt(buf + n, dup);
+  put(", Bad = ");
+  n += fmt::writeListInt(buf + n, bad);
+  traceloginfo(std::string_view(buf, n));
+  return result;
+}
+
+int32_t readtlesfrfile(std::string_view name) {
+  const int32_t rc = fileopen(kUnitInput, name, kFileRead);
+  if (rc != 0) return rc;
+  const int32_t result = readtlesfrfileunit(kUnitInput);
+  fileclose(kUnitInput);
+  return result;
+}
+
+}  // namespace vx::tle
