@@ -89,87 +89,83 @@ bool readInt(std::string_view field, int32_t& out) { return readIntT(field, out)
 bool readInt64(std::string_view field, int64_t& out) { return readIntT(field, out); }
 
 bool readReal(std::string_view field, int implied, double& out) {
+  const char* p = field.data();
+  const char* const last = p + field.size();
+  while (p != last && *p == ' ') ++p;
+  if (p == last) {  // all blank
+    out = 0.0;
+    return true;
+  }
+
   // buf[0] receives the "-", then the significant digits, "e" and the
   // exponent of at most 7 characters.
   char buf[1 + kRealDigits + 1 + 7];
   size_t n = 1;
-  bool neg = false, point = false, digits = false, expNeg = false;
+  uint64_t mant = 0;  // the digits of buf as a number, while 19 or fewer
   int64_t frac = 0;   // digits written after the point
   int64_t zeros = 0;  // zeros after the last nonzero digit, not yet placed
-  int64_t expVal = 0;
-  int expDigits = 0;
-  uint64_t mant = 0;  // the digits of buf as a number, while 19 or fewer
-  enum { kStart, kMantissa, kExpLead, kExp } st = kStart;
+  bool neg = false, point = false, digits = false;
+  if (*p == '+' || *p == '-') {
+    neg = *p == '-';
+    ++p;
+  }
 
-  for (const char c : field) {
-    if (c == ' ') continue;
-    switch (st) {
-      case kStart:
-        st = kMantissa;
-        if (c == '+' || c == '-') {
-          neg = c == '-';
-          continue;
-        }
-        [[fallthrough]];
-      case kMantissa:
-        if (isDigit(c)) {
-          digits = true;
-          if (point) ++frac;
-          if (c == '0') {
-            // Leading zeros are dropped, trailing ones wait: both only move
-            // the exponent, and this keeps the buffer to significant digits.
-            if (n > 1) ++zeros;
-            continue;
-          }
-          if (static_cast<int64_t>(n - 1) + zeros >= static_cast<int64_t>(kRealDigits)) return false;
-          for (; zeros > 0; --zeros) {
-            buf[n++] = '0';
-            mant *= 10;
-          }
-          buf[n++] = c;
-          mant = mant * 10 + static_cast<unsigned>(c - '0');
-          continue;
-        }
-        if (c == '.') {
-          if (point) return false;
-          point = true;
-          continue;
-        }
-        if (!digits) return false;  // an exponent needs a mantissa
-        if (c == 'E' || c == 'e' || c == 'D' || c == 'd') {
-          st = kExpLead;
-          continue;
-        }
-        if (c == '+' || c == '-') {  // exponent given by its sign alone
-          expNeg = c == '-';
-          st = kExp;
-          continue;
-        }
-        return false;
-      case kExpLead:
-        if (c == '+' || c == '-') {
-          expNeg = c == '-';
-          st = kExp;
-          continue;
-        }
-        [[fallthrough]];
-      case kExp:
-        if (!isDigit(c)) return false;
-        st = kExp;
-        expVal = std::min(expVal * 10 + (c - '0'), kExpCap);
-        ++expDigits;
+  // Mantissa: digits, blanks and at most one point.
+  for (; p != last; ++p) {
+    const char c = *p;
+    const auto digit = static_cast<unsigned>(c - '0');
+    if (digit < 10) {
+      digits = true;
+      frac += point;
+      if (digit == 0) {
+        // Leading zeros are dropped, trailing ones wait: both only move the
+        // exponent, and this keeps the buffer to significant digits.
+        zeros += n > 1;
         continue;
+      }
+      if (static_cast<int64_t>(n - 1) + zeros >= static_cast<int64_t>(kRealDigits)) return false;
+      for (; zeros > 0; --zeros) {
+        buf[n++] = '0';
+        mant *= 10;
+      }
+      buf[n++] = c;
+      mant = mant * 10 + digit;
+    } else if (c == '.' && !point) {
+      point = true;
+    } else if (c != ' ') {
+      break;
     }
   }
+  if (!digits) return false;  // a lone sign or point, or no mantissa
 
-  if (st == kStart) {  // all blank
-    out = 0.0;
-    return true;
+  // Exponent: "E" or "D" and an optional sign, or a sign alone; then digits.
+  int64_t expVal = 0;
+  bool expNeg = false;
+  if (p != last) {
+    const char c = *p++;
+    if (c == 'E' || c == 'e' || c == 'D' || c == 'd') {
+      while (p != last && *p == ' ') ++p;
+      if (p != last && (*p == '+' || *p == '-')) expNeg = *p++ == '-';
+    } else if (c == '+' || c == '-') {
+      expNeg = c == '-';
+    } else {
+      return false;  // any other character, a second point included
+    }
+    bool expDigits = false;
+    for (; p != last; ++p) {
+      const auto digit = static_cast<unsigned>(*p - '0');
+      if (digit < 10) {
+        expDigits = true;
+        expVal = std::min(expVal * 10 + digit, kExpCap);
+      } else if (*p != ' ') {
+        return false;
+      }
+    }
+    if (!expDigits) return false;
   }
-  if (!digits) return false;                      // lone sign or point
-  if (st != kMantissa && expDigits == 0) return false;  // empty exponent
-  if (n == 1) {                                   // every digit was zero
-    out = 0.0;
+
+  if (n == 1) {  // every digit was zero
+    out = neg ? -0.0 : 0.0;  // "-.00000000" keeps its sign
     return true;
   }
   // A written point overrides the implied decimals.
@@ -338,6 +334,12 @@ size_t writeListReal(char* out, double v) {
     return 9;
   }
   if (v == 0.0) {
+    // A negative zero keeps its sign, so that a value read from "-.00000000"
+    // comes back as it was written.
+    if (std::signbit(v)) {
+      std::memcpy(out, "-0.0000000000000000", 19);
+      return 19;
+    }
     std::memcpy(out, "0.0000000000000000", 18);
     return 18;
   }
