@@ -102,7 +102,9 @@ TEST(FormatReadReal, Table) {
       EXPECT_EQ(v, c.expected) << '"' << c.field << "\" d=" << c.implied;
       // A zero keeps the sign it was written with.
       if (c.expected == 0.0) {
-        EXPECT_EQ(std::signbit(v), std::string_view(c.field).find('-') != std::string_view::npos) << c.field;
+        const std::string_view f(c.field);
+        const size_t first = f.find_first_not_of(' ');
+        EXPECT_EQ(std::signbit(v), first != std::string_view::npos && f[first] == '-') << c.field;
       }
     } else {
       EXPECT_EQ(v, -777.0) << "output changed by failed read of \"" << c.field << '"';
