@@ -45,7 +45,7 @@ inline char checksumDigit(std::string_view line) {
 
 inline std::string alpha5(int32_t n) {
   static constexpr char kAlpha[] = "ABCDEFGHJKLMNPQRSTUVWXYZ";  // no I, no O
-  char buf[8];
+  char buf[16];
   if (n < 100000)
     std::snprintf(buf, sizeof buf, "%05d", n);
   else
