@@ -55,12 +55,12 @@ inline bool readReal(std::string_view s, double& v) {
 // "+NNNNN-N": a signed five-digit mantissa with its decimal point implied
 // before it, and a signed one-digit power of ten.
 inline bool readExpField(std::string_view line, int first, double& v) {
-  static constexpr double kPow10[] = {1e-9, 1e-8, 1e-7, 1e-6, 1e-5, 1e-4, 1e-3, 1e-2, 1e-1, 1,
-                                      1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9};
+  static constexpr double kPow10[] = {1,    1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                      1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14};
   int32_t mant = 0, expo = 0;
   if (!readInt(cols(line, first, first + 5), mant) || !readInt(cols(line, first + 6, first + 7), expo)) return false;
-  if (expo < -4 || expo > 9) return false;
-  v = static_cast<double>(mant) * kPow10[expo - 5 + 9];
+  if (expo < -9 || expo > 5) return false;
+  v = static_cast<double>(mant) / kPow10[5 - expo];
   return true;
 }
 
