@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <atomic>
 #include <cstring>
 #include <filesystem>
@@ -245,21 +246,24 @@ TEST_P(TleExports, ConcurrencyReadersWritersAndLoads) {
   std::vector<std::thread> threads;
   for (int r = 0; r < 3; ++r)
     threads.emplace_back([&, r] {
-      char l1[512], l2[512];
+      char l1[512], l2[512], csv[512], field[512];
+      std::vector<int64_t> listed(2000);
       for (size_t i = static_cast<size_t>(r); !stop.load(); i = (i + 7) % keys.size()) {
-        if (TleGetLines(keys[i], l1, l2) == 0 && (l1[0] != '1' || l2[0] != '2' || l1[23] != '.')) ++badReads;
-        TleGetSatKey(25544);
-        const int32_t n = TleGetCount();
-        if (n < 979) ++badReads;
+        // Every text read is a whole element set: it converts back.
+        if (TleGetLines(keys[i], l1, l2) != 0 || TleLinesToCsv(l1, l2, csv) != 0) ++badReads;
+        if (TleGetField(keys[i], 1, field) != 0 || std::atoi(std::string(field, 512).c_str()) <= 0) ++badReads;
+        if (TleGetSatKey(25544) <= 0) ++badReads;
+        if (TleGetCount() < 979) ++badReads;
+        TleGetLoaded(static_cast<int32_t>(i % 3), listed.data());  // room for everything the writers may add
       }
     });
-  // A writer adds and removes element sets of its own.
+  // A writer adds, updates and removes element sets of its own.
   threads.emplace_back([&] {
     for (int day = 100; day < 160; ++day) {
       std::string l1 = kL1;
       l1.replace(20, 3, std::to_string(day));
       const int64_t k = TleAddSatFrLines(text(l1).c_str(), text(kL2).c_str());
-      if (k <= 0 || TleRemoveSat(k) != 0) ++badReads;
+      if (k <= 0 || TleSetField(k, 7, text("123").c_str()) != 0 || TleRemoveSat(k) != 0) ++badReads;
     }
   });
   // Two threads load the same other file at once.
