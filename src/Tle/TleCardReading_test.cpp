@@ -27,7 +27,7 @@ std::string pad(std::string s, size_t n = kLineLen) {
 }
 
 std::string withCol(std::string line, int col, char c) {
-  line[static_cast<size_t>(col - 1)] = c;
+  line.replace(static_cast<size_t>(col - 1), 1, 1, c);
   return line;
 }
 

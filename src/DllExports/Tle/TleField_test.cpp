@@ -30,7 +30,7 @@ std::string host(std::string s, size_t n = 512) {
 }
 
 std::string withCol(std::string line, int col, char c) {
-  line[static_cast<size_t>(col - 1)] = c;
+  line.replace(static_cast<size_t>(col - 1), 1, 1, c);
   return line;
 }
 
