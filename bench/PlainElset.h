@@ -55,8 +55,7 @@ inline bool readReal(std::string_view s, double& v) {
 // "+NNNNN-N": a signed five-digit mantissa with its decimal point implied
 // before it, and a signed one-digit power of ten.
 inline bool readExpField(std::string_view line, int first, double& v) {
-  static constexpr double kPow10[] = {1,    1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                      1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14};
+  static constexpr double kPow10[] = {1, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14};
   int32_t mant = 0, expo = 0;
   if (!readInt(cols(line, first, first + 5), mant) || !readInt(cols(line, first + 6, first + 7), expo)) return false;
   if (expo < -9 || expo > 5) return false;
@@ -77,15 +76,19 @@ inline bool readSatNum(std::string_view s, int32_t& v) {
   return readInt(s, v);
 }
 
+// Column 69 against the sum of columns 1-68: digits at their value, a minus
+// sign as one, everything else nothing; modulo 10.
 inline bool checksumOk(std::string_view line) {
-  int sum = 0;
-  for (size_t i = 0; i < 68; ++i) {
-    const char c = line[i];
-    if (c >= '0' && c <= '9')
-      sum += c - '0';
-    else if (c == '-')
-      sum += 1;
-  }
+  static constexpr auto kWeight = [] {
+    struct Table {
+      uint8_t w[256] = {};
+    } t;
+    for (int c = '0'; c <= '9'; ++c) t.w[c] = static_cast<uint8_t>(c - '0');
+    t.w[static_cast<unsigned char>('-')] = 1;
+    return t;
+  }();
+  unsigned sum = 0;
+  for (size_t i = 0; i < 68; ++i) sum += kWeight.w[static_cast<unsigned char>(line[i])];
   return line[68] == static_cast<char>('0' + sum % 10);
 }
 

@@ -56,12 +56,12 @@ struct Padded {
 void checkBaseline(const LinePair& p, const Tlerecord& r) {
   vxbench::PlainElset e;
   const auto near = [](double a, double b) { return std::fabs(a - b) <= 1e-12 * std::max(1.0, std::fabs(b)); };
-  const bool same = vxbench::parsePlain(p.line1(), p.line2(), e) && e.satNum == r.satNum &&
-                    e.secClass == r.secClass && e.elsetNum == r.elsetNum && e.revNum == r.revNum &&
-                    e.ephType == r.ephType && near(e.epochDays, r.epochDays) && near(e.nDotO2, r.nDotO2) &&
-                    near(e.n2DotO6, r.n2DotO6) && near(e.bStar, r.bStar) && near(e.incli, r.incli) &&
-                    near(e.raNode, r.raNode) && near(e.eccen, r.eccen) && near(e.argPer, r.argPer) &&
-                    near(e.mnAnomaly, r.mnAnomaly) && near(e.mnMotion, r.mnMotion);
+  const bool same = vxbench::parsePlain(p.line1(), p.line2(), e) && e.satNum == r.satNum && e.secClass == r.secClass &&
+                    e.elsetNum == r.elsetNum && e.revNum == r.revNum && e.ephType == r.ephType &&
+                    near(e.epochDays, r.epochDays) && near(e.nDotO2, r.nDotO2) && near(e.n2DotO6, r.n2DotO6) &&
+                    near(e.bStar, r.bStar) && near(e.incli, r.incli) && near(e.raNode, r.raNode) &&
+                    near(e.eccen, r.eccen) && near(e.argPer, r.argPer) && near(e.mnAnomaly, r.mnAnomaly) &&
+                    near(e.mnMotion, r.mnMotion);
   if (!same) throw std::runtime_error("baseline and lines2tle disagree on " + std::string(p.line1()));
 }
 
@@ -93,8 +93,8 @@ const Data& data() {
 // 190 ns).
 void perSet(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations());
-  state.counters["s_per_set"] =
-      benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+  state.counters["s_per_set"] = benchmark::Counter(static_cast<double>(state.iterations()),
+                                                   benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
 void BM_Baseline_PlainParse(benchmark::State& state) {
@@ -189,13 +189,12 @@ void BM_TleParseGP(benchmark::State& state) {
   const auto& d = data();
   int32_t satNum = 0, epochYr = 0, ephType = 0, elsetNum = 0, revNum = 0;
   char secClass = ' ', satName[8];
-  double epochDays = 0, nDotO2 = 0, n2DotO6 = 0, bStar = 0, incli = 0, raNode = 0, eccen = 0, argPer = 0,
-         mnAnomaly = 0, mnMotion = 0;
+  double epochDays = 0, nDotO2 = 0, n2DotO6 = 0, bStar = 0, incli = 0, raNode = 0, eccen = 0, argPer = 0, mnAnomaly = 0,
+         mnMotion = 0;
   size_t i = 0, bad = 0;
   for (auto _ : state) {
-    if (TleParseGP(d.pairs[i].l1, d.pairs[i].l2, &satNum, &secClass, satName, &epochYr, &epochDays, &nDotO2,
-                   &n2DotO6, &bStar, &ephType, &elsetNum, &incli, &raNode, &eccen, &argPer, &mnAnomaly, &mnMotion,
-                   &revNum) != 0)
+    if (TleParseGP(d.pairs[i].l1, d.pairs[i].l2, &satNum, &secClass, satName, &epochYr, &epochDays, &nDotO2, &n2DotO6,
+                   &bStar, &ephType, &elsetNum, &incli, &raNode, &eccen, &argPer, &mnAnomaly, &mnMotion, &revNum) != 0)
       ++bad;
     benchmark::DoNotOptimize(mnMotion);
     benchmark::ClobberMemory();

@@ -5,7 +5,9 @@
 // file with a bare fixed-column parser into a std::map.
 //
 // The catalog is generated into /tmp when first needed and removed at exit.
-// VX_BENCH_SETS=n changes the number of element sets (for profiling runs).
+// VX_BENCH_SETS=n changes the number of element sets (for profiling runs);
+// VX_BENCH_CATALOG=path reads the catalog from path, writing it there first
+// if it does not exist, and keeps it (so a profile shows only the library).
 #include <benchmark/benchmark.h>
 #include <malloc.h>
 #include <unistd.h>
@@ -42,10 +44,26 @@ std::string& catalogPath() {
   return path;
 }
 
+// Whether the catalog is this run's own, to be removed at exit.
+bool& catalogIsTemporary() {
+  static bool temporary = false;
+  return temporary;
+}
+
 const std::string& catalog() {
   std::string& path = catalogPath();
   if (path.empty()) {
-    path = "/tmp/veltrix-bench-" + std::to_string(getpid()) + "-" + std::to_string(setCount()) + ".tle";
+    const char* keep = std::getenv("VX_BENCH_CATALOG");
+    if (keep != nullptr && *keep != '\0') {
+      path = keep;
+      if (std::FILE* f = std::fopen(keep, "r")) {
+        std::fclose(f);
+        return path;
+      }
+    } else {
+      path = "/tmp/veltrix-bench-" + std::to_string(getpid()) + "-" + std::to_string(setCount()) + ".tle";
+      catalogIsTemporary() = true;
+    }
     vxbench::writeCatalog(path, setCount());
   }
   return path;
@@ -66,8 +84,8 @@ size_t heapInUse() {
 // SI prefix: "850n" is 850 ns).
 void perSet(benchmark::State& state, int64_t n) {
   state.SetItemsProcessed(state.iterations() * n);
-  state.counters["s_per_set"] = benchmark::Counter(static_cast<double>(n), benchmark::Counter::kIsIterationInvariantRate |
-                                                                               benchmark::Counter::kInvert);
+  state.counters["s_per_set"] = benchmark::Counter(
+      static_cast<double>(n), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
 // ---- Yardstick ----------------------------------------------------------------
@@ -96,8 +114,7 @@ int64_t loadPlain(const std::string& path, PlainMap& into) {
   while (std::fgets(l1, sizeof l1, f) != nullptr) {
     if (l1[0] != '1') continue;
     if (std::fgets(l2, sizeof l2, f) == nullptr) break;
-    if (!vxbench::parsePlain(std::string_view(l1, std::strlen(l1)), std::string_view(l2, std::strlen(l2)), e))
-      continue;
+    if (!vxbench::parsePlain(std::string_view(l1, std::strlen(l1)), std::string_view(l2, std::strlen(l2)), e)) continue;
     if (into.emplace(plainKey(e), e).second) ++n;
   }
   std::fclose(f);
@@ -225,6 +242,20 @@ void BM_TleGetField(benchmark::State& state) {
   perSet(state, 1);
 }
 
+// The count a host asks for before it lists the keys. Time per stored set.
+void BM_TleGetCount(benchmark::State& state) {
+  if (!ensureLoaded()) {
+    state.SkipWithError("cannot load the catalog");
+    return;
+  }
+  int32_t n = 0;
+  for (auto _ : state) {
+    n = TleGetCount();
+    benchmark::DoNotOptimize(n);
+  }
+  perSet(state, n);
+}
+
 // Argument: the order (0 satellite number, ephemeris type, epoch; 1 the
 // reverse; 2 load order; 9 ascending key). Time per listed key.
 void BM_TleGetLoaded(benchmark::State& state) {
@@ -264,6 +295,7 @@ BENCHMARK(BM_Baseline_MapFind);
 BENCHMARK(BM_TleLoadFile)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_TleGetLines);
 BENCHMARK(BM_TleGetField)->Arg(1)->Arg(4)->Arg(12);
+BENCHMARK(BM_TleGetCount)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_TleGetLoaded)->Arg(0)->Arg(1)->Arg(2)->Arg(9)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_TleAddSatFrLines)->Iterations(1)->Unit(benchmark::kMillisecond);
 
@@ -274,6 +306,6 @@ int main(int argc, char** argv) {
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
-  if (!catalogPath().empty()) std::remove(catalogPath().c_str());
+  if (catalogIsTemporary()) std::remove(catalogPath().c_str());
   return 0;
 }

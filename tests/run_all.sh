@@ -37,7 +37,7 @@ done
 if [ "${VX_SKIP_FUZZ:-0}" != "1" ] && command -v clang++ >/dev/null; then
   step "libFuzzer targets, ${FUZZ_SECONDS}s each"
   cmake -S . -B build/test-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang \
-    -DCMAKE_CXX_COMPILER=clang++ -DVX_FUZZ=ON -DVX_TESTS=OFF -DVX_TOOLS=OFF -DVX_WERROR=OFF >/dev/null
+    -DCMAKE_CXX_COMPILER=clang++ -DVX_FUZZ=ON -DVX_TESTS=OFF -DVX_TOOLS=OFF -DVX_WERROR=ON >/dev/null
   cmake --build build/test-fuzz -j"$JOBS"
   for f in build/test-fuzz/bin/fuzz_*; do
     name=${f##*/fuzz_}

@@ -9,7 +9,8 @@ namespace {
 // The whole choice in one word. geoOblate is the shape the current set was
 // chosen with; it differs from oblate when the shape changed while a set
 // that does not follow it at once was current.
-struct Choice {
+// Four bytes aligned as one word, so every compiler keeps it lock free.
+struct alignas(4) Choice {
   uint8_t geoSlot;
   uint8_t geoOblate;
   uint8_t oblate;

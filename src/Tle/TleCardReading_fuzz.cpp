@@ -45,7 +45,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // A valid element set written back reads back the same.
   char o1[kLineLen], o2[kLineLen];
   tle2lines(rec, o1, o2);
-  if (rec.mnMotion >= 100 || std::fabs(rec.nDotO2) >= 1) return 0;  // do not fit their columns
+  // Values the line form cannot carry: a mean motion of 100 or more or below
+  // half its last written decimal, a first coefficient of one or more.
+  if (rec.mnMotion >= 100 || rec.mnMotion < 5e-9 || std::fabs(rec.nDotO2) >= 1 || std::fabs(rec.auxCoef2) >= 1)
+    return 0;
   Tlerecord again;
   require(lines2tle({o1, kLineLen}, {o2, kLineLen}, again) == 0, "written lines parse");
   require(again.satNum == rec.satNum && again.elsetNum == rec.elsetNum && again.revNum == rec.revNum, "integers");

@@ -262,6 +262,9 @@ TEST(TleLines, WriterForms) {
       {[](Tlerecord& x) { x.satNum = 100000; }, line1::kSatNum, true, "A0000"},
       {[](Tlerecord& x) { x.epochDays = 20.999999999; }, line1::kEpochDays, true, "021.00000000"},
       {[](Tlerecord& x) { x.epochDays = 5.5; }, line1::kEpochDays, true, "005.50000000"},
+      {[](Tlerecord& x) { x.eccen = 0.99999996; }, line2::kEccen, false, "9999999"},
+      {[](Tlerecord& x) { x.mnMotion = 100.5; }, line2::kMnMotion, false, "***********"},
+      {[](Tlerecord& x) { x.satNum = 340000; }, line1::kSatNum, true, "*****"},
   };
   for (const auto& c : cases) {
     Tlerecord x = r;

@@ -13,11 +13,6 @@
 
 namespace vx::tle {
 
-namespace msg {
-constexpr std::string_view kCannotLine1 = "Tle2Lines: Cannot create line1 from TLE data.";
-constexpr std::string_view kCannotLine2 = "Tle2Lines: Cannot create line2 from TLE data.";
-}  // namespace msg
-
 // ---- Coefficients of line 1 ----------------------------------------------------
 
 bool gettlerawformat(double value, double& mantissa, int32_t& exponent) {
@@ -54,24 +49,23 @@ bool gettlerawformat(double value, double& mantissa, int32_t& exponent) {
 
 namespace {
 
-// Writes a coefficient as a five-digit mantissa and a one-digit exponent.
-bool writeCoef(char* mant, char* exp, double value) {
+// Writes a coefficient as a five-digit mantissa and a one-digit exponent;
+// a value that cannot be split (not finite) fills both with asterisks.
+void writeCoef(char* mant, char* exp, double value) {
   double m = 0;
   int32_t e = 0;
   if (!gettlerawformat(value, m, e)) {
     std::memset(mant, '*', 6);
     std::memset(exp, '*', 2);
-    return false;
+    return;
   }
-  const bool okM = fmt::writeI(mant, 6, std::llround(m / 1e-5), 5);
-  const bool okE = fmt::writeI(exp, 2, e, 1);
-  return okM && okE;
+  fmt::writeI(mant, 6, std::llround(m / 1e-5), 5);
+  fmt::writeI(exp, 2, e, 1);
 }
 
 int32_t daysInYear(int32_t year) { return hleap(year) ? 366 : 365; }
 
-bool writeLine1(const Tlerecord& r, char* out) {
-  bool ok = true;
+void writeLine1(const Tlerecord& r, char* out) {
   std::memcpy(out, "1 ", 2);
   numtoalpha5(r.satNum, colPtr(out, line1::kSatNum));
   *colPtr(out, line1::kSecClass) = r.secClass;
@@ -93,54 +87,51 @@ bool writeLine1(const Tlerecord& r, char* out) {
     ++year;
     whole = 1.0;
   }
-  ok &= fmt::writeI(colPtr(out, line1::kEpochYr), 2, ((year % 100) + 100) % 100, 2);
-  ok &= std::isfinite(whole) && fmt::writeI(colPtr(out, line1::kEpochWholeDay), 3, static_cast<int64_t>(whole), 3);
-  ok &= fmt::writeF(colPtr(out, line1::kEpochFraction), line1::kEpochFraction.width(), 8, frac);
+  fmt::writeI(colPtr(out, line1::kEpochYr), 2, ((year % 100) + 100) % 100, 2);
+  if (std::isfinite(whole) && std::fabs(whole) < 1e9)
+    fmt::writeI(colPtr(out, line1::kEpochWholeDay), 3, static_cast<int64_t>(whole), 3);
+  else
+    std::memset(colPtr(out, line1::kEpochWholeDay), '*', 3);
+  fmt::writeF(colPtr(out, line1::kEpochFraction), line1::kEpochFraction.width(), 8, frac);
 
   const double c1 = r.ephType == 6 ? r.auxCoef2 : r.nDotO2;
   const double c2 = r.ephType == 6 ? r.auxCoef3 : r.ephType == 4 ? r.auxCoef1 : r.n2DotO6;
   const double c3 = r.ephType == 6 ? r.auxCoef1 : r.ephType == 4 ? r.auxCoef2 : r.bStar;
   fx0tosignax(c1, line1::kCoef1.width(), colPtr(out, line1::kCoef1));
-  ok &= writeCoef(colPtr(out, line1::kCoef2Mant), colPtr(out, line1::kCoef2Exp), c2);
-  ok &= writeCoef(colPtr(out, line1::kCoef3Mant), colPtr(out, line1::kCoef3Exp), c3);
-  ok &= fmt::writeI(colPtr(out, line1::kEphType), 1, r.ephType, 1);
-  ok &= fmt::writeI(colPtr(out, line1::kElsetNum), line1::kElsetNum.width(), r.elsetNum, 4);
-  return ok;
+  writeCoef(colPtr(out, line1::kCoef2Mant), colPtr(out, line1::kCoef2Exp), c2);
+  writeCoef(colPtr(out, line1::kCoef3Mant), colPtr(out, line1::kCoef3Exp), c3);
+  fmt::writeI(colPtr(out, line1::kEphType), 1, r.ephType, 1);
+  fmt::writeI(colPtr(out, line1::kElsetNum), line1::kElsetNum.width(), r.elsetNum, 4);
 }
 
-bool writeLine2(const Tlerecord& r, char* out) {
-  bool ok = true;
+void writeLine2(const Tlerecord& r, char* out) {
   std::memcpy(out, "2 ", 2);
   numtoalpha5(r.satNum, colPtr(out, line2::kSatNum));
-  ok &= fmt::writeF(colPtr(out, line2::kIncli), 8, 4, r.incli);
-  ok &= fmt::writeF(colPtr(out, line2::kRaNode), 8, 4, r.raNode);
+  fmt::writeF(colPtr(out, line2::kIncli), 8, 4, r.incli);
+  fmt::writeF(colPtr(out, line2::kRaNode), 8, 4, r.raNode);
   // An eccentricity just below one would round to 10000000 units and not
   // fit; it is written as the largest value the seven digits hold.
   double ecc = std::isfinite(r.eccen) ? std::nearbyint(r.eccen / 1e-7) : -1.0;
   if (ecc == 1e7 && r.eccen < 1.0) ecc = 9999999.0;
-  ok &= ecc >= 0 && ecc < 1e7 && fmt::writeI(colPtr(out, line2::kEccen), 7, static_cast<int64_t>(ecc), 7);
-  if (!(ecc >= 0 && ecc < 1e7)) std::memset(colPtr(out, line2::kEccen), '*', 7);
-  ok &= fmt::writeF(colPtr(out, line2::kArgPer), 8, 4, r.argPer);
-  ok &= fmt::writeF(colPtr(out, line2::kMnAnomaly), 8, 4, r.mnAnomaly);
-  ok &= fmt::writeF(colPtr(out, line2::kMnMotion), 11, 8, r.mnMotion);
-  ok &= fmt::writeI(colPtr(out, line2::kRevNum), 5, r.revNum, 5);
-  return ok;
+  if (ecc >= 0 && ecc < 1e7)
+    fmt::writeI(colPtr(out, line2::kEccen), 7, static_cast<int64_t>(ecc), 7);
+  else
+    std::memset(colPtr(out, line2::kEccen), '*', 7);
+  fmt::writeF(colPtr(out, line2::kArgPer), 8, 4, r.argPer);
+  fmt::writeF(colPtr(out, line2::kMnAnomaly), 8, 4, r.mnAnomaly);
+  fmt::writeF(colPtr(out, line2::kMnMotion), 11, 8, r.mnMotion);
+  fmt::writeI(colPtr(out, line2::kRevNum), 5, r.revNum, 5);
 }
 
 }  // namespace
 
+// A value that does not fit its columns fills them with asterisks, as
+// fixed-column output does; writing itself cannot fail.
 void tle2lines(const Tlerecord& rec, char* line1, char* line2) {
   std::memset(line1, ' ', kLineLen);
   std::memset(line2, ' ', kLineLen);
-  if (!writeLine1(rec, line1)) {
-    std::memset(line1, ' ', kLineLen);
-    tracelogerror(msg::kCannotLine1);
-    return;
-  }
-  if (!writeLine2(rec, line2)) {
-    std::memset(line2, ' ', kLineLen);
-    tracelogerror(msg::kCannotLine2);
-  }
+  writeLine1(rec, line1);
+  writeLine2(rec, line2);
 }
 
 // ---- CSV writer --------------------------------------------------------------------

@@ -13,7 +13,7 @@ inline constexpr size_t kLineLen = 512;
 
 // ---- Writers and checks ----------------------------------------------------
 // Writes the two lines of rec into line1/line2 (kLineLen each, blank filled
-// first). On failure line 1 (or line 2) stays blank and the log says why.
+// first). A value that does not fit its columns is written as asterisks.
 void tle2lines(const Tlerecord& rec, char* line1, char* line2);
 // Writes the CSV line of rec into csvLine (kLineLen, blank filled first); a
 // failed write leaves it blank.

@@ -163,9 +163,9 @@ VX_API int32_t TleGetAllFieldsGP(int64_t satKey, int32_t* satNum, char* secClass
 }
 
 VX_API int32_t TleGetAllFieldsGP2(int64_t satKey, int32_t* satNum, char* secClass, char satName[8], int32_t* epochYr,
-                                  double* epochDays, double* bStar, int32_t* ephType, int32_t* elsetNum,
-                                  double* incli, double* raNode, double* eccen, double* argPer, double* mnAnomaly,
-                                  double* mnMotion, int32_t* revNum, double* nDotO2, double* n2DotO6) {
+                                  double* epochDays, double* bStar, int32_t* ephType, int32_t* elsetNum, double* incli,
+                                  double* raNode, double* eccen, double* argPer, double* mnAnomaly, double* mnMotion,
+                                  int32_t* revNum, double* nDotO2, double* n2DotO6) {
   return guarded("TleGetAllFieldsGP2", int32_t{2}, [&] {
     GpFields f;
     const int32_t status = getgpfields(satKey, FieldSet::kGP2, f);
@@ -283,16 +283,15 @@ VX_API int64_t TleAddSatFrFieldsSP(int32_t satNum, char secClass, const char sat
                                    int32_t elsetNum, double incli, double raNode, double eccen, double argPer,
                                    double mnAnomaly, double mnMotion, int32_t revNum) {
   return guarded("TleAddSatFrFieldsSP", int64_t{-1}, [&] {
-    return addsatfrfieldssp(spfields(satNum, secClass, hostname(satName, false), epochYr, epochDays, auxCoef2,
-                                     auxCoef3, auxCoef1, elsetNum, incli, raNode, eccen, argPer, mnAnomaly, mnMotion,
-                                     revNum));
+    return addsatfrfieldssp(spfields(satNum, secClass, hostname(satName, false), epochYr, epochDays, auxCoef2, auxCoef3,
+                                     auxCoef1, elsetNum, incli, raNode, eccen, argPer, mnAnomaly, mnMotion, revNum));
   });
 }
 
 VX_API void TleAddSatFrFieldsSPML(int32_t satNum, char secClass, const char satName[8], int32_t epochYr,
-                                  double epochDays, double auxCoef2, double auxCoef3, double auxCoef1,
-                                  int32_t elsetNum, double incli, double raNode, double eccen, double argPer,
-                                  double mnAnomaly, double mnMotion, int32_t revNum, int64_t* satKey) {
+                                  double epochDays, double auxCoef2, double auxCoef3, double auxCoef1, int32_t elsetNum,
+                                  double incli, double raNode, double eccen, double argPer, double mnAnomaly,
+                                  double mnMotion, int32_t revNum, int64_t* satKey) {
   const int64_t key = TleAddSatFrFieldsSP(satNum, secClass, satName, epochYr, epochDays, auxCoef2, auxCoef3, auxCoef1,
                                           elsetNum, incli, raNode, eccen, argPer, mnAnomaly, mnMotion, revNum);
   put(satKey, key);
@@ -413,10 +412,10 @@ VX_API int32_t TleParseSP(const char line1[512], const char line2[512], int32_t*
 
 // ---- Conversions without a result: blank outputs tell of a failure ------------------------
 
-VX_API void TleGPFieldsToLines(int32_t satNum, char secClass, const char satName[8], int32_t epochYr,
-                               double epochDays, double nDotO2, double n2DotO6, double bStar, int32_t ephType,
-                               int32_t elsetNum, double incli, double raNode, double eccen, double argPer,
-                               double mnAnomaly, double mnMotion, int32_t revNum, char line1[512], char line2[512]) {
+VX_API void TleGPFieldsToLines(int32_t satNum, char secClass, const char satName[8], int32_t epochYr, double epochDays,
+                               double nDotO2, double n2DotO6, double bStar, int32_t ephType, int32_t elsetNum,
+                               double incli, double raNode, double eccen, double argPer, double mnAnomaly,
+                               double mnMotion, int32_t revNum, char line1[512], char line2[512]) {
   guardedvoid("TleGPFieldsToLines", [&] {
     strtochararr({}, line1, kLineLen);
     strtochararr({}, line2, kLineLen);
@@ -442,10 +441,10 @@ VX_API void TleGPFieldsToCsv(int32_t satNum, char secClass, const char satName[8
   });
 }
 
-VX_API void TleSPFieldsToLines(int32_t satNum, char secClass, const char satName[8], int32_t epochYr,
-                               double epochDays, double auxCoef2, double auxCoef3, double auxCoef1, int32_t elsetNum,
-                               double incli, double raNode, double eccen, double argPer, double mnAnomaly,
-                               double mnMotion, int32_t revNum, char line1[512], char line2[512]) {
+VX_API void TleSPFieldsToLines(int32_t satNum, char secClass, const char satName[8], int32_t epochYr, double epochDays,
+                               double auxCoef2, double auxCoef3, double auxCoef1, int32_t elsetNum, double incli,
+                               double raNode, double eccen, double argPer, double mnAnomaly, double mnMotion,
+                               int32_t revNum, char line1[512], char line2[512]) {
   guardedvoid("TleSPFieldsToLines", [&] {
     strtochararr({}, line1, kLineLen);
     strtochararr({}, line2, kLineLen);

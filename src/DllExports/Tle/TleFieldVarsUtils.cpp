@@ -36,12 +36,10 @@ namespace {
 
 constexpr int kKeyWidth = 19;
 
-void logmissing(std::string_view head, int64_t satKey) {
-  tracelognumbered(head, satKey, kKeyWidth, msg::kMissingTail);
-}
+void logmissing(std::string_view head, int64_t satKey) { tracelognumbered(head, satKey, kKeyWidth, msg::kMissingTail); }
 
-// Columns needed to write a field index without padding.
-int digitsof(int32_t idx) { return idx >= 10 || idx <= -1 ? 2 : 1; }
+// Columns of a field index (1-25) written without padding.
+int digitsof(int32_t idx) { return idx >= 10 ? 2 : 1; }
 
 bool iscontrol(char c) {
   const auto u = static_cast<unsigned char>(c);
@@ -66,10 +64,10 @@ struct FieldDef {
 };
 
 constexpr int kRealWidth = 35;
+constexpr int kEpochWidth = 16;  // "(I4.4,F12.8)"
 constexpr int kRealDecimals = 15;
 constexpr int32_t kEphTypeIdx = 6;
 constexpr int32_t kSecondDerivIdx = 16;
-constexpr int kEpochWidth = 16;  // "(I4.4,F12.8)"
 
 constexpr FieldDef kNoField{Form::kNone, 0, false, false};
 constexpr FieldDef kReal{Form::kReal, kRealWidth, true, false};
@@ -78,31 +76,31 @@ constexpr FieldDef kCsvReal{Form::kReal, kRealWidth, true, true};
 // Indexed by field index; index 0 is not a field.
 constexpr FieldDef kFieldDefs[] = {
     kNoField,
-    {Form::kInt, 9, false, false},    // 1 satNum
-    {Form::kChar, 1, true, false},    // 2 secClass
-    {Form::kText, 8, true, false},    // 3 satName
-    {Form::kEpoch, 16, false, false}, // 4 epoch
-    kReal,                            // 5 drag term
-    {Form::kInt, 1, false, false},    // 6 ephType
-    {Form::kInt, 5, true, false},     // 7 elsetNum
-    kReal,                            // 8 incli
-    kReal,                            // 9 raNode
-    kReal,                            // 10 eccen
-    kReal,                            // 11 argPer
-    kReal,                            // 12 mnAnomaly
-    kReal,                            // 13 mnMotion
-    {Form::kInt, 5, true, false},     // 14 revNum
-    kReal,                            // 15 first derivative
-    kReal,                            // 16 second derivative
-    {Form::kInt, 9, true, true},      // 17 csvNum
-    kCsvReal,                         // 18 auxCoef2
-    kCsvReal,                         // 19 csvVal1
-    kCsvReal,                         // 20 csvVal2
-    kCsvReal,                         // 21 csvVal3
-    kCsvReal,                         // 22 csvVal4
-    kCsvReal,                         // 23 csvVal5
-    {Form::kText, 11, true, true},    // 24 csvText
-    {Form::kText, 12, true, true},    // 25 satNameLong
+    {Form::kInt, 9, false, false},              // 1 satNum
+    {Form::kChar, 1, true, false},              // 2 secClass
+    {Form::kText, 8, true, false},              // 3 satName
+    {Form::kEpoch, kEpochWidth, false, false},  // 4 epoch
+    kReal,                                      // 5 drag term
+    {Form::kInt, 1, false, false},              // 6 ephType
+    {Form::kInt, 5, true, false},               // 7 elsetNum
+    kReal,                                      // 8 incli
+    kReal,                                      // 9 raNode
+    kReal,                                      // 10 eccen
+    kReal,                                      // 11 argPer
+    kReal,                                      // 12 mnAnomaly
+    kReal,                                      // 13 mnMotion
+    {Form::kInt, 5, true, false},               // 14 revNum
+    kReal,                                      // 15 first derivative
+    kReal,                                      // 16 second derivative
+    {Form::kInt, 9, true, true},                // 17 csvNum
+    kCsvReal,                                   // 18 auxCoef2
+    kCsvReal,                                   // 19 csvVal1
+    kCsvReal,                                   // 20 csvVal2
+    kCsvReal,                                   // 21 csvVal3
+    kCsvReal,                                   // 22 csvVal4
+    kCsvReal,                                   // 23 csvVal5
+    {Form::kText, 11, true, true},              // 24 csvText
+    {Form::kText, 12, true, true},              // 25 satNameLong
 };
 constexpr int32_t kLastFieldIdx = static_cast<int32_t>(std::size(kFieldDefs)) - 1;
 
@@ -525,11 +523,11 @@ int64_t addsatfrfieldsgp2(const GpFields& f) {
   return addtletomem(rec);
 }
 
-// An invalid set is not handed to the store: its check would only add a
-// second, misleading message about the satellite number -1 that marks it.
+// The set always goes to the store: an invalid one carries satellite number
+// -1, which the store's own check refuses (and reports) in turn.
 int64_t addsatfrfieldssp(const SpFields& f) {
   Tlerecord rec;
-  if (spfieldstotle(f, rec) != 0) return -1;
+  spfieldstotle(f, rec);
   return addtletomem(rec);
 }
 

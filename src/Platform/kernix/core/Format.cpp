@@ -32,8 +32,6 @@ constexpr int64_t kExpCap = 100000;
 // Largest d of Ew.d.
 constexpr int kMaxEDigits = 64;
 
-inline bool isDigit(char c) { return static_cast<unsigned char>(c - '0') < 10; }
-
 bool stars(char* out, int w) {
   std::memset(out, '*', static_cast<size_t>(w));
   return false;
@@ -50,7 +48,8 @@ void placeRight(char* out, int w, const char* text, size_t len) {
 template <class T>
 bool readIntT(std::string_view field, T& out) {
   uint64_t mag = 0;
-  bool started = false, neg = false, digits = false;
+  size_t sigDigits = 0;  // digits from the first nonzero one on
+  bool started = false, neg = false, digits = false, sig = false;
   for (const char c : field) {
     if (c == ' ') continue;
     if (!started) {
@@ -60,15 +59,17 @@ bool readIntT(std::string_view field, T& out) {
         continue;
       }
     }
-    if (!isDigit(c)) return false;
-    digits = true;
     const auto digit = static_cast<unsigned>(c - '0');
-    if (mag > (std::numeric_limits<uint64_t>::max() - digit) / 10) return false;
+    if (digit >= 10) return false;
+    digits = true;
     mag = mag * 10 + digit;
+    sig |= digit != 0;
+    sigDigits += sig;
   }
   if (started && !digits) return false;  // a sign alone
+  // 19 digits always fit in mag; the limit then decides.
   const uint64_t limit = static_cast<uint64_t>(std::numeric_limits<T>::max()) + (neg ? 1 : 0);
-  if (mag > limit) return false;
+  if (sigDigits > 19 || mag > limit) return false;
   out = static_cast<T>(neg ? static_cast<int64_t>(uint64_t{0} - mag) : static_cast<int64_t>(mag));
   return true;
 }
@@ -79,6 +80,51 @@ constexpr double kExactPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                   1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 // The fast path below relies on one IEEE double operation rounding once.
 static_assert(FLT_EVAL_METHOD == 0, "double arithmetic must not use wider registers");
+
+// The value of the mantissa digits in [first, last) (blanks and a point may
+// sit among them) times 10^e10, by one correctly rounded std::from_chars of
+// "[-]digits e exponent" built on the stack. Taken only when the fast path
+// of readReal cannot be, so it is kept out of line.
+[[gnu::noinline]] bool convertDigits(const char* first, const char* last, bool neg, int64_t e10,
+                                     double& out) {
+  // buf[0] receives the "-", then the significant digits, "e" and an
+  // exponent of at most 7 characters.
+  char buf[1 + kRealDigits + 1 + 7];
+  size_t n = 1;
+  int64_t zeros = 0;  // zeros after the last nonzero digit, not yet placed
+  for (; first != last; ++first) {
+    const char c = *first;
+    if (c < '0' || c > '9') continue;  // blanks and the point
+    if (c == '0') {
+      // Leading zeros are dropped, trailing ones only move the exponent:
+      // the buffer holds significant digits alone.
+      zeros += n > 1;
+      continue;
+    }
+    if (static_cast<int64_t>(n - 1) + zeros >= static_cast<int64_t>(kRealDigits)) return false;
+    for (; zeros > 0; --zeros) buf[n++] = '0';
+    buf[n++] = c;
+  }
+  if (n == 1) {  // every digit was zero: a zero of the written sign
+    out = neg ? -0.0 : 0.0;
+    return true;
+  }
+  e10 = std::clamp(e10 + zeros, -kExpCap, kExpCap);
+  buf[n++] = 'e';
+  const auto [expEnd, expEc] = std::to_chars(buf + n, buf + sizeof buf, e10);
+  if (expEc != std::errc{}) return false;
+  const char* text = buf + 1;
+  if (neg) {
+    buf[0] = '-';
+    text = buf;
+  }
+  double v = 0.0;
+  const auto [end, ec] = std::from_chars(text, expEnd, v);
+  // out_of_range: the value overflows, or underflows to zero; neither fits.
+  if (ec != std::errc{} || end != expEnd) return false;
+  out = v;
+  return true;
+}
 
 }  // namespace
 
@@ -96,47 +142,38 @@ bool readReal(std::string_view field, int implied, double& out) {
     out = 0.0;
     return true;
   }
-
-  // buf[0] receives the "-", then the significant digits, "e" and the
-  // exponent of at most 7 characters.
-  char buf[1 + kRealDigits + 1 + 7];
-  size_t n = 1;
-  uint64_t mant = 0;  // the digits of buf as a number, while 19 or fewer
-  int64_t frac = 0;   // digits written after the point
-  int64_t zeros = 0;  // zeros after the last nonzero digit, not yet placed
-  bool neg = false, point = false, digits = false;
+  bool neg = false;
   if (*p == '+' || *p == '-') {
     neg = *p == '-';
     ++p;
   }
 
-  // Mantissa: digits, blanks and at most one point.
-  for (; p != last; ++p) {
-    const char c = *p;
-    const auto digit = static_cast<unsigned>(c - '0');
-    if (digit < 10) {
-      digits = true;
-      frac += point;
-      if (digit == 0) {
-        // Leading zeros are dropped, trailing ones wait: both only move the
-        // exponent, and this keeps the buffer to significant digits.
-        zeros += n > 1;
-        continue;
-      }
-      if (static_cast<int64_t>(n - 1) + zeros >= static_cast<int64_t>(kRealDigits)) return false;
-      for (; zeros > 0; --zeros) {
-        buf[n++] = '0';
-        mant *= 10;
-      }
-      buf[n++] = c;
+  // Mantissa: digits, blanks and at most one point. mant holds the digits
+  // exactly while there are at most 19 of them; longer mantissas go to
+  // convertDigits, which also takes the zeros off both ends.
+  const char* const mantFirst = p;
+  uint64_t mant = 0;
+  size_t nd = 0;         // digits
+  size_t ndAtPoint = 0;  // digits before the point
+  bool point = false;
+  for (;;) {
+    unsigned digit;
+    while (p != last && (digit = static_cast<unsigned>(*p - '0')) < 10) {
       mant = mant * 10 + digit;
-    } else if (c == '.' && !point) {
+      ++nd;
+      ++p;
+    }
+    if (p == last) break;
+    if (*p == '.' && !point) {
       point = true;
-    } else if (c != ' ') {
+      ndAtPoint = nd;
+    } else if (*p != ' ') {
       break;
     }
+    ++p;
   }
-  if (!digits) return false;  // a lone sign or point, or no mantissa
+  if (nd == 0) return false;  // a lone sign or point, or no mantissa
+  const char* const mantLast = p;
 
   // Exponent: "E" or "D" and an optional sign, or a sign alone; then digits.
   int64_t expVal = 0;
@@ -164,37 +201,21 @@ bool readReal(std::string_view field, int implied, double& out) {
     if (!expDigits) return false;
   }
 
-  if (n == 1) {  // every digit was zero
-    out = neg ? -0.0 : 0.0;  // "-.00000000" keeps its sign
-    return true;
-  }
   // A written point overrides the implied decimals.
-  int64_t e10 = (expNeg ? -expVal : expVal) + zeros - (point ? frac : int64_t{implied});
-  e10 = std::clamp(e10, -kExpCap, kExpCap);
+  const int64_t frac = point ? static_cast<int64_t>(nd - ndAtPoint) : int64_t{implied};
+  const int64_t e10 = (expNeg ? -expVal : expVal) - frac;
   // Most fields hold at most 15 significant digits and a small exponent:
   // then the digits and the power of ten are both exact doubles and one
   // multiplication or division rounds the value correctly, exactly as
   // from_chars would (it takes the same path first).
-  if (n - 1 <= 19 && mant <= (uint64_t{1} << 53) && e10 >= -22 && e10 <= 22) {
+  // A zero keeps the sign it was written with ("-.00000000" reads -0.0).
+  if (nd <= 19 && mant <= (uint64_t{1} << 53) && e10 >= -22 && e10 <= 22) {
     const double m = static_cast<double>(mant);
     const double v = e10 < 0 ? m / kExactPow10[-e10] : m * kExactPow10[e10];
     out = neg ? -v : v;
     return true;
   }
-  buf[n++] = 'e';
-  const auto [expEnd, expEc] = std::to_chars(buf + n, buf + sizeof buf, e10);
-  if (expEc != std::errc{}) return false;
-  const char* first = buf + 1;
-  if (neg) {
-    buf[0] = '-';
-    first = buf;
-  }
-  double v = 0.0;
-  const auto [end, ec] = std::from_chars(first, expEnd, v);
-  // out_of_range: the value overflows, or underflows to zero; neither fits.
-  if (ec != std::errc{} || end != expEnd) return false;
-  out = v;
-  return true;
+  return convertDigits(mantFirst, mantLast, neg, e10, out);
 }
 
 // ---- Fixed-column output ---------------------------------------------------

@@ -12,9 +12,10 @@
 //   0.12345e-4: the implied decimals apply to the mantissa, the exponent
 //   comes on top); any other character fails the read, and so do a sign or
 //   point without digits, a second point and an exponent without digits.
-//   Integers take an optional sign and digits only. Every read converts the
-//   digits it found exactly (one correctly rounded std::from_chars); a read
-//   returns +0.0 for any zero value, a signed zero included.
+//   Integers take an optional sign and digits only. Every real read is
+//   correctly rounded (the value of the decimal text, as std::from_chars
+//   gives it); a zero keeps the sign it was written with ("-.00000000" reads
+//   -0.0, an all-blank field +0.0).
 //
 // Fixed-column output (writeF, writeI, writeE, writeA) writes exactly w
 // characters, right-aligned, and fills the field with asterisks when the
@@ -33,10 +34,12 @@
 // List output (writeListReal): 17 significant digits, correctly rounded;
 // fixed notation when 0.1 <= |x| < 1e17 after rounding (1.0000000000000000,
 // 0.50000000000000000, 123.45600000000000; 1e16 gives 10000000000000000.),
-// zero as 0.0000000000000000, otherwise one digit, point, sixteen digits,
-// "E", sign and three exponent digits (6.7029999999999998E-004); "NaN",
-// "Infinity" and "-Infinity" for the non-finite values. Reading the text
-// back with std::from_chars gives the same double.
+// zero as 0.0000000000000000 (-0.0 as -0.0000000000000000, so that a
+// negative zero read from a field comes back as written), otherwise one
+// digit, point, sixteen digits, "E", sign and three exponent digits
+// (6.7029999999999998E-004); "NaN", "Infinity" and "-Infinity" for the
+// non-finite values. Reading the text back with std::from_chars gives the
+// same double.
 #pragma once
 
 #include <cstddef>

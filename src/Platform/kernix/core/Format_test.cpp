@@ -61,6 +61,8 @@ TEST(FormatReadReal, Table) {
       {"1.E5", 0, true, 1e5},
       {"1 E 5", 0, true, 1e5},
       {"0E99999", 0, true, 0.0},
+      {"-0D-99999", 0, true, -0.0},
+      {"-00000000000000000000000000000000000000000000.000", 0, true, -0.0},
       // digits that only shift the exponent
       {"0.0000000000000000000000000000000000000000000000000000000001", 0, true, 1e-58},
       {"100000000000000000000000000000000000000000000000000000000000", 0, true, 1e59},
@@ -121,6 +123,41 @@ TEST(FormatReadReal, DigitLimit) {
   // zeros around the significant digits do not count
   EXPECT_TRUE(readReal(std::string(300, '0') + "5" + std::string(300, '0') + "." + std::string(500, '0'), 0, v));
   EXPECT_EQ(v, 5e300);
+}
+
+// Every real read equals std::from_chars of the same digits: the short
+// fields converted without it round exactly as the long ones converted with it.
+TEST(FormatReadReal, AgreesWithFromChars) {
+  uint64_t x = 0x2545F4914F6CDD1DULL;
+  const auto next = [&x](uint64_t mod) {
+    x ^= x << 13;
+    x ^= x >> 7;
+    x ^= x << 17;
+    return x % mod;
+  };
+  for (int i = 0; i < 100000; ++i) {
+    std::string digits;
+    const size_t nd = 1 + next(24);
+    for (size_t k = 0; k < nd; ++k) digits += static_cast<char>('0' + next(10));
+    const bool neg = next(2) == 1;
+    const int exp = static_cast<int>(next(61)) - 30;
+    const int implied = static_cast<int>(next(9));
+    const bool withPoint = next(2) == 1;
+    const size_t pointAt = next(nd + 1);
+
+    std::string field = neg ? "-" : "";
+    field += withPoint ? digits.substr(0, pointAt) + "." + digits.substr(pointAt) : digits;
+    field += next(2) ? "E" + std::to_string(exp) : (exp < 0 ? "" : "+") + std::to_string(exp);
+    const long scale = exp - (withPoint ? static_cast<long>(nd - pointAt) : implied);
+    const std::string plain = (neg ? "-" : "") + digits + "e" + std::to_string(scale);
+
+    double expected = 0.0;
+    std::from_chars(plain.data(), plain.data() + plain.size(), expected);
+    double v = -777.0;
+    ASSERT_TRUE(readReal(field, implied, v)) << field;
+    ASSERT_EQ(std::memcmp(&v, &expected, sizeof v), 0) << field << " d=" << implied << ": " << v
+                                                       << " != " << expected;
+  }
 }
 
 struct IntCase {
