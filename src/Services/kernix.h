@@ -63,6 +63,10 @@ VX_SERVICE int32_t filerewind(int32_t unit);
 // cap; a carriage return ending the line is not part of it). False at the end
 // of the file or on a read error.
 VX_SERVICE bool filereadline(int32_t unit, char* buf, size_t cap);
+// The next line without copying it: valid until the next read on the unit,
+// without its line end; a line longer than 1024 characters is cut. False at
+// the end of the file or on a read error.
+VX_SERVICE bool filereadlineview(int32_t unit, std::string_view& line);
 // Writes text and a newline; 0 or nonzero on a write error.
 VX_SERVICE int32_t filewriteline(int32_t unit, std::string_view text);
 

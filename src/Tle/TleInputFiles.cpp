@@ -1,6 +1,7 @@
 // TLE input files: two passes over a file (file cards and the DMA card
 // first, then the file's own element sets), maneuver cards handed to the
 // element set they follow, and the totals line.
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <mutex>
@@ -42,9 +43,10 @@ bool isEmptyLine(const char* line) { return isblankornull(std::string_view(line,
 // upper-cased, which decides exactly as classifying an upper-cased copy of
 // the whole line would (no line 1, line 2 or CSV line begins with a letter
 // of a keyword).
-int32_t firstPassClass(const char* line) {
+int32_t firstPassClass(std::string_view line) {
   char head[16];
-  std::memcpy(head, line, sizeof head);
+  std::memset(head, ' ', sizeof head);
+  std::memcpy(head, line.data(), std::min(line.size(), sizeof head));
   touppercase(head, sizeof head);
   const std::string_view h(head, sizeof head);
   for (std::string_view word : {"VECFIL", "VECTORFILE", "ELTFIL", "ELSETFILE", "SATFIL"})
@@ -197,13 +199,17 @@ int32_t readtlesfrfileunit(int32_t unit) {
 
   // Pass 1: named files (read before the file's own element sets) and the
   // DMA card, which applies to everything read after this pass.
-  char line[kCardLen];
+  std::string_view line;
   char name[kCardLen];
-  while (filereadline(unit, line, kCardLen)) {
-    if (isComment(line) || isEmptyLine(line)) continue;
+  while (filereadlineview(unit, line)) {
+    // Comments and empty lines are no cards; only a few first letters can
+    // begin one, so most lines are passed over at their first character.
+    if (line.empty()) continue;
+    const char first = static_cast<char>(line[0] & ~0x20);  // upper case of a letter
+    if (first != 'V' && first != 'E' && first != 'S') continue;
     switch (firstPassClass(line)) {
       case kCardFile: {
-        getinputfilename(std::string_view(line, kCardLen), name, sizeof name);
+        getinputfilename(line.substr(0, std::min(line.size(), kCardLen)), name, sizeof name);
         const int32_t rc = fileopen(kUnitNested, std::string_view(name, sizeof name), kFileRead);
         if (rc != 0) return rc;
         readonlytles(kUnitNested, loaded, dup, bad, result);

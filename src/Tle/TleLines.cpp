@@ -164,10 +164,12 @@ void tle2csv(const Tlerecord& rec, char* csvLine) {
     if (!first) work[n++] = ',';
     first = false;
   };
+  // Only text values can hold blanks; they are squeezed out as the texts are
+  // appended, which leaves the line exactly as squeezing it whole would.
   auto text = [&](std::string_view s) {
     sep();
-    std::memcpy(work + n, s.data(), s.size());
-    n += s.size();
+    for (char c : s)
+      if (c != ' ') work[n++] = c;
   };
   auto i = [&](int64_t v) {
     sep();
@@ -203,8 +205,7 @@ void tle2csv(const Tlerecord& rec, char* csvLine) {
   f(ext->csvVal4);
   f(ext->csvVal5);
   text(std::string_view(ext->csvText.data(), ext->csvText.size()));
-  compresscsvline(work, n);
-  std::string_view out = rtrimmed(std::string_view(work, n));
+  std::string_view out(work, n);
   std::memcpy(csvLine, out.data(), std::min(out.size(), kLineLen));
 }
 

@@ -148,6 +148,25 @@ TEST_F(KernixFiles, LinesAreBlankPaddedCutAndFreeOfCarriageReturns) {
   EXPECT_EQ(std::string_view(buf, 3), "abc");
 }
 
+TEST_F(KernixFiles, ViewsAgreeWithCopiesAcrossBufferEnds) {
+  // Lines of many lengths, enough of them to cross several buffer ends.
+  std::string content;
+  for (int i = 0; content.size() < 700000; ++i) content += std::string(static_cast<size_t>(i % 97), static_cast<char>('a' + i % 26)) + (i % 5 ? "\n" : "\r\n");
+  const std::string path = write("many", content);
+  ASSERT_EQ(fileopen(3, path, kFileRead), 0);
+  ASSERT_EQ(fileopen(4, path, kFileRead), 0);
+  char buf[512];
+  std::string_view view;
+  size_t lines = 0;
+  while (filereadline(3, buf, sizeof buf)) {
+    ASSERT_TRUE(filereadlineview(4, view));
+    ASSERT_EQ(rtrimmed(std::string_view(buf, sizeof buf)), view) << "line " << lines;
+    ++lines;
+  }
+  EXPECT_FALSE(filereadlineview(4, view));
+  EXPECT_GT(lines, 10000u);
+}
+
 TEST_F(KernixFiles, UnitsBelongToTheirThread) {
   ASSERT_EQ(fileopen(3, write("a", "from a\n"), kFileRead), 0);
   std::string other;

@@ -1,6 +1,7 @@
 // Files on unit numbers. Units belong to the calling thread, so two host
 // threads loading files at once never share a unit. Reading goes through a
 // large buffer and hands out one line at a time without allocating.
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdio>
@@ -23,9 +24,12 @@ constexpr int32_t kErrBadName = 9002;
 constexpr int32_t kErrBadMode = 9003;
 constexpr int32_t kErrIsDirectory = 9004;
 
+constexpr size_t kSpillCap = 1024;
+
 struct Unit {
   std::FILE* file = nullptr;
-  std::unique_ptr<char[]> buf;  // read buffer
+  std::unique_ptr<char[]> buf;    // read buffer
+  std::unique_ptr<char[]> spill;  // a line that crosses the end of buf
   size_t pos = 0;
   size_t len = 0;
   bool eof = false;
@@ -125,6 +129,45 @@ bool filereadline(int32_t unit, char* out, size_t cap) {
   if (!any) return false;
   // A carriage return that ends the line is not part of it.
   if (lastWasCr && got > 0 && out[got - 1] == '\r') out[got - 1] = ' ';
+  return true;
+}
+
+bool filereadlineview(int32_t unit, std::string_view& line) {
+  Unit* u = unitOf(unit);
+  if (u == nullptr || !u->buf) return false;
+  if (u->pos == u->len && !u->refill()) return false;
+  // Fast case: the whole line lies in the buffer.
+  {
+    const char* start = u->buf.get() + u->pos;
+    const size_t avail = u->len - u->pos;
+    if (const void* nl = std::memchr(start, '\n', avail)) {
+      size_t n = static_cast<size_t>(static_cast<const char*>(nl) - start);
+      u->pos += n + 1;
+      if (n > 0 && start[n - 1] == '\r') --n;
+      line = std::string_view(start, n);
+      return true;
+    }
+  }
+  // The line crosses the end of the buffer: gather it (cut at kSpillCap).
+  if (!u->spill) u->spill = std::make_unique<char[]>(kSpillCap);
+  size_t got = 0;
+  for (;;) {
+    if (u->pos == u->len && !u->refill()) break;
+    const char* start = u->buf.get() + u->pos;
+    const size_t avail = u->len - u->pos;
+    const void* nl = std::memchr(start, '\n', avail);
+    const size_t take = nl ? static_cast<size_t>(static_cast<const char*>(nl) - start) : avail;
+    const size_t copy = std::min(take, kSpillCap - got);
+    std::memcpy(u->spill.get() + got, start, copy);
+    got += copy;
+    u->pos += take;
+    if (nl) {
+      ++u->pos;
+      break;
+    }
+  }
+  if (got > 0 && u->spill[got - 1] == '\r') --got;
+  line = std::string_view(u->spill.get(), got);
   return true;
 }
 
