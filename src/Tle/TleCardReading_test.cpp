@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <fstream>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -371,6 +372,36 @@ TEST(TleRecord, CopiesOwnTheirParts) {
   EXPECT_EQ(fresh.secClass, 'U');
   EXPECT_EQ(fresh.name(), "        ");
   EXPECT_EQ(fresh.satNum, 0);
+}
+
+}  // namespace
+}  // namespace vx::tle
+
+namespace vx::tle {
+namespace {
+
+TEST(TleLines, CoefficientSplit) {
+  struct Case {
+    double value, mantissa;
+    int32_t exponent;
+  };
+  const Case cases[] = {
+      {0.30975e-4, 0.30975, -4},  {-0.12345e-4, -0.12345, -4}, {1.2345678e-3, 0.12346, -2},
+      {9.999996e-5, 0.1, -3},      {0.5, 0.5, 0},                {5e-11, 0, 0},
+      {999999e3, 0, 0},            {123.0, 0.123, 3},            {-7e-10, -0.7, -9},
+  };
+  for (const auto& c : cases) {
+    double m = -1;
+    int32_t e = -1;
+    ASSERT_TRUE(gettlerawformat(c.value, m, e)) << c.value;
+    EXPECT_EQ(m, c.mantissa) << c.value;
+    EXPECT_EQ(e, c.exponent) << c.value;
+  }
+  double m = 7;
+  int32_t e = 7;
+  EXPECT_FALSE(gettlerawformat(std::numeric_limits<double>::quiet_NaN(), m, e));
+  EXPECT_EQ(m, 7);
+  EXPECT_EQ(gettlevalue(0.30975, -4), 0.30975 * 1e-4);
 }
 
 }  // namespace

@@ -15,35 +15,70 @@ namespace vx::tle {
 
 // ---- Coefficients of line 1 ----------------------------------------------------
 
-bool gettlerawformat(double value, double& mantissa, int32_t& exponent) {
+namespace {
+
+// The five correctly rounded significant digits of value as a signed
+// integer (the mantissa 0.ddddd times 1e5) and the exponent that goes with
+// 0.ddddd; false for a value that is not finite. The shortest text of the
+// value is its correct rounding whenever it has five digits or fewer (the
+// grid of five digits is far coarser than a double's spacing), which is the
+// common case of coefficients read from lines; only longer values take the
+// slower fixed-precision conversion.
+bool splitcoef(double value, int64_t& digits5, int32_t& exp10) {
   if (!std::isfinite(value)) return false;
   if (value == 0.0) {
-    mantissa = 0;
-    exponent = 0;
+    digits5 = 0;
+    exp10 = 0;
     return true;
   }
-  // Five significant digits, correctly rounded: "d.dddde+XX".
-  char buf[32];
-  auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific, 4);
+  char buf[40];
+  auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific);
   if (r.ec != std::errc()) return false;
-  const char* e = static_cast<const char*>(std::memchr(buf, 'e', static_cast<size_t>(r.ptr - buf)));
-  if (e == nullptr) return false;
-  int32_t exp10 = 0;
-  if (std::from_chars(e + (e[1] == '+' ? 2 : 1), r.ptr, exp10).ec != std::errc()) return false;
-  // Mantissa 0.ddddd: the five digits after a point.
-  const bool neg = buf[0] == '-';
-  const char* d = buf + (neg ? 1 : 0);
-  char m[9] = {'-', '0', '.', d[0], d[2], d[3], d[4], d[5], 0};
-  double mant = 0;
-  const char* start = neg ? m : m + 1;
-  if (std::from_chars(start, m + 8, mant).ec != std::errc()) return false;
-  int32_t exp = exp10 + 1;
-  if (exp > 9 || exp < -9) {
-    mant = 0;
-    exp = 0;
+  auto collect = [&](const char* end, int64_t& digits, int& count, const char*& e) {
+    digits = 0;
+    count = 0;
+    e = buf;
+    for (const char* p = buf; p < end; ++p) {
+      if (*p == 'e') {
+        e = p;
+        break;
+      }
+      if (*p >= '0' && *p <= '9') {
+        digits = digits * 10 + (*p - '0');
+        ++count;
+      }
+    }
+  };
+  int64_t digits = 0;
+  int count = 0;
+  const char* e = nullptr;
+  collect(r.ptr, digits, count, e);
+  if (count > 5) {
+    r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific, 4);
+    if (r.ec != std::errc()) return false;
+    collect(r.ptr, digits, count, e);
   }
-  mantissa = mant;
-  exponent = exp;
+  for (; count < 5; ++count) digits *= 10;
+  int32_t e10 = 0;
+  if (*e != 'e' || std::from_chars(e + (e[1] == '+' ? 2 : 1), r.ptr, e10).ec != std::errc()) return false;
+  digits5 = value < 0 ? -digits : digits;
+  exp10 = e10 + 1;
+  // Exponents beyond one digit do not fit the line: such values are zero.
+  if (exp10 > 9 || exp10 < -9) {
+    digits5 = 0;
+    exp10 = 0;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool gettlerawformat(double value, double& mantissa, int32_t& exponent) {
+  int64_t digits = 0;
+  int32_t e = 0;
+  if (!splitcoef(value, digits, e)) return false;
+  mantissa = static_cast<double>(digits) / 1e5;
+  exponent = e;
   return true;
 }
 
@@ -52,14 +87,14 @@ namespace {
 // Writes a coefficient as a five-digit mantissa and a one-digit exponent;
 // a value that cannot be split (not finite) fills both with asterisks.
 void writeCoef(char* mant, char* exp, double value) {
-  double m = 0;
+  int64_t digits = 0;
   int32_t e = 0;
-  if (!gettlerawformat(value, m, e)) {
+  if (!splitcoef(value, digits, e)) {
     std::memset(mant, '*', 6);
     std::memset(exp, '*', 2);
     return;
   }
-  fmt::writeI(mant, 6, std::llround(m / 1e-5), 5);
+  fmt::writeI(mant, 6, digits, 5);
   fmt::writeI(exp, 2, e, 1);
 }
 
