@@ -113,6 +113,71 @@ void putcsv(const Tlerecord& rec, char* csvLine) {
 
 }  // namespace
 
+namespace {
+
+// Hands a GP field set out through the host's pointers; the derivatives
+// only where the host asked for them (GP2 and the parse).
+void putgp(const GpFields& f, int32_t* satNum, char* secClass, char* satName, int32_t* epochYr, double* epochDays,
+           double* bStar, int32_t* ephType, int32_t* elsetNum, double* incli, double* raNode, double* eccen,
+           double* argPer, double* mnAnomaly, double* mnMotion, int32_t* revNum, double* nDotO2, double* n2DotO6) {
+  put(satNum, f.satNum);
+  put(secClass, f.secClass);
+  putname(f.satName, satName);
+  put(epochYr, f.epochYr);
+  put(epochDays, f.epochDays);
+  put(bStar, f.dragTerm);
+  put(ephType, f.ephType);
+  put(elsetNum, f.elsetNum);
+  put(incli, f.incli);
+  put(raNode, f.raNode);
+  put(eccen, f.eccen);
+  put(argPer, f.argPer);
+  put(mnAnomaly, f.mnAnomaly);
+  put(mnMotion, f.mnMotion);
+  put(revNum, f.revNum);
+  if (nDotO2) put(nDotO2, f.nDotO2);
+  if (n2DotO6) put(n2DotO6, f.secondDeriv);
+}
+
+void putsp(const SpFields& f, int32_t* satNum, char* secClass, char* satName, int32_t* epochYr, double* epochDays,
+           double* auxCoef2, double* auxCoef3, double* auxCoef1, int32_t* elsetNum, double* incli, double* raNode,
+           double* eccen, double* argPer, double* mnAnomaly, double* mnMotion, int32_t* revNum) {
+  put(satNum, f.satNum);
+  put(secClass, f.secClass);
+  putname(f.satName, satName);
+  put(epochYr, f.epochYr);
+  put(epochDays, f.epochDays);
+  put(auxCoef2, f.auxCoef2);
+  put(auxCoef3, f.auxCoef3);
+  put(auxCoef1, f.auxCoef1);
+  put(elsetNum, f.elsetNum);
+  put(incli, f.incli);
+  put(raNode, f.raNode);
+  put(eccen, f.eccen);
+  put(argPer, f.argPer);
+  put(mnAnomaly, f.mnAnomaly);
+  put(mnMotion, f.mnMotion);
+  put(revNum, f.revNum);
+}
+
+// The GP and GP2 field sets share every field but the two derivatives,
+// which only GP2 hands out.
+int32_t getallgp(std::string_view routine, FieldSet set, int64_t satKey, int32_t* satNum, char* secClass,
+                 char* satName, int32_t* epochYr, double* epochDays, double* bStar, int32_t* ephType,
+                 int32_t* elsetNum, double* incli, double* raNode, double* eccen, double* argPer, double* mnAnomaly,
+                 double* mnMotion, int32_t* revNum, double* nDotO2, double* n2DotO6) {
+  return guarded(routine, int32_t{2}, [&] {
+    GpFields f;
+    const int32_t status = getgpfields(satKey, set, f);
+    putgp(f, satNum, secClass, satName, epochYr, epochDays, bStar, ephType, elsetNum, incli, raNode, eccen, argPer,
+          mnAnomaly, mnMotion, revNum, set == FieldSet::kGP2 ? nDotO2 : nullptr,
+          set == FieldSet::kGP2 ? n2DotO6 : nullptr);
+    return status;
+  });
+}
+
+}  // namespace
+
 extern "C" {
 
 // ---- Single fields -------------------------------------------------------------
@@ -140,54 +205,16 @@ VX_API int32_t TleGetAllFieldsGP(int64_t satKey, int32_t* satNum, char* secClass
                                  double* epochDays, double* bStar, int32_t* ephType, int32_t* elsetNum, double* incli,
                                  double* raNode, double* eccen, double* argPer, double* mnAnomaly, double* mnMotion,
                                  int32_t* revNum) {
-  return guarded("TleGetAllFieldsGP", int32_t{2}, [&] {
-    GpFields f;
-    const int32_t status = getgpfields(satKey, FieldSet::kGP, f);
-    put(satNum, f.satNum);
-    put(secClass, f.secClass);
-    putname(f.satName, satName);
-    put(epochYr, f.epochYr);
-    put(epochDays, f.epochDays);
-    put(bStar, f.dragTerm);
-    put(ephType, f.ephType);
-    put(elsetNum, f.elsetNum);
-    put(incli, f.incli);
-    put(raNode, f.raNode);
-    put(eccen, f.eccen);
-    put(argPer, f.argPer);
-    put(mnAnomaly, f.mnAnomaly);
-    put(mnMotion, f.mnMotion);
-    put(revNum, f.revNum);
-    return status;
-  });
+  return getallgp("TleGetAllFieldsGP", FieldSet::kGP, satKey, satNum, secClass, satName, epochYr, epochDays, bStar,
+                  ephType, elsetNum, incli, raNode, eccen, argPer, mnAnomaly, mnMotion, revNum, nullptr, nullptr);
 }
 
 VX_API int32_t TleGetAllFieldsGP2(int64_t satKey, int32_t* satNum, char* secClass, char satName[8], int32_t* epochYr,
                                   double* epochDays, double* bStar, int32_t* ephType, int32_t* elsetNum, double* incli,
                                   double* raNode, double* eccen, double* argPer, double* mnAnomaly, double* mnMotion,
                                   int32_t* revNum, double* nDotO2, double* n2DotO6) {
-  return guarded("TleGetAllFieldsGP2", int32_t{2}, [&] {
-    GpFields f;
-    const int32_t status = getgpfields(satKey, FieldSet::kGP2, f);
-    put(satNum, f.satNum);
-    put(secClass, f.secClass);
-    putname(f.satName, satName);
-    put(epochYr, f.epochYr);
-    put(epochDays, f.epochDays);
-    put(bStar, f.dragTerm);
-    put(ephType, f.ephType);
-    put(elsetNum, f.elsetNum);
-    put(incli, f.incli);
-    put(raNode, f.raNode);
-    put(eccen, f.eccen);
-    put(argPer, f.argPer);
-    put(mnAnomaly, f.mnAnomaly);
-    put(mnMotion, f.mnMotion);
-    put(revNum, f.revNum);
-    put(nDotO2, f.nDotO2);
-    put(n2DotO6, f.secondDeriv);
-    return status;
-  });
+  return getallgp("TleGetAllFieldsGP2", FieldSet::kGP2, satKey, satNum, secClass, satName, epochYr, epochDays, bStar,
+                  ephType, elsetNum, incli, raNode, eccen, argPer, mnAnomaly, mnMotion, revNum, nDotO2, n2DotO6);
 }
 
 VX_API int32_t TleGetAllFieldsSP(int64_t satKey, int32_t* satNum, char* secClass, char satName[8], int32_t* epochYr,
@@ -197,22 +224,8 @@ VX_API int32_t TleGetAllFieldsSP(int64_t satKey, int32_t* satNum, char* secClass
   return guarded("TleGetAllFieldsSP", int32_t{2}, [&] {
     SpFields f;
     const int32_t status = getspfields(satKey, f);
-    put(satNum, f.satNum);
-    put(secClass, f.secClass);
-    putname(f.satName, satName);
-    put(epochYr, f.epochYr);
-    put(epochDays, f.epochDays);
-    put(auxCoef2, f.auxCoef2);
-    put(auxCoef3, f.auxCoef3);
-    put(auxCoef1, f.auxCoef1);
-    put(elsetNum, f.elsetNum);
-    put(incli, f.incli);
-    put(raNode, f.raNode);
-    put(eccen, f.eccen);
-    put(argPer, f.argPer);
-    put(mnAnomaly, f.mnAnomaly);
-    put(mnMotion, f.mnMotion);
-    put(revNum, f.revNum);
+    putsp(f, satNum, secClass, satName, epochYr, epochDays, auxCoef2, auxCoef3, auxCoef1, elsetNum, incli, raNode,
+          eccen, argPer, mnAnomaly, mnMotion, revNum);
     return status;
   });
 }
@@ -360,23 +373,8 @@ VX_API int32_t TleParseGP(const char line1[512], const char line2[512], int32_t*
     Tlerecord rec;
     const int32_t status = parselinesorcsv(l1.view(), l2.view(), rec);
     const GpFields f = status == 0 ? gpfieldsof(rec) : GpFields{};
-    put(satNum, f.satNum);
-    put(secClass, f.secClass);
-    putname(f.satName, satName);
-    put(epochYr, f.epochYr);
-    put(epochDays, f.epochDays);
-    put(nDotO2, f.nDotO2);
-    put(n2DotO6, f.secondDeriv);
-    put(bStar, f.dragTerm);
-    put(ephType, f.ephType);
-    put(elsetNum, f.elsetNum);
-    put(incli, f.incli);
-    put(raNode, f.raNode);
-    put(eccen, f.eccen);
-    put(argPer, f.argPer);
-    put(mnAnomaly, f.mnAnomaly);
-    put(mnMotion, f.mnMotion);
-    put(revNum, f.revNum);
+    putgp(f, satNum, secClass, satName, epochYr, epochDays, bStar, ephType, elsetNum, incli, raNode, eccen, argPer,
+          mnAnomaly, mnMotion, revNum, nDotO2, n2DotO6);
     return status;
   });
 }
@@ -390,22 +388,8 @@ VX_API int32_t TleParseSP(const char line1[512], const char line2[512], int32_t*
     Tlerecord rec;
     const int32_t status = lines2tle(l1.view(), l2.view(), rec);
     const SpFields f = status == 0 ? spfieldsof(rec) : SpFields{};
-    put(satNum, f.satNum);
-    put(secClass, f.secClass);
-    putname(f.satName, satName);
-    put(epochYr, f.epochYr);
-    put(epochDays, f.epochDays);
-    put(auxCoef2, f.auxCoef2);
-    put(auxCoef3, f.auxCoef3);
-    put(auxCoef1, f.auxCoef1);
-    put(elsetNum, f.elsetNum);
-    put(incli, f.incli);
-    put(raNode, f.raNode);
-    put(eccen, f.eccen);
-    put(argPer, f.argPer);
-    put(mnAnomaly, f.mnAnomaly);
-    put(mnMotion, f.mnMotion);
-    put(revNum, f.revNum);
+    putsp(f, satNum, secClass, satName, epochYr, epochDays, auxCoef2, auxCoef3, auxCoef1, elsetNum, incli, raNode,
+          eccen, argPer, mnAnomaly, mnMotion, revNum);
     return status;
   });
 }
