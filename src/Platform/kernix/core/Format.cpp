@@ -1,8 +1,11 @@
-// Fixed-column and list-form numeric text. Readers collect the significant
-// digits of a field into a small stack buffer as "[-]digits e exponent" and
-// convert that once with std::from_chars, so every value is correctly rounded
-// and nothing is accumulated in floating point; writers lay out the digits
-// of std::to_chars.
+// Fixed-column and list-form numeric text. Readers never build a value up in
+// floating point: a real field's digits are gathered as an exact integer,
+// and when there are at most 19 of them below 2^53 and the power of ten is
+// itself exact (up to 1e22), one IEEE multiplication or division gives the
+// correctly rounded value, the same first step std::from_chars takes. Any
+// other field is written as "[-]digits e exponent" into a stack buffer and
+// converted by one std::from_chars. Writers lay out the digits of
+// std::to_chars.
 #include "Platform/kernix/core/Format.h"
 
 #include <algorithm>
@@ -207,8 +210,8 @@ bool readReal(std::string_view field, int implied, double& out) {
   // Most fields hold at most 15 significant digits and a small exponent:
   // then the digits and the power of ten are both exact doubles and one
   // multiplication or division rounds the value correctly, exactly as
-  // from_chars would (it takes the same path first).
-  // A zero keeps the sign it was written with ("-.00000000" reads -0.0).
+  // from_chars would (it takes the same path first). A zero keeps the sign
+  // it was written with ("-.00000000" reads -0.0).
   if (nd <= 19 && mant <= (uint64_t{1} << 53) && e10 >= -22 && e10 <= 22) {
     const double m = static_cast<double>(mant);
     const double v = e10 < 0 ? m / kExactPow10[-e10] : m * kExactPow10[e10];
