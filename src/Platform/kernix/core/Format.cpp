@@ -223,6 +223,37 @@ bool readReal(std::string_view field, int implied, double& out) {
 
 // ---- Fixed-column output ---------------------------------------------------
 
+namespace {
+
+// The value's shortest text padded with zeros to d decimals, when that is
+// its correct rounding to d decimals: the shortest text lies within half a
+// unit in the last place of the value, so when that unit is finer than 1e-d
+// no other d-decimal number is as near. The shortest conversion is several
+// times faster than the fixed-precision one, and values read from text
+// nearly always take this path. Null when it does not apply.
+char* shortestFixed(char* first, char* last, double a, int d) {
+  // Below these magnitudes a double's unit in the last place (at most
+  // a * 2^-52) is finer than 1e-d.
+  static constexpr double kLimit[] = {4e15, 4e14, 4e13, 4e12, 4e11, 4e10, 4e9, 4e8,
+                                      4e7,  4e6,  4e5,  4e4,  4e3,  4e2,  4e1, 4e0};
+  if (d < 0 || d > 15 || !(a < kLimit[d])) return nullptr;
+  const auto [end, ec] = std::to_chars(first, last, a, std::chars_format::fixed);
+  if (ec != std::errc{}) return nullptr;
+  const char* dot = static_cast<const char*>(std::memchr(first, '.', static_cast<size_t>(end - first)));
+  const int have = dot ? static_cast<int>(end - dot - 1) : 0;
+  if (have > d || (d == 0 && dot)) return nullptr;
+  char* p = end;
+  if (d > 0 && !dot) {
+    if (p >= last) return nullptr;
+    *p++ = '.';
+  }
+  if (last - p < d - have) return nullptr;
+  for (int i = have; i < d; ++i) *p++ = '0';
+  return p;
+}
+
+}  // namespace
+
 bool writeF(char* out, int w, int d, double v) {
   if (w <= 0) return false;
   if (d < 0 || !std::isfinite(v)) return stars(out, w);
@@ -231,10 +262,12 @@ bool writeF(char* out, int w, int d, double v) {
   const bool neg = v < 0;  // -0.0 is written as plain zero
   if (neg) *p++ = '-';
   // One character stays free for the point of Fw.0.
-  const auto [end0, ec] = std::to_chars(p, buf + sizeof buf - 1, std::fabs(v),
-                                        std::chars_format::fixed, d);
-  if (ec != std::errc{}) return stars(out, w);
-  char* end = end0;
+  char* end = shortestFixed(p, buf + sizeof buf - 1, std::fabs(v), d);
+  if (end == nullptr) {
+    const auto [end0, ec] = std::to_chars(p, buf + sizeof buf - 1, std::fabs(v), std::chars_format::fixed, d);
+    if (ec != std::errc{}) return stars(out, w);
+    end = end0;
+  }
   if (d == 0) *end++ = '.';
   const char* text = buf;
   size_t len = static_cast<size_t>(end - buf);

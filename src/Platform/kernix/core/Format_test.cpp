@@ -4,6 +4,11 @@
 
 #include <charconv>
 #include <cmath>
+#include <random>
+#include <string>
+
+#include <charconv>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <limits>
@@ -544,6 +549,38 @@ TEST(FormatListReader, CsvLine) {
   char text[11];
   EXPECT_EQ(r.readText(text, 11), Got::Null);  // column 26 empty after the last comma
   EXPECT_EQ(r.readText(text, 11), Got::Error);
+}
+
+}  // namespace
+}  // namespace vx::fmt
+
+namespace vx::fmt {
+namespace {
+
+// writeF takes a shortcut through the shortest text of a value; it must give
+// exactly the correctly rounded text that the fixed-precision conversion
+// gives, for values read from text and for arbitrary ones.
+TEST(FormatWriteF, ShortcutAgreesWithFixedPrecision) {
+  std::mt19937_64 rng(42);
+  std::uniform_real_distribution<double> mag(-12.0, 12.0);
+  for (int i = 0; i < 200000; ++i) {
+    const int d = static_cast<int>(rng() % 16);
+    double v = std::pow(10.0, mag(rng)) * ((rng() & 1) ? -1 : 1);
+    if (i % 2 == 0) {  // a value as read from a field with d decimals
+      char t[64];
+      auto r = std::to_chars(t, t + sizeof t, v, std::chars_format::fixed, static_cast<int>(rng() % 9));
+      std::from_chars(t, r.ptr, v);
+    }
+    char want[64];
+    auto r = std::to_chars(want, want + sizeof want, std::fabs(v), std::chars_format::fixed, d);
+    std::string expect = (v < 0 ? "-" : "") + std::string(want, r.ptr) + (d == 0 ? "." : "");
+    if (expect.size() > 40) continue;
+    char out[40];
+    ASSERT_TRUE(writeF(out, 40, d, v)) << v << " d=" << d;
+    std::string got(out, 40);
+    got.erase(0, got.find_first_not_of(' '));
+    ASSERT_EQ(got, expect) << v << " d=" << d;
+  }
 }
 
 }  // namespace
