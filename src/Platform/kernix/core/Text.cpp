@@ -89,25 +89,16 @@ namespace {
 
 void fillStars(char* field, int width) { std::memset(field, '*', static_cast<size_t>(width)); }
 
-// Fixed text of |x| with the most decimals that fit in room characters, or
-// 0 when even the integer part does not fit.
-size_t fixedFitting(double ax, int room, char* buf, bool dropLeadingZero) {
+// Fixed text of |x| with the most decimals that fit in room characters
+// (the zero before the point dropped where that makes one more decimal fit),
+// always with its point; 0 when even the integer part does not fit.
+size_t fixedFitting(double ax, int room, char* buf) {
   for (int dec = room - 1; dec >= 0; --dec) {
     char tmp[64];
-    auto r = std::to_chars(tmp, tmp + sizeof tmp, ax, std::chars_format::fixed, dec);
-    if (r.ec != std::errc()) return 0;
-    std::string_view s(tmp, static_cast<size_t>(r.ptr - tmp));
-    if (dropLeadingZero && s.size() > 1 && s[0] == '0' && s[1] == '.') s.remove_prefix(1);
-    if (dec == 0 && static_cast<int>(s.size()) < room) {
-      // Keep the point so the text always carries its own decimal point.
-      std::memcpy(buf, s.data(), s.size());
-      buf[s.size()] = '.';
-      return s.size() + 1;
-    }
-    if (static_cast<int>(s.size()) <= room) {
-      std::memcpy(buf, s.data(), s.size());
-      return s.size();
-    }
+    if (!fmt::writeF(tmp, room, dec, ax)) continue;
+    std::string_view s = trimmed(std::string_view(tmp, static_cast<size_t>(room)));
+    std::memcpy(buf, s.data(), s.size());
+    return s.size();
   }
   return 0;
 }
@@ -120,7 +111,7 @@ void fx0tosignax(double x, int width, char* field) {
     return;
   }
   char buf[64];
-  size_t n = fixedFitting(std::fabs(x), width - 1, buf, true);
+  size_t n = fixedFitting(std::fabs(x), width - 1, buf);
   if (n == 0) {
     fillStars(field, width);
     return;
@@ -139,7 +130,7 @@ void fx0toax(double x, int width, char* field) {
   const bool neg = std::signbit(x) && x != 0.0;
   const int room = neg ? width - 1 : width;
   char buf[64];
-  size_t n = fixedFitting(std::fabs(x), room, buf, false);
+  size_t n = fixedFitting(std::fabs(x), room, buf);
   if (n == 0) {
     fillStars(field, width);
     return;
