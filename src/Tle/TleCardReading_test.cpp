@@ -5,6 +5,9 @@
 #include <cstring>
 #include <fstream>
 #include <limits>
+#include <random>
+#include <charconv>
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -396,6 +399,32 @@ TEST(TleLines, CoefficientSplit) {
     ASSERT_TRUE(gettlerawformat(c.value, m, e)) << c.value;
     EXPECT_EQ(m, c.mantissa) << c.value;
     EXPECT_EQ(e, c.exponent) << c.value;
+  }
+  // The fast path agrees with the fixed-precision conversion everywhere.
+  std::mt19937_64 rng(7);
+  std::uniform_real_distribution<double> mag(-11.0, 10.0);
+  for (int i = 0; i < 100000; ++i) {
+    double v = std::pow(10.0, mag(rng)) * ((rng() & 1) ? -1 : 1);
+    if (i % 2 == 0) {  // five significant digits, as read from a line
+      char t[32];
+      auto r = std::to_chars(t, t + sizeof t, v, std::chars_format::scientific, 4);
+      std::from_chars(t, r.ptr, v);
+    }
+    char t[32];
+    auto r = std::to_chars(t, t + sizeof t, v, std::chars_format::scientific, 4);
+    const std::string sci(t, r.ptr);
+    const size_t epos = sci.find('e');
+    const int wantExp = std::stoi(sci.substr(epos + 1)) + 1;
+    std::string digits = sci.substr(v < 0 ? 1 : 0, epos - (v < 0 ? 1 : 0));
+    digits.erase(1, 1);  // the point
+    double wantMant = (v < 0 ? -1 : 1) * std::stod(digits) / 1e5;
+    int32_t wantE = wantExp;
+    if (wantExp > 9 || wantExp < -9) wantMant = 0, wantE = 0;
+    double m = 0;
+    int32_t e = 0;
+    ASSERT_TRUE(gettlerawformat(v, m, e));
+    ASSERT_EQ(m, wantMant) << v;
+    ASSERT_EQ(e, wantE) << v;
   }
   double m = 7;
   int32_t e = 7;

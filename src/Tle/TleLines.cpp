@@ -19,11 +19,7 @@ namespace {
 
 // The five correctly rounded significant digits of value as a signed
 // integer (the mantissa 0.ddddd times 1e5) and the exponent that goes with
-// 0.ddddd; false for a value that is not finite. The shortest text of the
-// value is its correct rounding whenever it has five digits or fewer (the
-// grid of five digits is far coarser than a double's spacing), which is the
-// common case of coefficients read from lines; only longer values take the
-// slower fixed-precision conversion.
+// 0.ddddd; false for a value that is not finite.
 bool splitcoef(double value, int64_t& digits5, int32_t& exp10) {
   if (!std::isfinite(value)) return false;
   if (value == 0.0) {
@@ -31,8 +27,33 @@ bool splitcoef(double value, int64_t& digits5, int32_t& exp10) {
     exp10 = 0;
     return true;
   }
+  // Fast and exact for the usual case, a value of five significant digits
+  // read from a line: n is the five-digit integer nearest |value| * 10^k,
+  // and scaling n back once by the exact power of ten gives |value| itself,
+  // so n * 10^-k is the correctly rounded text (the five-digit grid is far
+  // coarser than a double's spacing).
+  static constexpr double kPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                      1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+  const double a = std::fabs(value);
+  if (a >= 1e-15 && a < 1e15) {
+    int k = 4 - static_cast<int>(std::floor(std::log10(a)));
+    auto scale = [&](int kk) { return kk >= 0 ? a * kPow10[kk] : a / kPow10[-kk]; };
+    double scaled = scale(k);
+    if (scaled >= 1e5) scaled = scale(--k);
+    if (scaled < 1e4) scaled = scale(++k);
+    const double n = std::nearbyint(scaled);
+    if (k >= -22 && k <= 22 && n >= 1e4 && n < 1e5 && (k >= 0 ? n / kPow10[k] : n * kPow10[-k]) == a) {
+      digits5 = static_cast<int64_t>(value < 0 ? -n : n);
+      exp10 = 5 - k;
+      if (exp10 > 9 || exp10 < -9) {
+        digits5 = 0;
+        exp10 = 0;
+      }
+      return true;
+    }
+  }
   char buf[40];
-  auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific);
+  auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific, 4);
   if (r.ec != std::errc()) return false;
   auto collect = [&](const char* end, int64_t& digits, int& count, const char*& e) {
     digits = 0;
@@ -53,12 +74,6 @@ bool splitcoef(double value, int64_t& digits5, int32_t& exp10) {
   int count = 0;
   const char* e = nullptr;
   collect(r.ptr, digits, count, e);
-  if (count > 5) {
-    r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific, 4);
-    if (r.ec != std::errc()) return false;
-    collect(r.ptr, digits, count, e);
-  }
-  for (; count < 5; ++count) digits *= 10;
   int32_t e10 = 0;
   if (*e != 'e' || std::from_chars(e + (e[1] == '+' ? 2 : 1), r.ptr, e10).ec != std::errc()) return false;
   digits5 = value < 0 ? -digits : digits;

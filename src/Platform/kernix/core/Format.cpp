@@ -225,31 +225,41 @@ bool readReal(std::string_view field, int implied, double& out) {
 
 namespace {
 
-// The value's shortest text padded with zeros to d decimals, when that is
-// its correct rounding to d decimals: the shortest text lies within half a
-// unit in the last place of the value, so when that unit is finer than 1e-d
-// no other d-decimal number is as near. The shortest conversion is several
-// times faster than the fixed-precision one, and values read from text
-// nearly always take this path. Null when it does not apply.
-char* shortestFixed(char* first, char* last, double a, int d) {
-  // Below these magnitudes a double's unit in the last place (at most
-  // a * 2^-52) is finer than 1e-d.
-  static constexpr double kLimit[] = {4e15, 4e14, 4e13, 4e12, 4e11, 4e10, 4e9, 4e8,
-                                      4e7,  4e6,  4e5,  4e4,  4e3,  4e2,  4e1, 4e0};
-  if (d < 0 || d > 15 || !(a < kLimit[d])) return nullptr;
-  const auto [end, ec] = std::to_chars(first, last, a, std::chars_format::fixed);
+// The d-decimal text of a, the fast way, when it can be proved correct: n is
+// the integer nearest a * 10^d, and n scaled back once by the exact power of
+// ten is exactly a. Then a is the double nearest to n * 10^-d, within half a
+// unit of its last place, and that unit is finer than 1e-d (a * 10^d stays
+// below 2^52), so n * 10^-d is the correctly rounded text: the one the
+// fixed-precision conversion gives. Values read from text nearly always pass;
+// every other value takes the fixed-precision conversion. Null when the
+// proof does not hold.
+char* exactScaledFixed(char* first, char* last, double a, int d) {
+  static constexpr double kPow10[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                      1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+  if (d < 0 || d > 15) return nullptr;
+  const double scaled = a * kPow10[d];
+  if (!(scaled < 4503599627370496.0)) return nullptr;  // 2^52
+  const double n = std::nearbyint(scaled);
+  if (n / kPow10[d] != a) return nullptr;
+  char digits[24];
+  const auto [dEnd, ec] = std::to_chars(digits, digits + sizeof digits, static_cast<uint64_t>(n));
   if (ec != std::errc{}) return nullptr;
-  const char* dot = static_cast<const char*>(std::memchr(first, '.', static_cast<size_t>(end - first)));
-  const int have = dot ? static_cast<int>(end - dot - 1) : 0;
-  if (have > d || (d == 0 && dot)) return nullptr;
-  char* p = end;
-  if (d > 0 && !dot) {
-    if (p >= last) return nullptr;
-    *p++ = '.';
+  const int len = static_cast<int>(dEnd - digits);
+  const int intLen = len > d ? len - d : 1;  // at least the zero before the point
+  if (last - first < intLen + 1 + d) return nullptr;
+  char* p = first;
+  if (len > d) {
+    std::memcpy(p, digits, static_cast<size_t>(intLen));
+    p += intLen;
+  } else {
+    *p++ = '0';
   }
-  if (last - p < d - have) return nullptr;
-  for (int i = have; i < d; ++i) *p++ = '0';
-  return p;
+  if (d == 0) return p;
+  *p++ = '.';
+  for (int i = len; i < d; ++i) *p++ = '0';  // leading zeros of the decimals
+  const int fracDigits = len > d ? d : len;
+  std::memcpy(p, dEnd - fracDigits, static_cast<size_t>(fracDigits));
+  return p + fracDigits;
 }
 
 }  // namespace
@@ -262,7 +272,7 @@ bool writeF(char* out, int w, int d, double v) {
   const bool neg = v < 0;  // -0.0 is written as plain zero
   if (neg) *p++ = '-';
   // One character stays free for the point of Fw.0.
-  char* end = shortestFixed(p, buf + sizeof buf - 1, std::fabs(v), d);
+  char* end = exactScaledFixed(p, buf + sizeof buf - 1, std::fabs(v), d);
   if (end == nullptr) {
     const auto [end0, ec] = std::to_chars(p, buf + sizeof buf - 1, std::fabs(v), std::chars_format::fixed, d);
     if (ec != std::errc{}) return stars(out, w);
