@@ -3,9 +3,10 @@
 //
 // Open addressing with linear probing over a power-of-two table of 16-byte
 // slots (key, node); a slot with a null node is free. Beyond its smallest
-// size the table is kept between 30% and 70% full, so it costs 23 to 54 bytes
-// per entry. Removal shifts the following entries of the probe run back (no
-// tombstones), so a search ends at the first free slot.
+// size the table is kept between 30% and 70% full (emptier only when memory
+// to shrink it was refused), so it costs 23 to 54 bytes per entry. Removal
+// shifts the following entries of the probe run back (no tombstones), so a
+// search ends at the first free slot.
 //
 // Every allocation goes through Memory::allocate (zeroed bytes, null on
 // failure) and Memory::release. An operation whose allocation fails leaves

@@ -16,6 +16,13 @@
 // An operation on an existing key decides by the key itself (vx::isdma), not
 // by the key mode in force.
 //
+// Beside the tree, a hash index (KeyIndex) maps every key to its node, so a
+// lookup by key reads a slot of the index and the node instead of walking
+// some twenty nodes down the tree. The writers keep it in step with the tree.
+// When the index cannot grow for lack of memory it is dropped and lookups
+// walk the tree again until a later add manages to rebuild it; the tree
+// itself is never affected. The writers also keep the node count.
+//
 // Thread safety
 //
 // Every store has one ReadWriteGuard. Writers (add, remove, update, empty,
@@ -50,6 +57,7 @@
 
 #include "Services/kernix.h"
 #include "Store/DmaObject.h"
+#include "Store/KeyIndex.h"
 #include "Store/ReadWriteGuard.h"
 #include "Store/StoreMessages.h"
 
@@ -85,7 +93,8 @@ concept StoreTraits =
       T::markNotFound(r);
     };
 
-template <StoreTraits Traits>
+// IndexMem supplies the index's memory (see KeyIndex).
+template <StoreTraits Traits, class IndexMem = IndexMemory>
 class KeyedStore {
  public:
   using Record = typename Traits::Record;
@@ -96,7 +105,11 @@ class KeyedStore {
     explicit Node(int64_t key) noexcept : satKey(key) {}
     int64_t satKey;
     int32_t seqNum = 0;   // load number: the store's counter just after it was raised for this node
-    int32_t balance = 0;  // height of right subtree minus height of left: -1, 0 or +1
+    int16_t balance = 0;  // height of right subtree minus height of left: -1, 0 or +1
+    // Whether rec holds a record, beside the key: a lookup then decides
+    // without reading the optional's own flag at the far end of the node.
+    // Set by the store when the node is linked and whenever rec changes.
+    bool hasRec = false;
     Node* left = nullptr;
     Node* right = nullptr;
     std::optional<Record> rec;  // the record in tree mode; empty for a DMA key
@@ -194,10 +207,7 @@ class KeyedStore {
     {
       WriteHold hold(guard_);
       if (dmaKey) released = releaseDma(key);
-      if (released == DmaRelease::Done) {
-        int32_t shrunk = 0;
-        err = removeNodeRecursive(root_, key, shrunk);
-      }
+      if (released == DmaRelease::Done) err = unlinkKey(key);
       publishShape();
     }
     if (released != DmaRelease::Done) {
@@ -251,9 +261,10 @@ class KeyedStore {
     bool found = false;
     {
       WriteHold hold(guard_);
-      Node* n = search(key);
+      Node* n = findNode(key);
       if (n != nullptr) {
         n->rec.swap(fresh);  // the old record is destroyed after the hold
+        n->hasRec = true;
         found = true;
       }
     }
@@ -272,6 +283,9 @@ class KeyedStore {
         emptyTreeRecursive(root_, err, tally);
         err = 0;
       }
+      count_ = 0;
+      index_.clear();
+      indexComplete_ = true;
       publishShape();
     }
     for (int32_t i = 0; i < tally.dead; ++i) logDmaRelease(DmaRelease::Dead);
@@ -313,8 +327,8 @@ class KeyedStore {
       return 2;
     }
     ReadHold hold(guard_);
-    const Node* n = search(key);
-    if (n == nullptr || !n->rec) {
+    const Node* n = findNode(key);
+    if (n == nullptr || !n->hasRec) {
       msg::putFindMsg(msgOut, msg::findrec::kMissing);
       return 2;
     }
@@ -347,8 +361,8 @@ class KeyedStore {
       msg::putFindMsg(msgOut, msg::findrecptr::kEmpty);
       return nullptr;
     }
-    Node* n = search(key);
-    if (n == nullptr || !n->rec) {
+    Node* n = findNode(key);
+    if (n == nullptr || !n->hasRec) {
       msg::putFindMsg(msgOut, msg::findrecptr::kMissing);
       return nullptr;
     }
@@ -370,9 +384,7 @@ class KeyedStore {
 
   int32_t count() {
     ReadHold hold(guard_);
-    int32_t n = 0;
-    treeCount(root_, n);
-    return n;
+    return count_;
   }
 
   // Writes every key into keys[running], keys[running + 1], ... and raises
@@ -392,9 +404,11 @@ class KeyedStore {
     {
       // One hold from the count to the last key, so that both agree.
       ReadHold hold(guard_);
-      int32_t nodes = 0;
-      treeCount(root_, nodes);
-      n = static_cast<size_t>(nodes);
+      n = static_cast<size_t>(count_);
+      if (order == 2 && keysInLoadOrder(first, n)) {
+        running += static_cast<int32_t>(n);
+        return;
+      }
       texts.reset(new (std::nothrow) char[n * kSortTextLen + 1]);
       if (!texts) return;
       size_t i = 0;
@@ -424,9 +438,11 @@ class KeyedStore {
   void endRead() noexcept { guard_.endRead(); }
   ReadWriteGuard& guard() noexcept { return guard_; }
 
-  // For tests: the tree itself and the load counter.
+  // For tests: the tree itself, the load counter, and whether lookups use
+  // the index (false after it could not grow, until it is rebuilt).
   const Node* root() const noexcept { return root_; }
   int32_t seqnum() const noexcept { return seqnum_.load(); }
+  bool indexInUse() const noexcept { return indexComplete_; }
 
  private:
   enum class DmaRelease { Done, Dead, WrongType };
@@ -443,6 +459,66 @@ class KeyedStore {
     return n;
   }
 
+  // The node of key, through the index while it holds every node.
+  Node* findNode(int64_t key) const noexcept { return indexComplete_ ? index_.find(key) : search(key); }
+
+  // Counts a node just linked and files it in the index. An index that
+  // cannot grow is dropped, releasing its memory, and lookups walk the tree;
+  // after an eighth of the count more adds a rebuild is tried (a failed try
+  // costs one refused allocation, a successful one a walk of the tree).
+  void noteLinked(Node* node) noexcept {
+    ++count_;
+    if (indexComplete_) {
+      if (index_.insert(node->satKey, node)) return;
+      index_.clear();
+      indexComplete_ = false;
+      putOffRebuild();
+      return;
+    }
+    if (--addsBeforeRebuild_ <= 0) rebuildIndex();
+  }
+
+  void putOffRebuild() noexcept { addsBeforeRebuild_ = count_ / 8 + 1; }
+
+  void rebuildIndex() noexcept {
+    index_.clear();
+    if (!index_.reserve(static_cast<size_t>(count_))) {
+      putOffRebuild();
+      return;
+    }
+    fileInIndex(root_);
+    indexComplete_ = true;
+  }
+
+  // Room for every node was reserved, so no insertion can fail here.
+  void fileInIndex(Node* n) noexcept {
+    for (; n != nullptr; n = n->right) {
+      fileInIndex(n->left);
+      index_.insert(n->satKey, n);
+    }
+  }
+
+  // Removes the node of key from the tree, the index and the count; 0
+  // removed, 2 not found (nothing changed). A node with two children stays
+  // in the tree and takes over its predecessor's key, so that key is filed
+  // under it afterwards.
+  int32_t unlinkKey(int64_t key) {
+    int32_t shrunk = 0;
+    if (!indexComplete_) {
+      const int32_t err = removeNodeRecursive(root_, key, shrunk);
+      if (err == 0) --count_;
+      return err;
+    }
+    Node* target = index_.find(key);
+    if (target == nullptr) return 2;
+    const bool staysInTree = target->left != nullptr && target->right != nullptr;
+    removeNodeRecursive(root_, key, shrunk);
+    --count_;
+    index_.erase(key);
+    if (staysInTree) index_.repoint(target->satKey, target);
+    return 0;
+  }
+
   static bool recordsEqual(const Node& a, const Node& b) {
     return a.rec && b.rec && Traits::equal(*a.rec, *b.rec);
   }
@@ -450,15 +526,23 @@ class KeyedStore {
   // ---- Insertion ---------------------------------------------------------------
 
   // One attempt for a DMA key; up to kMaxKeyAttempts for a tree key, moving
-  // on to the next key while the key is taken by a different record.
+  // on to the next key while the key is taken by a different record. A
+  // linked node is counted and filed in the index.
   int32_t linkNode(Node* node) {
-    if (vx::isdma(node->satKey)) return addNodeRecursive(root_, node);
-    for (int attempt = 0; attempt < kMaxKeyAttempts; ++attempt) {
-      const int32_t status = addNodeRecursive(root_, node);
-      if (status != 2) return status;
-      node->satKey = vx::nextsatkey(node->satKey);
+    node->hasRec = node->rec.has_value();
+    int32_t status = 3;
+    if (vx::isdma(node->satKey)) {
+      status = addNodeRecursive(root_, node);
+    } else {
+      for (int attempt = 0; attempt < kMaxKeyAttempts; ++attempt) {
+        status = addNodeRecursive(root_, node);
+        if (status != 2) break;
+        node->satKey = vx::nextsatkey(node->satKey);
+        status = 3;
+      }
     }
-    return 3;
+    if (status == 0 || status == 1) noteLinked(node);
+    return status;
   }
 
   // Status 1: linked and the subtree under link grew; 0: linked; 2: key
@@ -592,6 +676,7 @@ class KeyedStore {
     }
     target->satKey = p->satKey;
     target->rec = std::move(p->rec);
+    target->hasRec = p->hasRec;
     target->seqNum = p->seqNum;
     link = p->left;
     shrunk = 1;
@@ -660,13 +745,6 @@ class KeyedStore {
 
   // ---- Walks (recursion depth is the tree height, about 1.44 log2 n) ----------
 
-  static void treeCount(const Node* n, int32_t& count) noexcept {
-    if (n == nullptr) return;
-    treeCount(n->left, count);
-    ++count;
-    treeCount(n->right, count);
-  }
-
   static bool findAssociatedKey(const Node* n, int32_t satNum, int64_t& found) {
     if (n == nullptr) return false;
     const Record* r = recordOf(*n);
@@ -682,6 +760,66 @@ class KeyedStore {
     collectKeys(n->left, count, keys);
     keys[count++] = n->satKey;
     collectKeys(n->right, count, keys);
+  }
+
+  // Order 2 without texts. While the load counter has not wrapped, load
+  // numbers are unique and not negative, and ascending load number is then
+  // exactly the order of their zero-padded texts, with no ties. Writes the n
+  // keys from first on and returns true; returns false with nothing written
+  // when a load number is negative or repeated or no work space can be had,
+  // and the text sort decides as it always has. Runs under the read hold.
+  bool keysInLoadOrder(int64_t* first, size_t n) const noexcept {
+    if (n == 0) return true;
+    std::unique_ptr<int64_t[]> keys(new (std::nothrow) int64_t[n]);
+    // Load number in the high half, position of the key in the low half.
+    std::unique_ptr<uint64_t[]> packed(new (std::nothrow) uint64_t[n]);
+    if (!keys || !packed) return false;
+    size_t i = 0;
+    if (!collectLoadNumbers(root_, keys.get(), packed.get(), i)) return false;
+    if (!sortPacked(packed.get(), n)) return false;
+    for (size_t j = 1; j < n; ++j)
+      if ((packed[j] >> 32) == (packed[j - 1] >> 32)) return false;
+    for (size_t j = 0; j < n; ++j) first[j] = keys[packed[j] & 0xffffffffU];
+    return true;
+  }
+
+  // False at the first negative load number.
+  static bool collectLoadNumbers(const Node* n, int64_t* keys, uint64_t* packed, size_t& i) noexcept {
+    for (; n != nullptr; n = n->right) {
+      if (!collectLoadNumbers(n->left, keys, packed, i)) return false;
+      if (n->seqNum < 0) return false;
+      keys[i] = n->satKey;
+      packed[i] = static_cast<uint64_t>(n->seqNum) << 32 | i;
+      ++i;
+    }
+    return true;
+  }
+
+  // Ascending sort of distinct values whose high halves are below 2^31: a
+  // comparison sort for few, else two radix passes over 16-bit digits of
+  // the high half. False when the work space cannot be had.
+  static bool sortPacked(uint64_t* a, size_t n) noexcept {
+    constexpr size_t kDigits = size_t{1} << 16;
+    if (n < kDigits) {
+      std::sort(a, a + n);
+      return true;
+    }
+    std::unique_ptr<uint64_t[]> spare(new (std::nothrow) uint64_t[n]);
+    std::unique_ptr<size_t[]> at(new (std::nothrow) size_t[kDigits]);
+    if (!spare || !at) return false;
+    uint64_t* from = a;
+    uint64_t* to = spare.get();
+    for (const int shift : {32, 48}) {
+      std::fill(at.get(), at.get() + kDigits, size_t{0});
+      for (size_t j = 0; j < n; ++j) ++at[(from[j] >> shift) & (kDigits - 1)];
+      if (at[(from[0] >> shift) & (kDigits - 1)] == n) continue;  // one digit throughout: already in order
+      size_t pos = 0;
+      for (size_t d = 0; d < kDigits; ++d) pos += std::exchange(at[d], pos);
+      for (size_t j = 0; j < n; ++j) to[at[(from[j] >> shift) & (kDigits - 1)]++] = from[j];
+      std::swap(from, to);
+    }
+    if (from != a) std::copy(from, from + n, a);
+    return true;
   }
 
   // Reverse in-order: each key with its sort text at the same position.
@@ -836,6 +974,10 @@ class KeyedStore {
   Node* root_ = nullptr;
   std::atomic<bool> empty_{true};  // root_ == nullptr, readable without a hold
   std::atomic<int32_t> seqnum_{0};
+  int32_t count_ = 0;  // nodes in the tree
+  KeyIndex<Node, IndexMem> index_;
+  bool indexComplete_ = true;  // index_ holds every node; otherwise lookups walk the tree
+  int32_t addsBeforeRebuild_ = 0;  // adds until a dropped index is rebuilt
   ReadWriteGuard guard_;
 };
 

@@ -408,6 +408,189 @@ TEST_F(KeyedStoreTest, DmaModeKeysAndLifecycle) {
   EXPECT_FALSE(vx::dmaislive(vx::keytocptr(keys[2])));
 }
 
+// Both lookups of key agree with ref; the count agrees with a walk.
+template <class S>
+void expectLookup(S& s, int64_t key, const std::map<int64_t, int32_t>& ref) {
+  const auto it = ref.find(key);
+  const int32_t want = it == ref.end() ? -1 : it->second;
+  MiniRec out;
+  ASSERT_EQ(s.findRec(key, out), want < 0 ? 2 : 0) << "key " << key;
+  const MiniRec* p = s.findRecPtr(key);
+  const int32_t viaPtr = p != nullptr ? p->payload : -1;
+  s.endRead();
+  ASSERT_EQ(viaPtr, want) << "key " << key;
+  if (want >= 0) {
+    ASSERT_EQ(out.payload, want) << "key " << key;
+  }
+}
+
+template <class S>
+void expectAllFound(S& s, const std::map<int64_t, int32_t>& ref) {
+  for (const auto& kv : ref) ASSERT_NO_FATAL_FAILURE(expectLookup(s, kv.first, ref));
+  int32_t walked = 0;
+  s.forEachInOrder([&](const MiniRec&) { ++walked; });
+  ASSERT_EQ(walked, static_cast<int32_t>(ref.size()));
+  ASSERT_EQ(s.count(), walked);
+}
+
+TEST_F(KeyedStoreTest, LookupsAgreeWithTreeThroughRandomAddsRemovalsAndEmptying) {
+  for (uint32_t seed : {11u, 12u}) {
+    Store s;
+    std::map<int64_t, int32_t> ref;
+    std::mt19937 rng(seed);
+    int twoChildRemovals = 0;
+    for (int step = 0; step < 5000; ++step) {
+      const bool filling = (step / 800) % 2 == 0;  // the index grows and shrinks
+      const int64_t key = K(rng() % 1200);
+      const auto roll = static_cast<uint32_t>(rng() % 20);
+      const auto payload = static_cast<int32_t>(rng() % 1000);
+      if (step == 3300) {
+        int32_t err = 1;
+        s.emptyTree(err);
+        ref.clear();
+      } else if (roll < (filling ? 13u : 6u)) {
+        Node* n = makeNode(key, payload);
+        if (s.addNode(n) == 3) delete n;
+        else ref[n->satKey] = payload;  // a taken key moves the node on
+      } else if (roll < 19) {
+        const Node* n = s.root();
+        while (n != nullptr && n->satKey != key) n = key < n->satKey ? n->left : n->right;
+        if (n != nullptr && n->left != nullptr && n->right != nullptr) ++twoChildRemovals;
+        ASSERT_EQ(s.remove(key), ref.erase(key) ? 0 : 2);
+      } else {
+        ASSERT_EQ(s.update(key, rec(7, 0, payload)), ref.count(key) ? 0 : 2);
+        if (ref.count(key)) ref[key] = payload;
+      }
+      ASSERT_NO_FATAL_FAILURE(expectLookup(s, key, ref)) << "step " << step;
+      if (step % 50 == 0) {
+        ASSERT_NO_FATAL_FAILURE(expectAllFound(s, ref)) << "step " << step;
+      }
+    }
+    EXPECT_GT(twoChildRemovals, 300);  // the predecessor's key moved into the node that stays
+  }
+}
+
+// The index's memory can be refused, one thread at a time.
+thread_local bool t_refuseIndex = false;
+struct RefusableIndexMemory {
+  static void* allocate(size_t bytes) noexcept {
+    return t_refuseIndex ? nullptr : vx::store::IndexMemory::allocate(bytes);
+  }
+  static void release(void* p) noexcept { vx::store::IndexMemory::release(p); }
+};
+
+TEST_F(KeyedStoreTest, RefusedIndexMemoryFallsBackToTheTreeAndRecovers) {
+  const struct {
+    int before, refused, removed;  // adds before refusing, adds and removals while refused
+    bool empty;                    // empty the store while refused
+  } cases[] = {{0, 40, 10, false}, {5, 40, 10, false}, {60, 200, 120, false}, {60, 100, 0, true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.before);
+    vx::store::KeyedStore<MiniTraits, RefusableIndexMemory> s;
+    std::map<int64_t, int32_t> ref;
+    int sat = 0;
+    auto add = [&](int n) {
+      for (int i = 0; i < n; ++i, ++sat) {
+        MiniRec r = rec(sat, 1.0, sat);
+        ref[s.add(r)] = sat;
+      }
+    };
+    add(c.before);
+    t_refuseIndex = true;
+    add(c.refused);
+    EXPECT_FALSE(s.indexInUse());
+    for (int i = 0; i < c.removed; ++i) {  // from the middle: mostly nodes with two children
+      const auto mid = std::next(ref.begin(), static_cast<long>(ref.size() / 2));
+      ASSERT_EQ(s.remove(mid->first), 0);
+      ref.erase(mid);
+    }
+    ASSERT_NO_FATAL_FAILURE(expectAllFound(s, ref));
+    ASSERT_NO_FATAL_FAILURE(expectLookup(s, keyOf(99999, 1.0), ref));
+    if (c.empty) {
+      int32_t err = 1;
+      s.emptyTree(err);
+      ref.clear();
+      EXPECT_TRUE(s.indexInUse());
+    }
+    t_refuseIndex = false;
+    add((c.before + c.refused) / 8 + 1);  // rebuilt by then
+    EXPECT_TRUE(s.indexInUse());
+    ASSERT_NO_FATAL_FAILURE(expectAllFound(s, ref));
+  }
+}
+
+TEST_F(KeyedStoreTest, NodesWithoutRecordsAreNotFoundWhereverTheyMove) {
+  // Tree 4(2(1,3),6(5,7)) with no record on 3 and 5. Removing 4 moves 3's key
+  // and contents into the root; the update gives 5 a record.
+  Store s;
+  for (int i : {4, 2, 6, 1, 3, 5, 7}) s.addNode(i == 3 || i == 5 ? new Node(K(i)) : makeNode(K(i), i));
+  std::map<int64_t, int32_t> ref = {{K(1), 1}, {K(2), 2}, {K(4), 4}, {K(6), 6}, {K(7), 7}};
+  for (int i = 1; i <= 7; ++i) ASSERT_NO_FATAL_FAILURE(expectLookup(s, K(i), ref));
+  ASSERT_EQ(s.remove(K(4)), 0);
+  ASSERT_EQ(s.update(K(5), rec(7, 0, 5)), 0);
+  ref.erase(K(4));
+  ref[K(5)] = 5;
+  for (int i = 1; i <= 7; ++i) ASSERT_NO_FATAL_FAILURE(expectLookup(s, K(i), ref));
+  EXPECT_EQ(s.count(), 6);
+}
+
+// Load order as the texts define it: each load number written I12.12 into a
+// 32-character text, keys taken in reverse key order, sorted by text.
+std::vector<int64_t> loadOrderByTexts(const Node* root) {
+  std::vector<int64_t> keys;
+  std::string texts;
+  std::function<void(const Node*)> walk = [&](const Node* n) {
+    if (n == nullptr) return;
+    walk(n->right);
+    keys.push_back(n->satKey);
+    std::string text(vx::store::kSortTextLen, ' ');
+    vx::fmt::writeI(text.data(), 12, n->seqNum, 12);
+    texts += text;
+    walk(n->left);
+  };
+  walk(root);
+  texts += ' ';
+  vx::quicksortiterative(keys.size(), texts.data(), keys.data(), vx::store::kSortTextLen);
+  return keys;
+}
+
+TEST_F(KeyedStoreTest, LoadOrderEqualsTextOrderOfLoadNumbers) {
+  const struct {
+    int32_t loaded, keptEvery;                    // every n-th loaded node stays
+    std::vector<std::pair<int, int32_t>> forced;  // load numbers of a wrapped counter: key, number
+  } cases[] = {
+      {9, 2, {}}, {3000, 3, {}}, {140000, 2, {}},  // above 65,536 keys: radix sort
+      {100000, 25, {}},                            // few keys, load numbers above 65,535
+      {9, 1, {{3, -5}, {6, -2147483647}}},         // negative: asterisks, tied
+      {9, 1, {{2, 6}}},                            // repeated: equal texts
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.loaded);
+    Store s;
+    std::vector<int64_t> keys;
+    for (int32_t i = 0; i < c.loaded; ++i) keys.push_back(K(i));
+    std::shuffle(keys.begin(), keys.end(), std::mt19937(static_cast<uint32_t>(c.loaded)));
+    for (int64_t k : keys) s.addNode(makeNode(k, 0));
+    for (size_t i = 0; i < keys.size(); ++i) {
+      if (i % static_cast<size_t>(c.keptEvery) != 0) {
+        ASSERT_EQ(s.remove(keys[i]), 0);
+      }
+    }
+    for (const auto& [i, seq] : c.forced) {
+      const Node* n = s.root();
+      while (n->satKey != K(i)) n = K(i) < n->satKey ? n->left : n->right;
+      const_cast<Node*>(n)->seqNum = seq;
+    }
+    const std::vector<int64_t> expected = loadOrderByTexts(s.root());
+    std::vector<int64_t> got(expected.size() + 1, -7);
+    int32_t n = 1;
+    s.getTreeKeys(n, got.data(), 2);
+    ASSERT_EQ(n, static_cast<int32_t>(expected.size()) + 1);
+    EXPECT_EQ(got[0], -7);
+    EXPECT_TRUE(std::equal(expected.begin(), expected.end(), got.begin() + 1));
+  }
+}
+
 TEST_F(KeyedStoreTest, ConcurrencyFindRecPtrHoldsWritersOff) {
   MiniRec r = rec(1, 1.0);
   const int64_t k = store.add(r);
