@@ -97,7 +97,14 @@ int64_t line1tosatkey(std::string_view line1) {
 
 // ---- Two-line parser -------------------------------------------------------------
 
-double gettlevalue(double mantissa, int32_t exponent) { return std::pow(10.0, exponent) * mantissa; }
+double gettlevalue(double mantissa, int32_t exponent) {
+  // The powers a one-digit exponent takes, as the correctly rounded doubles
+  // that std::pow gives for them, without its cost on every line read.
+  static constexpr double kPow10[] = {1e-9, 1e-8, 1e-7, 1e-6, 1e-5, 1e-4, 1e-3, 1e-2, 1e-1, 1e0,
+                                      1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9};
+  const double p = exponent >= -9 && exponent <= 9 ? kPow10[exponent + 9] : std::pow(10.0, exponent);
+  return p * mantissa;
+}
 
 namespace {
 

@@ -430,7 +430,7 @@ TEST(TleLines, CoefficientSplit) {
   int32_t e = 7;
   EXPECT_FALSE(gettlerawformat(std::numeric_limits<double>::quiet_NaN(), m, e));
   EXPECT_EQ(m, 7);
-  EXPECT_EQ(gettlevalue(0.30975, -4), 0.30975 * 1e-4);
+  for (int32_t x = -12; x <= 12; ++x) EXPECT_EQ(gettlevalue(0.30975, x), std::pow(10.0, x) * 0.30975) << x;
 }
 
 }  // namespace
