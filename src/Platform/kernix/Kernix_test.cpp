@@ -153,8 +153,7 @@ TEST_F(KernixFiles, ViewsAgreeWithCopiesAcrossBufferEnds) {
   // Lines of many lengths, enough of them to cross several buffer ends.
   std::string content;
   for (int i = 0; content.size() < 700000; ++i) content += std::string(static_cast<size_t>(i % 97), static_cast<char>('a' + i % 26)) + (i % 5 ? "\n" : "\r\n");
-  // A regular file is read whole; a pipe goes through the buffer in
-  // pieces, so lines cross the ends of the pieces.
+  // Lines cross the ends of the read buffer, in a file and in a pipe.
   const std::string path = write("many", content);
   const std::string pipe = (dir_ / "pipe").string();
   ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
@@ -172,7 +171,6 @@ TEST_F(KernixFiles, ViewsAgreeWithCopiesAcrossBufferEnds) {
   EXPECT_FALSE(filereadlineview(4, view));
   EXPECT_GT(lines, 10000u);
   feeder.join();
-  // The whole file read once rewinds without reading again.
   ASSERT_EQ(filerewind(3), 0);
   ASSERT_TRUE(filereadline(3, buf, sizeof buf));
   EXPECT_EQ(rtrimmed(std::string_view(buf, sizeof buf)), "");

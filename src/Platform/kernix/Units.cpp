@@ -8,7 +8,6 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
-#include <new>
 #include <string>
 
 #include "Services/kernix.h"
@@ -24,43 +23,25 @@ constexpr int32_t kErrBadUnit = 9001;
 constexpr int32_t kErrBadName = 9002;
 constexpr int32_t kErrBadMode = 9003;
 constexpr int32_t kErrIsDirectory = 9004;
-constexpr int32_t kErrNoMemory = 9005;
 
 constexpr size_t kSpillCap = 1024;
-
-// Regular files up to this size are read whole, once: the readers pass over
-// an input file twice, and the second pass then costs no reading at all.
-constexpr uintmax_t kWholeFileMax = uintmax_t{1} << 30;
 
 struct Unit {
   std::FILE* file = nullptr;
   std::unique_ptr<char[]> buf;    // read buffer
   std::unique_ptr<char[]> spill;  // a line that crosses the end of buf
-  size_t cap = 0;                 // size of buf
   size_t pos = 0;
   size_t len = 0;
-  int fills = 0;                  // reads into buf since the last rewind
   bool eof = false;
-  bool whole = false;             // buf holds the whole file
 
   ~Unit() {
     if (file != nullptr) std::fclose(file);
   }
   bool refill() {
     if (eof) return false;
-    len = 0;
-    // Fill the whole buffer (fread may return short counts before the end).
-    while (len < cap) {
-      const size_t got = std::fread(buf.get() + len, 1, cap - len, file);
-      if (got == 0) break;
-      len += got;
-    }
+    len = std::fread(buf.get(), 1, kReadBuffer, file);
     pos = 0;
-    ++fills;
-    if (len < cap) eof = true;
-    // The first fill read all of it: rewinding is then only going back to
-    // the start of buf.
-    if (fills == 1 && eof) whole = true;
+    if (len < kReadBuffer) eof = true;
     return len > 0;
   }
 };
@@ -91,18 +72,7 @@ int32_t fileopen(int32_t unit, std::string_view name, int32_t mode) {
   if (f == nullptr) return errno != 0 ? errno : kErrBadName;
   auto u = std::make_unique<Unit>();
   u->file = f;
-  if (mode == kFileRead) {
-    std::error_code sizeEc;
-    const uintmax_t size = std::filesystem::is_regular_file(path, sizeEc) ? std::filesystem::file_size(path, sizeEc) : 0;
-    // One more than the size, so that reading all of it ends the file.
-    u->cap = !sizeEc && size > 0 && size < kWholeFileMax ? static_cast<size_t>(size) + 1 : kReadBuffer;
-    u->buf.reset(new (std::nothrow) char[u->cap]);
-    if (!u->buf && u->cap != kReadBuffer) {
-      u->cap = kReadBuffer;
-      u->buf.reset(new (std::nothrow) char[u->cap]);
-    }
-    if (!u->buf) return kErrNoMemory;
-  }
+  if (mode == kFileRead) u->buf = std::make_unique<char[]>(kReadBuffer);
   units()[static_cast<size_t>(unit)] = std::move(u);
   return 0;
 }
@@ -122,14 +92,9 @@ bool existfortdotfileunit(int32_t unit) { return unitOf(unit) == nullptr; }
 int32_t filerewind(int32_t unit) {
   Unit* u = unitOf(unit);
   if (u == nullptr) return kErrBadUnit;
-  if (u->whole) {
-    u->pos = 0;
-    return 0;
-  }
   if (std::fseek(u->file, 0, SEEK_SET) != 0) return errno != 0 ? errno : 1;
   std::clearerr(u->file);
   u->pos = u->len = 0;
-  u->fills = 0;
   u->eof = false;
   return 0;
 }
