@@ -127,7 +127,15 @@ class KeyedStore {
   // of different records), 0 for a reported duplicate, the first key tried
   // for a silent duplicate (duplicate switch not 0), -1 on failure. nodeOut,
   // if given, receives the new node, or null when nothing was linked.
-  int64_t add(Record& rec, Node** nodeOut = nullptr) {
+  int64_t add(Record& rec, Node** nodeOut = nullptr) { return addRecord(rec, nodeOut, false); }
+
+  // The same, but a tree-mode node takes over rec's contents instead of a
+  // copy of them; rec is left valid but unspecified. For callers that drop
+  // their record after the add, such as a file reader.
+  int64_t addTaking(Record& rec, Node** nodeOut = nullptr) { return addRecord(rec, nodeOut, true); }
+
+ private:
+  int64_t addRecord(Record& rec, Node** nodeOut, bool take) {
     if (nodeOut != nullptr) *nodeOut = nullptr;
     if (Traits::validate(rec) != 0) return -1;
 
@@ -151,7 +159,10 @@ class KeyedStore {
     }
     if (!dmaMode) {
       try {
-        node->rec.emplace(rec);
+        if (take)
+          node->rec.emplace(std::move(rec));
+        else
+          node->rec.emplace(rec);
       } catch (const std::bad_alloc&) {
         delete node;
         vx::tracelogerror(msg::addrec::kNoRec);
@@ -182,6 +193,8 @@ class KeyedStore {
     }
     return key;
   }
+
+ public:
 
   // Links a node made by the caller (key, record) into the tree. Tree keys
   // are advanced past different records up to 100 times. Status: 1 linked and

@@ -177,7 +177,7 @@ void readonlytles(int32_t unit, int32_t& loaded, int32_t& dup, int32_t& bad, int
       ++bad;
       continue;
     }
-    const int64_t key = addtletomem(rec);
+    const int64_t key = addtletomemtaking(rec);
     if (key == 0) {
       ++dup;
     } else if (key != -1) {
