@@ -19,6 +19,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <utility>
 
 namespace vx::store {
 
@@ -107,6 +108,46 @@ class KeyIndex {
   // Makes room for n entries without growing again; false when it could not
   // (the table is unchanged then).
   bool reserve(size_t n) noexcept { return fits(n, capacity()) || resize(capacityFor(n)); }
+
+  // Replaces the contents with the n entries given (distinct keys), which it
+  // reorders: they are sorted by home slot first, so that the table is
+  // written front to back rather than at random, which is several times
+  // faster for a large table. False (the table then empty) when memory was
+  // refused.
+  bool assign(Slot* entries, size_t n) noexcept {
+    clear();
+    const size_t cap = capacityFor(n);
+    auto* fresh = static_cast<Slot*>(Memory::allocate(cap * sizeof(Slot)));
+    auto* spare = n > 0 ? static_cast<Slot*>(Memory::allocate(n * sizeof(Slot))) : nullptr;
+    if (fresh == nullptr || (n > 0 && spare == nullptr)) {
+      Memory::release(fresh);
+      Memory::release(spare);
+      return false;
+    }
+    slots_ = fresh;
+    mask_ = cap - 1;
+    // Radix sort by home slot, eleven bits a pass (counts stay in cache).
+    constexpr unsigned kBits = 11;
+    constexpr size_t kBuckets = size_t{1} << kBits;
+    Slot* from = entries;
+    Slot* to = spare;
+    for (unsigned shift = 0; (mask_ >> shift) != 0; shift += kBits) {
+      size_t counts[kBuckets] = {};
+      for (size_t i = 0; i < n; ++i) ++counts[(home(from[i].key) >> shift) & (kBuckets - 1)];
+      size_t sum = 0;
+      for (size_t& c : counts) {
+        const size_t here = c;
+        c = sum;
+        sum += here;
+      }
+      for (size_t i = 0; i < n; ++i) to[counts[(home(from[i].key) >> shift) & (kBuckets - 1)]++] = from[i];
+      std::swap(from, to);
+    }
+    for (size_t i = 0; i < n; ++i) place(from[i].key, from[i].node);
+    size_ = n;
+    Memory::release(spare);
+    return true;
+  }
 
   // Empties the table and releases its memory.
   void clear() noexcept {

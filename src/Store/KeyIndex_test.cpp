@@ -56,3 +56,23 @@ TEST(KeyIndexTest, AgreesWithMapThroughGrowthAndShrinking) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(KeyIndexTest, AssignFilesEveryEntryInSortedPasses) {
+  for (size_t n : {size_t{0}, size_t{1}, size_t{17}, size_t{5000}, size_t{70000}}) {
+    std::vector<Item> items(n);
+    std::vector<Index::Slot> entries(n);
+    for (size_t i = 0; i < n; ++i) entries[i] = {static_cast<int64_t>(i * 10 + 7), &items[i]};
+    Index index;
+    Item old;
+    ASSERT_TRUE(index.insert(-5, &old));
+    ASSERT_TRUE(index.assign(entries.data(), n));
+    EXPECT_EQ(index.size(), n);
+    for (size_t i = 0; i < n; ++i) ASSERT_EQ(index.find(static_cast<int64_t>(i * 10 + 7)), &items[i]) << n;
+    EXPECT_EQ(index.find(-5), nullptr);  // the old contents are gone
+    EXPECT_EQ(index.find(8), nullptr);
+  }
+}
+
+}  // namespace

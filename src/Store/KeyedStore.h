@@ -447,6 +447,22 @@ class KeyedStore {
     return vx::isdma(n.satKey) ? dmaRecord(n.satKey) : nullptr;
   }
 
+  // Bulk adds (a file load): between these two calls the index is set
+  // aside, lookups walk the tree, and at the end the index is rebuilt in one
+  // sorted pass, which is much cheaper than filing a million keys one by one
+  // at random places of a large table. Calls nest.
+  void beginBulkAdd() noexcept {
+    WriteHold hold(guard_);
+    if (bulk_++ == 0 && indexComplete_) {
+      index_.clear();
+      indexComplete_ = false;
+    }
+  }
+  void endBulkAdd() noexcept {
+    WriteHold hold(guard_);
+    if (bulk_ > 0 && --bulk_ == 0 && !indexComplete_) rebuildIndexSorted();
+  }
+
   void beginRead() noexcept { guard_.beginRead(); }
   void endRead() noexcept { guard_.endRead(); }
   ReadWriteGuard& guard() noexcept { return guard_; }
@@ -488,10 +504,35 @@ class KeyedStore {
       putOffRebuild();
       return;
     }
-    if (--addsBeforeRebuild_ <= 0) rebuildIndex();
+    if (bulk_ == 0 && --addsBeforeRebuild_ <= 0) rebuildIndex();
   }
 
   void putOffRebuild() noexcept { addsBeforeRebuild_ = count_ / 8 + 1; }
+
+  // The index filled from the whole tree in one sorted pass (see
+  // KeyIndex::assign); the node-by-node rebuild when memory for that is
+  // refused.
+  void rebuildIndexSorted() noexcept {
+    const size_t n = static_cast<size_t>(count_);
+    std::unique_ptr<typename KeyIndex<Node, IndexMem>::Slot[]> entries(
+        new (std::nothrow) typename KeyIndex<Node, IndexMem>::Slot[n > 0 ? n : 1]);
+    if (entries) {
+      size_t i = 0;
+      collectSlots(root_, entries.get(), i);
+      if (index_.assign(entries.get(), i)) {
+        indexComplete_ = true;
+        return;
+      }
+    }
+    rebuildIndex();
+  }
+
+  static void collectSlots(Node* n, typename KeyIndex<Node, IndexMem>::Slot* out, size_t& i) noexcept {
+    for (; n != nullptr; n = n->right) {
+      collectSlots(n->left, out, i);
+      out[i++] = {n->satKey, n};
+    }
+  }
 
   void rebuildIndex() noexcept {
     index_.clear();
@@ -988,6 +1029,7 @@ class KeyedStore {
   std::atomic<bool> empty_{true};  // root_ == nullptr, readable without a hold
   std::atomic<int32_t> seqnum_{0};
   int32_t count_ = 0;  // nodes in the tree
+  int32_t bulk_ = 0;  // bulk adds under way: the index is set aside until they end
   KeyIndex<Node, IndexMem> index_;
   bool indexComplete_ = true;  // index_ holds every node; otherwise lookups walk the tree
   int32_t addsBeforeRebuild_ = 0;  // adds until a dropped index is rebuilt

@@ -117,6 +117,11 @@ void readonlytles(int32_t unit, int32_t& loaded, int32_t& dup, int32_t& bad, int
   }
   status = 0;
   std::lock_guard<std::mutex> lock(cs_readonlytles());
+  // The store's lookup index is rebuilt once at the end of the file.
+  struct BulkAdd {
+    BulkAdd() { tlestore().beginBulkAdd(); }
+    ~BulkAdd() { tlestore().endBulkAdd(); }
+  } bulk;
 
   char line[kCardLen];
   char line2[kCardLen];
