@@ -108,17 +108,16 @@ VX_API void TleGetLoaded(int32_t order, int64_t* satKeys) {
 
 VX_API int32_t TleGetLines(int64_t satKey, char line1[512], char line2[512]) {
   return guarded("TleGetLines", int32_t{2}, [&] {
-    strtochararr({}, line1, kLineLen);
-    strtochararr({}, line2, kLineLen);
-    char o1[kLineLen], o2[kLineLen];
-    const bool found = withtlerecord(satKey, [&](const Tlerecord& rec) { tle2lines(rec, o1, o2); });
+    if (line1 == nullptr || line2 == nullptr) return int32_t{2};
+    // The lines are written straight into the host's buffers of 512, which
+    // tle2lines fills completely.
+    const bool found = withtlerecord(satKey, [&](const Tlerecord& rec) { tle2lines(rec, line1, line2); });
     if (!found) {
+      strtochararr({}, line1, kLineLen);
+      strtochararr({}, line2, kLineLen);
       tracelognumbered(kGetLinesMissingHead, satKey, 19, kMissingTail);
       return int32_t{2};
     }
-    if (isblankornull(std::string_view(o1, kLineLen))) return int32_t{2};
-    strtochararr({o1, kLineLen}, line1, kLineLen);
-    strtochararr({o2, kLineLen}, line2, kLineLen);
     return int32_t{0};
   });
 }
