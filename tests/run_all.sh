@@ -39,10 +39,14 @@ if [ "${VX_SKIP_FUZZ:-0}" != "1" ] && command -v clang++ >/dev/null; then
   cmake -S . -B build/test-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang \
     -DCMAKE_CXX_COMPILER=clang++ -DVX_FUZZ=ON -DVX_TESTS=OFF -DVX_TOOLS=OFF -DVX_WERROR=ON >/dev/null
   cmake --build build/test-fuzz -j"$JOBS"
+  mkdir -p build/test-fuzz/artifacts
   for f in build/test-fuzz/bin/fuzz_*; do
     name=${f##*/fuzz_}
     work=$(mktemp -d)
-    "$f" -max_total_time="$FUZZ_SECONDS" -max_len=1024 -print_final_stats=0 "$work" "$ROOT/fuzz/corpus/$name" 2>&1 | tail -n 2
+    # New inputs go to a scratch corpus; a crashing input is kept in
+    # build/test-fuzz/artifacts and fails the run.
+    "$f" -max_total_time="$FUZZ_SECONDS" -max_len=1024 -print_final_stats=0 \
+      -artifact_prefix="$ROOT/build/test-fuzz/artifacts/$name-" "$work" "$ROOT/fuzz/corpus/$name" 2>&1 | tail -n 2
     rm -rf "$work"
   done
 fi

@@ -37,7 +37,7 @@ void require(bool cond) {
 // accept more than that; such a set lives on in memory and CSV only.
 bool linescancarry(const vx::tle::Tlerecord& r) {
   const double first = r.ephType == 6 ? r.auxCoef2 : r.nDotO2;
-  return r.mnMotion >= 1e-8 && r.mnMotion < 99.99999999 && std::fabs(first) < 999999999.0;
+  return r.mnMotion >= 1e-8 && r.mnMotion < 99.99999999 && std::fabs(first) < 99999999.0;
 }
 
 struct Seed {
