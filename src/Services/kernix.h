@@ -33,6 +33,21 @@ VX_SERVICE void traceloginfo(std::string_view msg);
 VX_SERVICE std::string_view lasterrmsg();
 VX_SERVICE std::string_view lastinfomsg();
 
+// Holds this thread's log lines back from the log file and the callback
+// until the outermost deferral ends, then hands them over in order. For code
+// that must log while it holds a store's guard: a callback may call back into
+// the store, which would wait for that very guard. The last messages are set
+// at once all the same.
+VX_SERVICE void logdeferbegin();
+VX_SERVICE void logdeferend();
+class LogDeferral {
+ public:
+  LogDeferral() { logdeferbegin(); }
+  ~LogDeferral() { logdeferend(); }
+  LogDeferral(const LogDeferral&) = delete;
+  LogDeferral& operator=(const LogDeferral&) = delete;
+};
+
 // Logs prefix + value right-aligned in width columns + suffix as one error
 // line, built in a 128-character buffer; nothing is logged when it does not
 // fit or the value overflows its columns.

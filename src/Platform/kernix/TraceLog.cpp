@@ -6,7 +6,10 @@
 #include <cstdio>
 #include <cstring>
 #include <mutex>
+#include <new>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "Services/kernix.h"
 #include "Platform/kernix/KernixInternal.h"
@@ -38,13 +41,18 @@ void* g_callbackUser = nullptr;
 // than the last-message copy when no one listens.
 std::atomic<bool> g_anySink{false};
 
-void logLine(bool isError, std::string_view msg) {
-  LastMessages& m = last();
-  const size_t keep = std::min(msg.size(), kLastMsgCap);
-  std::memcpy(isError ? m.err : m.info, msg.data(), keep);
-  (isError ? m.errLen : m.infoLen) = keep;
+// Lines held back on this thread while a deferral is open (see logdeferbegin).
+struct Deferred {
+  int32_t depth = 0;
+  std::vector<std::pair<bool, std::string>> lines;
+};
 
-  if (!g_anySink.load(std::memory_order_acquire)) return;
+Deferred& deferred() {
+  thread_local Deferred d;
+  return d;
+}
+
+void toSinks(bool isError, std::string_view msg) {
   KernixLogFn cb = nullptr;
   void* user = nullptr;
   {
@@ -62,6 +70,25 @@ void logLine(bool isError, std::string_view msg) {
   if (cb != nullptr) cb(isError ? 1 : 0, msg.data(), static_cast<int32_t>(msg.size()), user);
 }
 
+void logLine(bool isError, std::string_view msg) {
+  LastMessages& m = last();
+  const size_t keep = std::min(msg.size(), kLastMsgCap);
+  std::memcpy(isError ? m.err : m.info, msg.data(), keep);
+  (isError ? m.errLen : m.infoLen) = keep;
+
+  if (!g_anySink.load(std::memory_order_acquire)) return;
+  Deferred& d = deferred();
+  if (d.depth > 0) {
+    try {
+      d.lines.emplace_back(isError, std::string(msg));
+      return;
+    } catch (const std::bad_alloc&) {
+      // Out of memory: the line goes out at once rather than not at all.
+    }
+  }
+  toSinks(isError, msg);
+}
+
 void updateAnySink() { g_anySink.store(g_logFile != nullptr || g_callback != nullptr, std::memory_order_release); }
 
 }  // namespace
@@ -70,6 +97,17 @@ void tracelogerror(std::string_view msg) { logLine(true, msg); }
 void traceloginfo(std::string_view msg) { logLine(false, msg); }
 std::string_view lasterrmsg() { return {last().err, last().errLen}; }
 std::string_view lastinfomsg() { return {last().info, last().infoLen}; }
+
+void logdeferbegin() { ++deferred().depth; }
+
+void logdeferend() {
+  Deferred& d = deferred();
+  if (d.depth == 0 || --d.depth > 0) return;
+  // A callback may log again (and so append); take the lines out first.
+  std::vector<std::pair<bool, std::string>> lines;
+  lines.swap(d.lines);
+  for (const auto& [isError, text] : lines) toSinks(isError, text);
+}
 
 int32_t openlogfile(std::string_view name) {
   std::string path(trimmed(name));
