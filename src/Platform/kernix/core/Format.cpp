@@ -77,10 +77,6 @@ bool readIntT(std::string_view field, T& out) {
   return true;
 }
 
-// Powers of ten that a double holds exactly.
-constexpr double kExactPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                  1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
-                                  1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 // The fast path below relies on one IEEE double operation rounding once.
 static_assert(FLT_EVAL_METHOD == 0, "double arithmetic must not use wider registers");
 
@@ -212,7 +208,7 @@ bool readReal(std::string_view field, int implied, double& out) {
   // multiplication or division rounds the value correctly, exactly as
   // from_chars would (it takes the same path first). A zero keeps the sign
   // it was written with ("-.00000000" reads -0.0).
-  if (nd <= 19 && mant <= (uint64_t{1} << 53) && e10 >= -22 && e10 <= 22) {
+  if (nd <= 19 && mant <= (uint64_t{1} << 53) && e10 >= -kMaxExactPow10 && e10 <= kMaxExactPow10) {
     const double m = static_cast<double>(mant);
     const double v = e10 < 0 ? m / kExactPow10[-e10] : m * kExactPow10[e10];
     out = neg ? -v : v;
@@ -234,13 +230,11 @@ namespace {
 // every other value takes the fixed-precision conversion. Null when the
 // proof does not hold.
 char* exactScaledFixed(char* first, char* last, double a, int d) {
-  static constexpr double kPow10[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                      1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
   if (d < 0 || d > 15) return nullptr;
-  const double scaled = a * kPow10[d];
+  const double scaled = a * kExactPow10[d];
   if (!(scaled < 4503599627370496.0)) return nullptr;  // 2^52
   const double n = std::nearbyint(scaled);
-  if (n / kPow10[d] != a) return nullptr;
+  if (n / kExactPow10[d] != a) return nullptr;
   char digits[24];
   const auto [dEnd, ec] = std::to_chars(digits, digits + sizeof digits, static_cast<uint64_t>(n));
   if (ec != std::errc{}) return nullptr;

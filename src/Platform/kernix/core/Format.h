@@ -48,6 +48,14 @@
 
 namespace vx::fmt {
 
+// The powers of ten that a double holds exactly, 10^0 .. 10^22. Scaling an
+// exact integer by one of them rounds once, correctly; 1.0 / kExactPow10[k]
+// is the double nearest 10^-k.
+inline constexpr double kExactPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                         1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                         1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+inline constexpr int kMaxExactPow10 = 22;
+
 // ---- Fixed-column input ----------------------------------------------------
 // False when the field holds a character the rules do not allow or the value
 // does not fit; `out` is then left unchanged.
