@@ -18,8 +18,11 @@ namespace vx {
 // already turned into "0", or a 17- or 20-character date-time text that
 // dtg2ds50utc reads), else epochDs50. Every form passes through the same
 // conversion to ds50 before the key is formed, so equal epochs give equal
-// keys. Keys order by satellite number, then type code, then epoch, and lie
-// at or above kTreeKeyBase (Text.h). -1 when no key can be made (satellite
+// keys; a day of the year in the text counts from January 0.0 as in
+// yrdays2ds50 (day 0.5 is noon of the last day of the year before), so any
+// day the fields can hold has its key. Keys order by satellite number, then
+// type code, then epoch, and lie at or above kTreeKeyBase (Text.h). -1, with
+// one error line naming the reason, when no key can be made (satellite
 // number outside 0..999999999, type code outside 0..7, unreadable text,
 // epoch outside the years 1950..2149). The epoch enters the key in 8-second
 // steps, so epochs closer than that may share a key; the stores resolve that
@@ -34,6 +37,10 @@ VX_CHRONOM_SERVICE double yrdays2ds50(int32_t year, double dayOfYear);
 // not finite or lies more than 1e9 days from 1950 comes back as day ds50 of
 // 1950.
 VX_CHRONOM_SERVICE void fyklok(double ds50, double& dayOfYear, int32_t& year);
+
+// The window of two-digit years: kTwoDigitYearWindowStart..99 are
+// 1957..1999, 0..56 are 2000..2056.
+inline constexpr int32_t kTwoDigitYearWindowStart = 57;
 
 // Two-digit years: 57..99 -> 1957..1999, 0..56 -> 2000..2056; four-digit
 // years stay. In place.

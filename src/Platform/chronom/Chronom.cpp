@@ -11,7 +11,9 @@
 #include <cstring>
 #include <system_error>
 
+#include "Platform/kernix/core/Format.h"
 #include "Platform/kernix/core/Text.h"
+#include "Services/kernix.h"
 
 namespace vx {
 namespace {
@@ -56,8 +58,8 @@ int64_t yearOfDay(int64_t day) {
 constexpr double kCalendarDays = 1e9;
 
 constexpr int32_t widenYear(int32_t year) {
-  if (year >= 0 && year < 57) return year + 2000;
-  if (year >= 57 && year < 100) return year + 1900;
+  if (year >= 0 && year < kTwoDigitYearWindowStart) return year + 2000;
+  if (year >= kTwoDigitYearWindowStart && year < 100) return year + 1900;
   return year;
 }
 
@@ -85,8 +87,7 @@ bool readDigits(std::string_view t, size_t pos, size_t n, int32_t& out) {
 // an exact power of ten, which is the correctly rounded value, as
 // std::from_chars gives it for longer fields.
 bool readDecimalTail(std::string_view t, size_t pos, size_t intDigits, double& out) {
-  static constexpr double kPow10[16] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                        1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+  using fmt::kExactPow10;
   const size_t pointAt = pos + intDigits;
   if (pointAt > t.size()) return false;
   for (size_t i = pos; i < pointAt; ++i)
@@ -109,8 +110,8 @@ bool readDecimalTail(std::string_view t, size_t pos, size_t intDigits, double& o
   uint64_t frac = 0;
   if (std::from_chars(first, first + intDigits, whole).ec != std::errc{}) return false;
   if (fracDigits > 0 && std::from_chars(t.data() + pointAt + 1, t.data() + end, frac).ec != std::errc{}) return false;
-  const uint64_t scaled = whole * static_cast<uint64_t>(kPow10[fracDigits]) + frac;  // below 10^15: exact
-  out = static_cast<double>(scaled) / kPow10[fracDigits];
+  const uint64_t scaled = whole * static_cast<uint64_t>(kExactPow10[fracDigits]) + frac;  // below 10^15: exact
+  out = static_cast<double>(scaled) / kExactPow10[fracDigits];
   return true;
 }
 
@@ -148,9 +149,16 @@ bool timeOfDay(int64_t year, int32_t day, int32_t hour, int32_t minute, double s
   return true;
 }
 
-// A fractional day of the year: its whole day must exist in the year.
-bool fractionalDay(int64_t year, double day, double& ds50) {
-  if (!(day >= 1.0 && day < static_cast<double>(daysInYear(year) + 1))) return false;
+// How a fractional day of the year is taken: as a calendar date, whose
+// whole day must exist in its year, or as a count of days from January 0.0
+// of the year, linear like ds50 itself (day 0.5 is noon of December 31 of the
+// year before, day 366.5 of a common year noon of January 1 of the next).
+enum class DayForm { kCalendar, kLinear };
+
+bool fractionalDay(int64_t year, double day, DayForm form, double& ds50) {
+  const bool ok = form == DayForm::kLinear ? day >= 0.0 && day < kCalendarDays
+                                           : day >= 1.0 && day < static_cast<double>(daysInYear(year) + 1);
+  if (!ok) return false;
   ds50 = static_cast<double>(jan0(year)) + day;
   return true;
 }
@@ -169,7 +177,7 @@ std::string_view trimBlanks(std::string_view t) {
 //   YYYY/DDD[.DDDDDDDD]       four-digit year, fractional day
 //   YYYY/DDD HHMM SS[.SSS]    four-digit year, day, hour, minute, second
 //   YYYYMonDDHHMMSS[.SSS]     four-digit year, month name, day of month, time
-bool readDtg(std::string_view text, double& ds50) {
+bool readDtg(std::string_view text, DayForm dayForm, double& ds50) {
   const std::string_view t = trimBlanks(text);
   const size_t n = t.size();
   int32_t year = 0;
@@ -189,7 +197,7 @@ bool readDtg(std::string_view text, double& ds50) {
       return timeOfDay(year, day, hour, minute, value, ds50);
     }
     if (!readDecimalTail(t, 5, 3, value)) return false;
-    return fractionalDay(year, value, ds50);
+    return fractionalDay(year, value, dayForm, ds50);
   }
 
   if (!isDigit(t[4])) {
@@ -204,7 +212,7 @@ bool readDtg(std::string_view text, double& ds50) {
   year = widenYear(year);
   if (n == 5 || t[5] == '.') {
     if (!readDecimalTail(t, 2, 3, value)) return false;
-    return fractionalDay(year, value, ds50);
+    return fractionalDay(year, value, dayForm, ds50);
   }
   if (n < 11 || !readDigits(t, 2, 3, day) || !readDigits(t, 5, 2, hour) || !readDigits(t, 7, 2, minute) ||
       !readDecimalTail(t, 9, 2, value))
@@ -265,17 +273,67 @@ static_assert(jan0(2150) + 1 == kEpochDays);
 static_assert((kMaxSatNum * kTypeCodes + kTypeCodes) <= (INT64_MAX - kTreeKeyBase) / kEpochSlots,
               "the largest tree key must fit in int64");
 
+// ---- Messages of the key builder ---------------------------------------------
+namespace msg {
+constexpr std::string_view kKeySatNum = "CreateSatKey: Invalid satellite number = ";
+constexpr std::string_view kKeySatNumRange = " (valid=0-999999999)";
+constexpr std::string_view kKeyEltType = "CreateSatKey: Invalid element set type = ";
+constexpr std::string_view kKeyEltTypeRange = " (valid=0-7)";
+constexpr std::string_view kKeyEpochText = "CreateSatKey: Unreadable epoch '";
+constexpr std::string_view kKeyEpochTextTail = "'.";
+constexpr std::string_view kKeyEpoch = "CreateSatKey: Invalid epoch in days since 1950 = ";
+constexpr std::string_view kKeyEpochRange = " (valid=years 1950-2149)";
+}  // namespace msg
+
+// One error line of fixed text, value and tail, built in 128 characters (a
+// long text value is cut to fit).
+void logKeyFailure(std::string_view head, std::string_view value, std::string_view tail) {
+  char buf[128];
+  const size_t room = sizeof buf - head.size() - tail.size();
+  const std::string_view v = value.substr(0, room);
+  std::memcpy(buf, head.data(), head.size());
+  std::memcpy(buf + head.size(), v.data(), v.size());
+  std::memcpy(buf + head.size() + v.size(), tail.data(), tail.size());
+  tracelogerror(std::string_view(buf, head.size() + v.size() + tail.size()));
+}
+
+void logKeyFailure(std::string_view head, int64_t value, std::string_view tail) {
+  char num[fmt::kListIntRoom];
+  logKeyFailure(head, std::string_view(num, fmt::writeListInt(num, value)), tail);
+}
+
+void logKeyFailure(std::string_view head, double value, std::string_view tail) {
+  char num[fmt::kListRealRoom];
+  logKeyFailure(head, std::string_view(num, fmt::writeListReal(num, value)), tail);
+}
+
 }  // namespace
 
 // ---- Exported services ------------------------------------------------------
 
 int64_t createsatkey(int32_t satNum, int32_t eltType, std::string_view epochText, double epochDs50) {
-  if (satNum < 0 || satNum > kMaxSatNum || eltType < 0 || eltType >= kTypeCodes) return -1;
+  if (satNum < 0 || satNum > kMaxSatNum) {
+    logKeyFailure(msg::kKeySatNum, int64_t{satNum}, msg::kKeySatNumRange);
+    return -1;
+  }
+  if (eltType < 0 || eltType >= kTypeCodes) {
+    logKeyFailure(msg::kKeyEltType, int64_t{eltType}, msg::kKeyEltTypeRange);
+    return -1;
+  }
   double ds50 = epochDs50;
-  if (!epochText.empty() && !readDtg(epochText, ds50)) return -1;
-  if (!(ds50 >= 0.0 && ds50 < static_cast<double>(kEpochDays))) return -1;
-  const int64_t slot = std::llround(ds50 * static_cast<double>(kSlotsPerDay));
-  if (slot >= kEpochSlots) return -1;
+  // A TLE epoch counts its days from January 0.0 like the epoch fields do, so
+  // the key of the text and the key of the fields agree for every day.
+  if (!epochText.empty() && !readDtg(epochText, DayForm::kLinear, ds50)) {
+    logKeyFailure(msg::kKeyEpochText, epochText, msg::kKeyEpochTextTail);
+    return -1;
+  }
+  const int64_t slot = ds50 >= 0.0 && ds50 < static_cast<double>(kEpochDays)
+                           ? std::llround(ds50 * static_cast<double>(kSlotsPerDay))
+                           : kEpochSlots;
+  if (slot >= kEpochSlots) {
+    logKeyFailure(msg::kKeyEpoch, ds50, msg::kKeyEpochRange);
+    return -1;
+  }
   return kTreeKeyBase + ((int64_t{satNum} * kTypeCodes + eltType) * kEpochSlots + slot);
 }
 
@@ -303,7 +361,7 @@ bool hleap(int32_t year) { return isLeap(widenYear(year)); }
 
 double dtg2ds50utc(std::string_view text, bool* ok) {
   double ds50 = 0.0;
-  const bool read = readDtg(text, ds50);
+  const bool read = readDtg(text, DayForm::kCalendar, ds50);
   if (ok) *ok = read;
   return read ? ds50 : 0.0;
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "Platform/kernix/core/Text.h"
+#include "support/LogCapture.h"
 
 namespace vx {
 namespace {
@@ -180,24 +181,74 @@ TEST(ChronomKey, KeysOrderBySatelliteThenTypeThenEpoch) {
   EXPECT_EQ(createsatkey(0, 0, {}, 0.0), kTreeKeyBase);
 }
 
+// Each refusal is -1 and one error line naming the reason; the rows sit at
+// each bound and one past it.
 TEST(ChronomKey, NoKeyWithoutAUsableSatelliteTypeOrEpoch) {
   struct Case {
     int32_t sat, type;
     const char* text;
     double ds50;
+    std::string message;  // empty: a key is made
   };
   const double nan = std::numeric_limits<double>::quiet_NaN();
   const double inf = std::numeric_limits<double>::infinity();
-  // clang-format off
-  const Case cases[] = {{-1, 1, "", 1.0},   {1000000000, 1, "", 1.0}, {1, -1, "", 1.0},
-                        {1, 8, "", 1.0},    {1, 1, "", nan},          {1, 1, "", inf},
-                        {1, 1, "", -0.001}, {1, 1, "", 73050.0},      {1, 1, "", 73049.99996},
-                        {1, 1, "00000.00000000", 1.0}, {1, 1, "18020.9226322x", 1.0}, {1, 1, "   ", 1.0},
-                        {1, 1, "2150/001.5", 1.0}};
-  // clang-format on
-  for (const Case& c : cases)
-    EXPECT_EQ(createsatkey(c.sat, c.type, c.text, c.ds50), -1)
-        << c.sat << " " << c.type << " '" << c.text << "' " << c.ds50;
+  const std::string badEpoch = "CreateSatKey: Invalid epoch in days since 1950 = ";
+  const std::string years = " (valid=years 1950-2149)";
+  const Case cases[] = {
+      {-1, 1, "", 1.0, "CreateSatKey: Invalid satellite number = -1 (valid=0-999999999)"},
+      {0, 1, "", 1.0, ""},
+      {999999999, 1, "", 1.0, ""},
+      {1000000000, 1, "", 1.0, "CreateSatKey: Invalid satellite number = 1000000000 (valid=0-999999999)"},
+      {1, -1, "", 1.0, "CreateSatKey: Invalid element set type = -1 (valid=0-7)"},
+      {1, 0, "", 1.0, ""},
+      {1, 7, "", 1.0, ""},
+      {1, 8, "", 1.0, "CreateSatKey: Invalid element set type = 8 (valid=0-7)"},
+      {1, 1, "", nan, badEpoch + "NaN" + years},
+      {1, 1, "", inf, badEpoch + "Infinity" + years},
+      {1, 1, "", 0.0, ""},
+      {1, 1, "", -0.001, badEpoch + "-1.0000000000000000E-003" + years},
+      {1, 1, "", 73049.99995, ""},
+      {1, 1, "", 73049.99996, badEpoch + "73049.999960000001" + years},
+      {1, 1, "", 73050.0, badEpoch + "73050.000000000000" + years},
+      {1, 1, "18020.9226322x", 1.0, "CreateSatKey: Unreadable epoch '18020.9226322x'."},
+      {1, 1, "   ", 1.0, "CreateSatKey: Unreadable epoch '   '."},
+      {1, 1, "2150/001.5", 1.0, badEpoch + "73050.500000000000" + years},
+  };
+  for (const Case& c : cases) {
+    testing::LogCapture log;
+    const int64_t key = createsatkey(c.sat, c.type, c.text, c.ds50);
+    SCOPED_TRACE(std::to_string(c.sat) + " " + std::to_string(c.type) + " '" + c.text + "' " + std::to_string(c.ds50));
+    if (c.message.empty()) {
+      EXPECT_GE(key, kTreeKeyBase);
+      EXPECT_EQ(log.errors(), std::vector<std::string>{});
+    } else {
+      EXPECT_EQ(key, -1);
+      EXPECT_EQ(log.errors(), std::vector<std::string>{c.message});
+    }
+  }
+}
+
+// The day of a TLE epoch text counts from January 0.0 like ds50 itself, so
+// days the calendar reader refuses (day 0, day 366 of a common year) still
+// make the key the same day makes from the fields.
+TEST(ChronomKey, EpochTextDaysCountFromJanuaryZero) {
+  struct Case {
+    const char* text;
+    int32_t year;
+    double day;
+  };
+  const Case cases[] = {{"18000.50000000", 18, 0.5},   {"18000.00000000", 18, 0.0}, {"17366.50000000", 17, 366.5},
+                        {"00000.00000000", 0, 0.0},    {"2018/000.5", 2018, 0.5},   {"18001.50000000", 18, 1.5}};
+  for (const Case& c : cases) {
+    EXPECT_EQ(createsatkey(5, 1, c.text, -1.0), createsatkey(5, 1, {}, yrdays2ds50(c.year, c.day))) << c.text;
+    EXPECT_GT(createsatkey(5, 1, c.text, -1.0), kTreeKeyBase) << c.text;
+  }
+  // Noon of day 366 of 2017 is noon of 2018 January 1.
+  EXPECT_EQ(createsatkey(5, 1, "17366.50000000", -1.0), createsatkey(5, 1, "18001.50000000", -1.0));
+  // The date-time reader keeps to the calendar.
+  bool ok = true;
+  dtg2ds50utc("18000.5", &ok);
+  EXPECT_FALSE(ok);
 }
 
 }  // namespace
