@@ -49,16 +49,19 @@ class LogDeferral {
 };
 
 // Logs prefix + value right-aligned in width columns + suffix as one error
-// line, built in a 128-character buffer; nothing is logged when it does not
-// fit or the value overflows its columns.
+// line, built in a 128-character buffer. A value too long for its columns
+// takes the columns it needs, so that the line still names it; nothing is
+// logged only when the line does not fit the buffer.
 inline void tracelognumbered(std::string_view prefix, int64_t value, int width, std::string_view suffix) {
+  char num[fmt::kListIntRoom];
+  const size_t len = fmt::writeListInt(num, value);
+  const size_t w = static_cast<size_t>(width) > len ? static_cast<size_t>(width) : len;
   char buf[128];
-  const size_t w = static_cast<size_t>(width);
   if (prefix.size() + w + suffix.size() > sizeof buf) return;
   char* p = buf;
   for (char c : prefix) *p++ = c;
-  if (!fmt::writeI(p, width, value)) return;
-  p += w;
+  for (size_t i = len; i < w; ++i) *p++ = ' ';
+  for (size_t i = 0; i < len; ++i) *p++ = num[i];
   for (char c : suffix) *p++ = c;
   tracelogerror(std::string_view(buf, static_cast<size_t>(p - buf)));
 }

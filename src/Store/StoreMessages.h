@@ -59,17 +59,11 @@ inline constexpr std::string_view kMissing = "FindRecPtr: search key doens't exi
 // Length of the find operations' message buffer.
 inline constexpr size_t kFindMsgLen = 128;
 
-// Writes head, the key right-aligned in 19 columns, and tail to the trace
-// log. The line is built in a 128-character buffer and written only when the
-// key fits its columns and the whole line fits the buffer.
+// Writes head, the key right-aligned in 19 columns (a key below -10^18 takes
+// the 20 it needs), and tail to the trace log, as tracelognumbered does.
 inline void logKeyed(std::string_view head, int64_t key, std::string_view tail) {
-  constexpr size_t kKeyCols = 19;
-  char buf[128];
-  if (head.size() + kKeyCols + tail.size() > sizeof buf) return;
-  std::memcpy(buf, head.data(), head.size());
-  if (!vx::fmt::writeI(buf + head.size(), static_cast<int>(kKeyCols), key)) return;
-  std::memcpy(buf + head.size() + kKeyCols, tail.data(), tail.size());
-  vx::tracelogerror(std::string_view(buf, head.size() + kKeyCols + tail.size()));
+  constexpr int kKeyCols = 19;
+  vx::tracelognumbered(head, key, kKeyCols, tail);
 }
 
 // Fills the caller's optional 128-character message buffer with text, blank
