@@ -61,10 +61,10 @@ int32_t tlecardtype(std::string_view line) {
   if (colChar(line, 1) == '2' && colChar(line, 2) == ' ' && colChar(line, line2::kIncliPoint) == '.' &&
       colChar(line, line2::kRaNodePoint) == '.' && colChar(line, line2::kMnMotionPoint) == '.')
     return kCardLine2;
-  for (std::string_view word : {"VECFIL", "VECTORFILE", "ELTFIL", "ELSETFILE", "SATFIL"})
+  for (std::string_view word : kFileCardKeywords)
     if (startsWith(line, word)) return kCardFile;
   if (iscsvtle(line)) return kCardCsv;
-  if (startsWith(line, "VX_DMA_ON")) return kCardDma;
+  if (startsWith(line, kDmaCardKeyword)) return kCardDma;
   return kCardOther;
 }
 
@@ -78,31 +78,33 @@ int64_t line1tosatkey(std::string_view line1) {
   std::memcpy(epoch, epochCols.data(), epochCols.size());
   const std::string_view epochText(epoch, sizeof epoch);
 
-  int32_t code = 0;
-  switch (colChar(line1, line1::kEphType)) {
-    case ' ':
-    case '0': code = 1; break;
-    case '2': code = 2; break;
-    case '4': code = 7; break;
-    case '6': code = 3; break;
-    default: code = 0; break;
-  }
-  if (satNum == 0 || isblankornull(epochText) || epochText == "00000000000000" || code == 0) {
+  // The ephemeris type of column 63, a blank being type 0.
+  const char typeChar = colChar(line1, line1::kEphType);
+  const int32_t ephType = typeChar == ' ' ? 0 : typeChar - '0';
+  const bool typeOk = (typeChar == ' ' || (typeChar >= '0' && typeChar <= '9')) && isephtype(ephType);
+  if (satNum == 0 || isblankornull(epochText) || epochText == "00000000000000" || !typeOk) {
     tracelogerror(msg::kLine1ToSatKeyInvalid);
     return -1;
   }
   blanktozerochar(epoch, sizeof epoch);
-  return createsatkey(satNum, code, epochText, 0.0);
+  return createsatkey(satNum, tletype2elttype(ephType), epochText, 0.0);
 }
 
 // ---- Two-line parser -------------------------------------------------------------
 
 double gettlevalue(double mantissa, int32_t exponent) {
-  // The powers a one-digit exponent takes, as the correctly rounded doubles
-  // that std::pow gives for them, without its cost on every line read.
-  static constexpr double kPow10[] = {1e-9, 1e-8, 1e-7, 1e-6, 1e-5, 1e-4, 1e-3, 1e-2, 1e-1, 1e0,
-                                      1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9};
-  const double p = exponent >= -9 && exponent <= 9 ? kPow10[exponent + 9] : std::pow(10.0, exponent);
+  // The correctly rounded power of ten, as std::pow gives it, without its
+  // cost on every line read: 10^k is exact, and 1 / 10^k rounds once to the
+  // double nearest 10^-k.
+  using fmt::kExactPow10;
+  using fmt::kMaxExactPow10;
+  double p = 0;
+  if (exponent >= 0 && exponent <= kMaxExactPow10)
+    p = kExactPow10[exponent];
+  else if (exponent < 0 && exponent >= -kMaxExactPow10)
+    p = 1.0 / kExactPow10[-exponent];
+  else
+    p = std::pow(10.0, exponent);
   return p * mantissa;
 }
 
@@ -251,16 +253,7 @@ int32_t csvline2tle(std::string_view line, Tlerecord& rec) {
     return 2;
   }
 
-  // Short name from the long one: "1998-067A" gives "98067A"; designators of
-  // other years keep their first eight characters.
-  const std::string_view longName(ext.satNameLong.data(), ext.satNameLong.size());
-  int32_t yy = 0;
-  if (strtoint(longName.substr(2, 2), yy) && yy >= 57 && yy <= 99) {
-    std::memcpy(rec.satName.data(), longName.data() + 2, 2);
-    std::memcpy(rec.satName.data() + 2, longName.data() + 5, 6);
-  } else {
-    std::memcpy(rec.satName.data(), longName.data(), 8);
-  }
+  rec.satName = shortnameoflong(ext.satNameLong);
 
   try {
     rec.csvExt = std::make_unique<Csvtledata>(ext);

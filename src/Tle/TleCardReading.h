@@ -19,6 +19,11 @@ enum CardType : int32_t {
   kCardOther = 100,
 };
 
+// Keywords that begin a file card in column 1 (as prefixes: "VECFILE"
+// is a "VECFIL" card), and the keyword of the DMA card.
+inline constexpr std::string_view kFileCardKeywords[] = {"VECFIL", "VECTORFILE", "ELTFIL", "ELSETFILE", "SATFIL"};
+inline constexpr std::string_view kDmaCardKeyword = "VX_DMA_ON";
+
 int32_t tlecardtype(std::string_view line);
 bool iscsvtle(std::string_view line);
 

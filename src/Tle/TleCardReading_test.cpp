@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <limits>
 #include <random>
 #include <charconv>
@@ -133,6 +134,16 @@ TEST(TleLines, ParsesEveryField) {
   EXPECT_EQ(r.revNum, 9635);
 }
 
+TEST(TleLines, NameIsColumnsTenToSeventeen) {
+  const std::string l1 = pad(kL1).replace(9, 8, "ABCDEFGH");
+  Tlerecord r;
+  ASSERT_EQ(lines2tle(l1, pad(kL2), r), 0);
+  EXPECT_EQ(r.name(), "ABCDEFGH");
+  // Columns 9 and 18 are not part of it.
+  ASSERT_EQ(lines2tle(pad(l1).replace(8, 1, "Z").replace(17, 1, "Z"), pad(kL2), r), 0);
+  EXPECT_EQ(r.name(), "ABCDEFGH");
+}
+
 TEST(TleLines, CoefficientSlotsFollowEphemerisType) {
   struct Case {
     char type;
@@ -196,36 +207,100 @@ TEST(TleLines, BrokenColumnsGiveTheirMessages) {
   }
 }
 
-TEST(TleLines, ValueChecks) {
+// Every value check at its bound and one past it, with the whole message of
+// each refusal. The record starts from the parsed pair with epoch year 18.
+TEST(TleLines, ValueChecksAtTheirBounds) {
+  using R = Tlerecord&;
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const double inf = std::numeric_limits<double>::infinity();
+  const double belowZero = std::nextafter(0.0, -1.0);
   struct Case {
-    void (*change)(Tlerecord&);
-    int32_t status;
-    std::string message;
+    const char* what;
+    std::function<void(Tlerecord&)> change;
+    std::string message;  // empty: the record passes
   };
-  const Case cases[] = {
-      {[](Tlerecord& r) { r.satNum = -1; }, 2,
-       "ValidateTleValues: Invalid satellite number = -1 (valid=1-999999999)"},
-      {[](Tlerecord& r) { r.satNum = 0; }, 0, ""},
-      {[](Tlerecord& r) { r.epochYr = 1955; }, 2, "ValidateTleValues: Invalid Year of Epoch = 1955 (valid=>=1956)"},
-      {[](Tlerecord& r) { r.epochYr = 16, r.epochDays = 366.5; }, 0, ""},
-      {[](Tlerecord& r) { r.epochYr = 17, r.epochDays = 366.5; }, 2,
-       "ValidateTleValues: Invalid Day of Epoch = 366.50000000000000 (valid=0-365)"},
-      {[](Tlerecord& r) { r.epochYr = 16, r.epochDays = 367; }, 2,
-       "ValidateTleValues: Invalid Day of Epoch = 367.00000000000000 (valid=0-366)"},
-      {[](Tlerecord& r) { r.elsetNum = 10000; }, 2,
-       "ValidateTleValues: Invalid Element Set Number = 10000 (valid=0-9999)"},
-      {[](Tlerecord& r) { r.eccen = 1.0; }, 2, "ValidateTleValues: Invalid Eccentricity = 1.0000000000000000 (valid=0-1)"},
-      {[](Tlerecord& r) { r.revNum = 100000; }, 2,
-       "ValidateTleValues: Invalid Epoch Revolution = 100000 (valid=0-99999)"},
-      {[](Tlerecord& r) { r.mnMotion = 0; }, 2, "ValidateTleValues: Invalid Mean Motion = 0.0000000000000000 (> 0)"},
+  const std::string v = "ValidateTleValues: Invalid ";
+  const std::vector<Case> cases = {
+      {"satNum -1", [](R r) { r.satNum = -1; }, v + "satellite number = -1 (valid=1-999999999)"},
+      {"satNum 0", [](R r) { r.satNum = 0; }, ""},
+      {"satNum max", [](R r) { r.satNum = 999999999; }, ""},
+      {"satNum max+1", [](R r) { r.satNum = 1000000000; }, v + "satellite number = 1000000000 (valid=1-999999999)"},
+      {"year 1955", [](R r) { r.epochYr = 1955; }, v + "Year of Epoch = 1955 (valid=>=1956)"},
+      {"year 1956", [](R r) { r.epochYr = 1956; }, ""},
+      {"year 57", [](R r) { r.epochYr = 57; }, ""},
+      {"day 0", [](R r) { r.epochDays = 0; }, ""},
+      {"day below 0", [=](R r) { r.epochDays = belowZero; },
+       v + "Day of Epoch = -4.9406564584124654E-324 (valid=0-365)"},
+      {"day below 366", [](R r) { r.epochDays = std::nextafter(366.0, 0.0); }, ""},
+      {"day 366", [](R r) { r.epochDays = 366; }, v + "Day of Epoch = 366.00000000000000 (valid=0-365)"},
+      {"leap day below 367", [](R r) { r.epochYr = 16, r.epochDays = std::nextafter(367.0, 0.0); }, ""},
+      {"leap day 367", [](R r) { r.epochYr = 16, r.epochDays = 367; },
+       v + "Day of Epoch = 367.00000000000000 (valid=0-366)"},
+      {"day NaN", [=](R r) { r.epochDays = nan; }, v + "Day of Epoch = NaN (valid=0-365)"},
+      {"type 1", [](R r) { r.ephType = 1; }, v + "Ephemeris type = 1 (valid=0, 2, 4, 6)"},
+      {"type 2", [](R r) { r.ephType = 2; }, ""},
+      {"type 4", [](R r) { r.ephType = 4; }, ""},
+      {"type 6", [](R r) { r.ephType = 6; }, ""},
+      {"type 7", [](R r) { r.ephType = 7; }, v + "Ephemeris type = 7 (valid=0, 2, 4, 6)"},
+      {"type -1", [](R r) { r.ephType = -1; }, v + "Ephemeris type = -1 (valid=0, 2, 4, 6)"},
+      {"elset -1", [](R r) { r.elsetNum = -1; }, v + "Element Set Number = -1 (valid=0-9999)"},
+      {"elset 0", [](R r) { r.elsetNum = 0; }, ""},
+      {"elset 9999", [](R r) { r.elsetNum = 9999; }, ""},
+      {"elset 10000", [](R r) { r.elsetNum = 10000; }, v + "Element Set Number = 10000 (valid=0-9999)"},
+      {"incli below 0", [=](R r) { r.incli = belowZero; },
+       v + "Orbit Inclination = -4.9406564584124654E-324 (valid=0-180)"},
+      {"incli 0", [](R r) { r.incli = 0; }, ""},
+      {"incli 180", [](R r) { r.incli = 180; }, ""},
+      {"incli above 180", [](R r) { r.incli = std::nextafter(180.0, 181.0); },
+       v + "Orbit Inclination = 180.00000000000003 (valid=0-180)"},
+      {"eccen below 0", [=](R r) { r.eccen = belowZero; },
+       v + "Eccentricity = -4.9406564584124654E-324 (valid=0-1)"},
+      {"eccen 0", [](R r) { r.eccen = 0; }, ""},
+      {"eccen below 1", [](R r) { r.eccen = std::nextafter(1.0, 0.0); }, ""},
+      {"eccen 1", [](R r) { r.eccen = 1; }, v + "Eccentricity = 1.0000000000000000 (valid=0-1)"},
+      {"mnMotion 0", [](R r) { r.mnMotion = 0; }, v + "Mean Motion = 0.0000000000000000 (> 0)"},
+      {"mnMotion above 0", [](R r) { r.mnMotion = std::nextafter(0.0, 1.0); }, ""},
+      {"mnMotion infinite", [=](R r) { r.mnMotion = inf; }, v + "Mean Motion = Infinity (> 0)"},
+      {"revNum -1", [](R r) { r.revNum = -1; }, v + "Epoch Revolution = -1 (valid=0-99999)"},
+      {"revNum 0", [](R r) { r.revNum = 0; }, ""},
+      {"revNum 99999", [](R r) { r.revNum = 99999; }, ""},
+      {"revNum 100000", [](R r) { r.revNum = 100000; }, v + "Epoch Revolution = 100000 (valid=0-99999)"},
+      // Angles are reduced, not refused, unless they are not numbers.
+      {"raNode NaN", [=](R r) { r.raNode = nan; }, v + "Right Ascension of Node = NaN (finite)"},
+      {"raNode -inf", [=](R r) { r.raNode = -inf; }, v + "Right Ascension of Node = -Infinity (finite)"},
+      {"argPer inf", [=](R r) { r.argPer = inf; }, v + "Argument of Perigee = Infinity (finite)"},
+      {"mnAnomaly NaN", [=](R r) { r.mnAnomaly = nan; }, v + "Mean Anomaly = NaN (finite)"},
+      {"raNode huge", [](R r) { r.raNode = 1e300; }, ""},
+      // Reals without a range must still be numbers, in every slot.
+      {"nDotO2 NaN", [=](R r) { r.nDotO2 = nan; }, v + "First Derivative of Mean Motion = NaN (finite)"},
+      {"n2DotO6 inf", [=](R r) { r.n2DotO6 = inf; }, v + "Second Derivative of Mean Motion = Infinity (finite)"},
+      {"bStar NaN", [=](R r) { r.bStar = nan; }, v + "Drag Term = NaN (finite)"},
+      {"bStar max", [](R r) { r.bStar = std::numeric_limits<double>::max(); }, ""},
+      {"auxCoef1 -inf", [=](R r) { r.auxCoef1 = -inf; }, v + "Extra Coefficient 1 = -Infinity (finite)"},
+      {"auxCoef2 NaN", [=](R r) { r.auxCoef2 = nan; }, v + "Extra Coefficient 2 = NaN (finite)"},
+      {"auxCoef3 inf", [=](R r) { r.auxCoef3 = inf; }, v + "Extra Coefficient 3 = Infinity (finite)"},
+      {"csvVal1 NaN", [=](R r) { r.csvExt->csvVal1 = nan; }, v + "CSV Value 1 = NaN (finite)"},
+      {"csvVal5 inf", [=](R r) { r.csvExt->csvVal5 = inf; }, v + "CSV Value 5 = Infinity (finite)"},
+      // Texts hold printable ASCII only: 32 to 126.
+      {"class 31", [](R r) { r.secClass = '\x1f'; }, v + "character code in Classification = 31 (valid=32-126)"},
+      {"class 32", [](R r) { r.secClass = ' '; }, ""},
+      {"name 126", [](R r) { r.satName[7] = '~'; }, ""},
+      {"name 127", [](R r) { r.satName[7] = '\x7f'; }, v + "character code in Satellite Name = 127 (valid=32-126)"},
+      {"name 128", [](R r) { r.satName[0] = '\x80'; }, v + "character code in Satellite Name = 128 (valid=32-126)"},
+      {"name tab", [](R r) { r.satName[3] = '\t'; }, v + "character code in Satellite Name = 9 (valid=32-126)"},
+      {"long name 233", [](R r) { r.csvExt->satNameLong[11] = '\xe9'; },
+       v + "character code in Long Satellite Name = 233 (valid=32-126)"},
+      {"csv text 10", [](R r) { r.csvExt->csvText[0] = '\n'; }, v + "character code in CSV Text = 10 (valid=32-126)"},
   };
   for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
     Tlerecord r;
     ASSERT_EQ(lines2tle(pad(kL1), pad(kL2), r), 0);
+    r.csvExt = std::make_unique<Csvtledata>();
     r.epochYr = 18;
     c.change(r);
     LogCapture log;
-    EXPECT_EQ(validatetlevalues(r), c.status);
+    EXPECT_EQ(validatetlevalues(r), c.message.empty() ? 0 : 2);
     EXPECT_EQ(log.errors(), c.message.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.message});
     EXPECT_GE(r.epochYr, 1955);  // the widened year stays
   }
@@ -262,6 +337,11 @@ TEST(TleLines, WriterForms) {
       {[](Tlerecord& x) { x.bStar = 0.5; }, {54, 61}, true, " 50000 0"},
       {[](Tlerecord& x) { x.nDotO2 = -0.00000036; }, line1::kCoef1, true, "-.00000036"},
       {[](Tlerecord& x) { x.eccen = 0.0011425; }, line2::kEccen, false, "0011425"},
+      // The nearest 1e-7 unit, not the one below.
+      {[](Tlerecord& x) { x.eccen = 0.00033706; }, line2::kEccen, false, "0003371"},
+      {[](Tlerecord& x) { x.eccen = 0.00033704; }, line2::kEccen, false, "0003370"},
+      // The name takes all of columns 10-17, and only those.
+      {[](Tlerecord& x) { x.satName = {'A', 'B', 'C', 'D', 'E', 'F', 'G', 'H'}; }, {9, 18}, true, " ABCDEFGH "},
       {[](Tlerecord& x) { x.satNum = 339999; }, line1::kSatNum, true, "Z9999"},
       {[](Tlerecord& x) { x.satNum = 100000; }, line1::kSatNum, true, "A0000"},
       {[](Tlerecord& x) { x.epochDays = 20.999999999; }, line1::kEpochDays, true, "021.00000000"},
@@ -350,10 +430,73 @@ TEST(TleKey, Line1ToSatKey) {
     EXPECT_EQ(line1tosatkey(pad(bad)), -1);
     EXPECT_EQ(log.errors(), std::vector<std::string>{"Line1ToSatKey: Invalid TLE's 1st line."});
   }
-  // The key of line 1 equals the key from the parsed fields.
+  // The key of line 1 equals the key from the parsed fields, for every day
+  // the value checks let through: days count from January 0.0.
+  for (const char* day : {"020.59659722", "000.50000000", "000.00000000", "365.99999999"}) {
+    const std::string l1 = pad(kL1).replace(20, 12, day);
+    Tlerecord r;
+    ASSERT_EQ(lines2tle(l1, pad(kL2), r), 0) << day;
+    LogCapture log;
+    EXPECT_EQ(line1tosatkey(l1), tlefields2satkey(r.satNum, r.epochYr, r.epochDays, r.ephType)) << day;
+    EXPECT_EQ(log.errors(), std::vector<std::string>{}) << day;
+  }
+  // Day 366.5 of a common year makes a key; the value checks refuse it.
+  const std::string late = pad(kL1).replace(20, 12, "366.50000000");
+  EXPECT_EQ(line1tosatkey(late), line1tosatkey(pad(kL1).replace(18, 14, "19001.50000000")));
+  // A negative satellite number makes no key, and says so.
+  LogCapture log;
+  EXPECT_EQ(line1tosatkey(pad(kL1).replace(2, 5, "-1234")), -1);
+  EXPECT_EQ(log.errors(), std::vector<std::string>{"CreateSatKey: Invalid satellite number = -1234 (valid=0-999999999)"});
+}
+
+// The launch years 1957-1999 change the form of a designator, at both ends
+// of the window; others keep their form.
+TEST(TleDesignators, YearWindowInBothDirections) {
+  struct Case {
+    std::string longName;  // 12 characters
+    std::string shortName;
+  };
+  const Case toShort[] = {{"1957-001A   ", "57001A  "}, {"1956-001A   ", "1956-001"}, {"1999-123ABC ", "99123ABC"},
+                          {"2000-001A   ", "2000-001"}, {"2056-001A   ", "2056-001"}, {"UNKNOWNNAME ", "UNKNOWNN"}};
+  for (const Case& c : toShort) {
+    LongName l;
+    std::memcpy(l.data(), c.longName.data(), l.size());
+    const ShortName got = shortnameoflong(l);
+    EXPECT_EQ(std::string(got.data(), got.size()), c.shortName) << c.longName;
+  }
+  const Case toLong[] = {{"1957-001A   ", "57001A  "}, {"56001A      ", "56001A  "}, {"1999-123ABC ", "99123ABC"},
+                         {"00001A      ", "00001A  "}, {"            ", "        "}};
+  for (const Case& c : toLong) {
+    ShortName n;
+    std::memcpy(n.data(), c.shortName.data(), n.size());
+    const LongName got = longnameofshort(n);
+    EXPECT_EQ(std::string(got.data(), got.size()), c.longName) << c.shortName;
+  }
+  // The CSV reader and writer use the rule.
+  const std::string csv = "U,1,1957-001A,57,1.5,0,0,0,0,1,50,1,0.1,3,4,15.5,9,0,0,0,0,0,0,0,0,X";
   Tlerecord r;
-  ASSERT_EQ(lines2tle(pad(kL1), pad(kL2), r), 0);
-  EXPECT_EQ(line1tosatkey(pad(kL1)), tlefields2satkey(r.satNum, r.epochYr, r.epochDays, r.ephType));
+  ASSERT_EQ(csvline2tle(csv, r), 0);
+  EXPECT_EQ(r.name(), "57001A  ");
+  r.csvExt.reset();
+  char out[kLineLen];
+  tle2csv(r, out);
+  EXPECT_EQ(std::string(out, 18), "U,1,1957-001A,57,1");
+}
+
+// The sort text of orders 0 and 1: satellite number, ephemeris type, epoch.
+TEST(TleSortText, NumberTypeAndEpoch) {
+  Tlerecord r;
+  r.satNum = 25544;
+  r.ephType = 4;
+  r.epochYr = 2018;
+  r.epochDays = 20.5;
+  char text[32];
+  fieldstostr(r, text);
+  EXPECT_EQ(std::string(text, 32), "0000255444 24857.500000000      ");
+  r.ephType = 2;
+  char other[32];
+  fieldstostr(r, other);
+  EXPECT_LT(std::string(other, 32), std::string(text, 32));
 }
 
 TEST(TleRecord, CopiesOwnTheirParts) {

@@ -49,9 +49,9 @@ int32_t firstPassClass(std::string_view line) {
   std::memcpy(head, line.data(), std::min(line.size(), sizeof head));
   touppercase(head, sizeof head);
   const std::string_view h(head, sizeof head);
-  for (std::string_view word : {"VECFIL", "VECTORFILE", "ELTFIL", "ELSETFILE", "SATFIL"})
+  for (std::string_view word : kFileCardKeywords)
     if (h.substr(0, word.size()) == word) return kCardFile;
-  if (h.substr(0, 9) == "VX_DMA_ON") return kCardDma;
+  if (h.substr(0, kDmaCardKeyword.size()) == kDmaCardKeyword) return kCardDma;
   return kCardOther;
 }
 

@@ -32,17 +32,18 @@ bool splitcoef(double value, int64_t& digits5, int32_t& exp10) {
   // and scaling n back once by the exact power of ten gives |value| itself,
   // so n * 10^-k is the correctly rounded text (the five-digit grid is far
   // coarser than a double's spacing).
-  static constexpr double kPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
-                                      1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+  using fmt::kExactPow10;
+  using fmt::kMaxExactPow10;
   const double a = std::fabs(value);
   if (a >= 1e-15 && a < 1e15) {
     int k = 4 - static_cast<int>(std::floor(std::log10(a)));
-    auto scale = [&](int kk) { return kk >= 0 ? a * kPow10[kk] : a / kPow10[-kk]; };
+    auto scale = [&](int kk) { return kk >= 0 ? a * kExactPow10[kk] : a / kExactPow10[-kk]; };
     double scaled = scale(k);
     if (scaled >= 1e5) scaled = scale(--k);
     if (scaled < 1e4) scaled = scale(++k);
     const double n = std::nearbyint(scaled);
-    if (k >= -22 && k <= 22 && n >= 1e4 && n < 1e5 && (k >= 0 ? n / kPow10[k] : n * kPow10[-k]) == a) {
+    if (k >= -kMaxExactPow10 && k <= kMaxExactPow10 && n >= 1e4 && n < 1e5 &&
+        (k >= 0 ? n / kExactPow10[k] : n * kExactPow10[-k]) == a) {
       digits5 = static_cast<int64_t>(value < 0 ? -n : n);
       exp10 = 5 - k;
       if (exp10 > 9 || exp10 < -9) {
@@ -186,24 +187,18 @@ void tle2lines(const Tlerecord& rec, char* line1, char* line2) {
 
 // ---- CSV writer --------------------------------------------------------------------
 
+namespace {
+// Extension text of a record that has no CSV data.
+constexpr std::string_view kCsvTextUnknown = "UNKNOWN";
+}  // namespace
+
 void tle2csv(const Tlerecord& rec, char* csvLine) {
   std::memset(csvLine, ' ', kLineLen);
   Csvtledata derived;
   const Csvtledata* ext = rec.csvExt.get();
   if (ext == nullptr) {
-    // Long name from the short one: "98067A" gives "1998-067A"; designators
-    // of other years stay as they are.
-    int32_t yy = 0;
-    const std::string_view name = rec.name();
-    if (strtoint(name.substr(0, 2), yy) && yy >= 57 && yy <= 99) {
-      to4digyr(yy);
-      fmt::writeI(derived.satNameLong.data(), 4, yy, 4);
-      derived.satNameLong[4] = '-';
-      std::memcpy(derived.satNameLong.data() + 5, name.data() + 2, 6);
-    } else {
-      std::memcpy(derived.satNameLong.data(), name.data(), 8);
-    }
-    std::memcpy(derived.csvText.data(), "UNKNOWN", 7);
+    derived.satNameLong = longnameofshort(rec.satName);
+    std::memcpy(derived.csvText.data(), kCsvTextUnknown.data(), kCsvTextUnknown.size());
     ext = &derived;
   }
 
@@ -263,9 +258,51 @@ void tle2csv(const Tlerecord& rec, char* csvLine) {
 
 namespace {
 
+// A failed check logs its fixed text, the offending value and a range text.
+struct CheckMsg {
+  std::string_view head;
+  std::string_view range;
+};
+
+namespace msg {
+constexpr CheckMsg kSatNum{"ValidateTleValues: Invalid satellite number = ", " (valid=1-999999999)"};
+constexpr CheckMsg kEpochYr{"ValidateTleValues: Invalid Year of Epoch = ", " (valid=>=1956)"};
+constexpr CheckMsg kEpochDaysLeap{"ValidateTleValues: Invalid Day of Epoch = ", " (valid=0-366)"};
+constexpr CheckMsg kEpochDays{"ValidateTleValues: Invalid Day of Epoch = ", " (valid=0-365)"};
+constexpr CheckMsg kEphType{"ValidateTleValues: Invalid Ephemeris type = ", " (valid=0, 2, 4, 6)"};
+constexpr CheckMsg kElsetNum{"ValidateTleValues: Invalid Element Set Number = ", " (valid=0-9999)"};
+constexpr CheckMsg kIncli{"ValidateTleValues: Invalid Orbit Inclination = ", " (valid=0-180)"};
+constexpr CheckMsg kEccen{"ValidateTleValues: Invalid Eccentricity = ", " (valid=0-1)"};
+constexpr CheckMsg kMnMotion{"ValidateTleValues: Invalid Mean Motion = ", " (> 0)"};
+constexpr CheckMsg kRevNum{"ValidateTleValues: Invalid Epoch Revolution = ", " (valid=0-99999)"};
+// Reals whose only bound is that they are numbers.
+constexpr std::string_view kFinite = " (finite)";
+constexpr CheckMsg kRaNode{"ValidateTleValues: Invalid Right Ascension of Node = ", kFinite};
+constexpr CheckMsg kArgPer{"ValidateTleValues: Invalid Argument of Perigee = ", kFinite};
+constexpr CheckMsg kMnAnomaly{"ValidateTleValues: Invalid Mean Anomaly = ", kFinite};
+constexpr CheckMsg kNDotO2{"ValidateTleValues: Invalid First Derivative of Mean Motion = ", kFinite};
+constexpr CheckMsg kN2DotO6{"ValidateTleValues: Invalid Second Derivative of Mean Motion = ", kFinite};
+constexpr CheckMsg kBStar{"ValidateTleValues: Invalid Drag Term = ", kFinite};
+constexpr CheckMsg kAuxCoef1{"ValidateTleValues: Invalid Extra Coefficient 1 = ", kFinite};
+constexpr CheckMsg kAuxCoef2{"ValidateTleValues: Invalid Extra Coefficient 2 = ", kFinite};
+constexpr CheckMsg kAuxCoef3{"ValidateTleValues: Invalid Extra Coefficient 3 = ", kFinite};
+constexpr CheckMsg kCsvVal1{"ValidateTleValues: Invalid CSV Value 1 = ", kFinite};
+constexpr CheckMsg kCsvVal2{"ValidateTleValues: Invalid CSV Value 2 = ", kFinite};
+constexpr CheckMsg kCsvVal3{"ValidateTleValues: Invalid CSV Value 3 = ", kFinite};
+constexpr CheckMsg kCsvVal4{"ValidateTleValues: Invalid CSV Value 4 = ", kFinite};
+constexpr CheckMsg kCsvVal5{"ValidateTleValues: Invalid CSV Value 5 = ", kFinite};
+// Texts: the value is the code of the first byte outside printable ASCII,
+// which would break the line and CSV forms apart in a saved file.
+constexpr std::string_view kPrintable = " (valid=32-126)";
+constexpr CheckMsg kSecClass{"ValidateTleValues: Invalid character code in Classification = ", kPrintable};
+constexpr CheckMsg kSatName{"ValidateTleValues: Invalid character code in Satellite Name = ", kPrintable};
+constexpr CheckMsg kSatNameLong{"ValidateTleValues: Invalid character code in Long Satellite Name = ", kPrintable};
+constexpr CheckMsg kCsvText{"ValidateTleValues: Invalid character code in CSV Text = ", kPrintable};
+}  // namespace msg
+
 // Logs fixed text + value + range text, within 128 characters.
 template <class T>
-void logInvalid(std::string_view fixed, T value, std::string_view range) {
+void logInvalid(const CheckMsg& m, T value) {
   char buf[128];
   char num[40];
   size_t len = 0;
@@ -273,73 +310,102 @@ void logInvalid(std::string_view fixed, T value, std::string_view range) {
     len = fmt::writeListInt(num, value);
   else
     len = fmt::writeListReal(num, value);
-  if (fixed.size() + len + range.size() > sizeof buf) return;
+  if (m.head.size() + len + m.range.size() > sizeof buf) return;
   size_t n = 0;
-  std::memcpy(buf + n, fixed.data(), fixed.size());
-  n += fixed.size();
+  std::memcpy(buf + n, m.head.data(), m.head.size());
+  n += m.head.size();
   std::memcpy(buf + n, num, len);
   n += len;
-  std::memcpy(buf + n, range.data(), range.size());
-  n += range.size();
+  std::memcpy(buf + n, m.range.data(), m.range.size());
+  n += m.range.size();
   tracelogerror(std::string_view(buf, n));
 }
 
 constexpr double kDegToRad = 0.017453292519943295;
 constexpr double kRadToDeg = 57.29577951308232;
 
-void reduceAngle(double& deg) {
+// An angle outside [0, 360] is reduced into [0, 360); one that is not a
+// number fails.
+bool reduceAngle(double& deg, const CheckMsg& m) {
+  if (!std::isfinite(deg)) {
+    logInvalid(m, deg);
+    return false;
+  }
   if (deg < 0 || deg > 360) deg = fmod2p(deg * kDegToRad) * kRadToDeg;
+  return true;
 }
+
+// The reals without a range of their own: they must be numbers.
+struct FiniteCheck {
+  double Tlerecord::*member;
+  CheckMsg msg;
+};
+constexpr FiniteCheck kFiniteChecks[] = {
+    {&Tlerecord::nDotO2, msg::kNDotO2},     {&Tlerecord::n2DotO6, msg::kN2DotO6},
+    {&Tlerecord::bStar, msg::kBStar},       {&Tlerecord::auxCoef1, msg::kAuxCoef1},
+    {&Tlerecord::auxCoef2, msg::kAuxCoef2}, {&Tlerecord::auxCoef3, msg::kAuxCoef3},
+};
+struct FiniteCsvCheck {
+  double Csvtledata::*member;
+  CheckMsg msg;
+};
+constexpr FiniteCsvCheck kFiniteCsvChecks[] = {
+    {&Csvtledata::csvVal1, msg::kCsvVal1}, {&Csvtledata::csvVal2, msg::kCsvVal2},
+    {&Csvtledata::csvVal3, msg::kCsvVal3}, {&Csvtledata::csvVal4, msg::kCsvVal4},
+    {&Csvtledata::csvVal5, msg::kCsvVal5},
+};
+
+// False, with the code of the first bad byte logged, for a text that holds
+// a byte outside printable ASCII.
+bool printable(std::string_view text, const CheckMsg& m) {
+  for (char c : text) {
+    const auto u = static_cast<unsigned char>(c);
+    if (u < 0x20 || u > 0x7E) {
+      logInvalid(m, int64_t{u});
+      return false;
+    }
+  }
+  return true;
+}
+
+std::string_view textof(const auto& arr) { return {arr.data(), arr.size()}; }
 
 }  // namespace
 
 int32_t validatetlevalues(Tlerecord& r) {
   int32_t status = 0;
+  auto fail = [&](const CheckMsg& m, auto value) {
+    status = 2;
+    logInvalid(m, value);
+  };
   // Range tests are written as "not inside" so that a NaN fails them too.
-  if (!(r.satNum >= 0 && r.satNum <= 999999999)) {
-    status = 2;
-    logInvalid("ValidateTleValues: Invalid satellite number = ", r.satNum, " (valid=1-999999999)");
-  }
+  if (!(r.satNum >= 0 && r.satNum <= 999999999)) fail(msg::kSatNum, r.satNum);
   to4digyr(r.epochYr);
-  if (r.epochYr <= 1955) {
-    status = 2;
-    logInvalid("ValidateTleValues: Invalid Year of Epoch = ", r.epochYr, " (valid=>=1956)");
-  }
+  if (r.epochYr <= 1955) fail(msg::kEpochYr, r.epochYr);
   if (hleap(r.epochYr)) {
-    if (!(r.epochDays >= 0 && r.epochDays < 367)) {
-      status = 2;
-      logInvalid("ValidateTleValues: Invalid Day of Epoch = ", r.epochDays, " (valid=0-366)");
-    }
+    if (!(r.epochDays >= 0 && r.epochDays < 367)) fail(msg::kEpochDaysLeap, r.epochDays);
   } else if (!(r.epochDays >= 0 && r.epochDays < 366)) {
-    status = 2;
-    logInvalid("ValidateTleValues: Invalid Day of Epoch = ", r.epochDays, " (valid=0-365)");
+    fail(msg::kEpochDays, r.epochDays);
   }
-  if (r.ephType != 0 && r.ephType != 2 && r.ephType != 4 && r.ephType != 6) {
-    status = 2;
-    logInvalid("ValidateTleValues: Invalid Ephemeris type = ", r.ephType, " (valid=0, 2, 4, 6)");
-  }
-  if (!(r.elsetNum >= 0 && r.elsetNum <= 9999)) {
-    status = 2;
-    logInvalid("ValidateTleValues: Invalid Element Set Number = ", r.elsetNum, " (valid=0-9999)");
-  }
-  if (!(r.incli >= 0 && r.incli <= 180)) {
-    status = 2;
-    logInvalid("ValidateTleValues: Invalid Orbit Inclination = ", r.incli, " (valid=0-180)");
-  }
-  reduceAngle(r.raNode);
-  if (!(r.eccen >= 0 && r.eccen < 1)) {
-    status = 2;
-    logInvalid("ValidateTleValues: Invalid Eccentricity = ", r.eccen, " (valid=0-1)");
-  }
-  reduceAngle(r.argPer);
-  reduceAngle(r.mnAnomaly);
-  if (!(r.mnMotion > 0)) {
-    status = 2;
-    logInvalid("ValidateTleValues: Invalid Mean Motion = ", r.mnMotion, " (> 0)");
-  }
-  if (!(r.revNum >= 0 && r.revNum <= 99999)) {
-    status = 2;
-    logInvalid("ValidateTleValues: Invalid Epoch Revolution = ", r.revNum, " (valid=0-99999)");
+  if (!isephtype(r.ephType)) fail(msg::kEphType, r.ephType);
+  if (!(r.elsetNum >= 0 && r.elsetNum <= 9999)) fail(msg::kElsetNum, r.elsetNum);
+  if (!(r.incli >= 0 && r.incli <= 180)) fail(msg::kIncli, r.incli);
+  if (!reduceAngle(r.raNode, msg::kRaNode)) status = 2;
+  if (!(r.eccen >= 0 && r.eccen < 1)) fail(msg::kEccen, r.eccen);
+  if (!reduceAngle(r.argPer, msg::kArgPer)) status = 2;
+  if (!reduceAngle(r.mnAnomaly, msg::kMnAnomaly)) status = 2;
+  if (!(r.mnMotion > 0 && std::isfinite(r.mnMotion))) fail(msg::kMnMotion, r.mnMotion);
+  if (!(r.revNum >= 0 && r.revNum <= 99999)) fail(msg::kRevNum, r.revNum);
+
+  for (const FiniteCheck& c : kFiniteChecks)
+    if (!std::isfinite(r.*c.member)) fail(c.msg, r.*c.member);
+  if (!printable(std::string_view(&r.secClass, 1), msg::kSecClass)) status = 2;
+  if (!printable(textof(r.satName), msg::kSatName)) status = 2;
+  if (const Csvtledata* ext = r.csvExt.get()) {
+    for (const FiniteCsvCheck& c : kFiniteCsvChecks)
+      if (!std::isfinite(ext->*c.member)) fail(c.msg, ext->*c.member);
+    if (!printable(textof(ext->satNameLong), msg::kSatNameLong)) status = 2;
+    if (!printable(textof(ext->csvText), msg::kCsvText)) status = 2;
   }
   return status;
 }

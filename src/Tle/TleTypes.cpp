@@ -1,7 +1,10 @@
 #include "Tle/TleTypes.h"
 
 #include <algorithm>
+#include <cstring>
 
+#include "Platform/kernix/core/Format.h"
+#include "Platform/kernix/core/Text.h"
 #include "Services/chronom.h"
 
 namespace vx::tle {
@@ -46,16 +49,61 @@ void freetlerecord(Tlerecord& rec) {
   rec.mnvrCards.reset();
 }
 
-int32_t tletype2elttype(int32_t ephType) {
-  switch (ephType) {
-    case 6: return 3;
-    case 2: return 2;
-    case 4: return 7;
-    default: return 1;
-  }
+bool isephtype(int32_t ephType) {
+  for (const EphTypeCode& t : kEphTypeCodes)
+    if (t.ephType == ephType) return true;
+  return false;
 }
 
-bool tleelsettype(int32_t code) { return code == 1 || code == 2 || code == 3 || code == 7; }
+int32_t tletype2elttype(int32_t ephType) {
+  for (const EphTypeCode& t : kEphTypeCodes)
+    if (t.ephType == ephType) return t.code;
+  return 1;
+}
+
+bool tleelsettype(int32_t code) {
+  for (const EphTypeCode& t : kEphTypeCodes)
+    if (t.code == code) return true;
+  return false;
+}
+
+namespace {
+
+// The two-digit year of text, when it is one of the designator window.
+bool designatoryear(std::string_view twoDigits, int32_t& yy) {
+  return strtoint(twoDigits, yy) && yy >= kTwoDigitYearWindowStart && yy <= 99;
+}
+
+}  // namespace
+
+ShortName shortnameoflong(const LongName& longName) {
+  ShortName name;
+  const std::string_view text(longName.data(), longName.size());
+  int32_t yy = 0;
+  if (designatoryear(text.substr(2, 2), yy)) {
+    std::memcpy(name.data(), text.data() + 2, 2);
+    std::memcpy(name.data() + 2, text.data() + 5, 6);
+  } else {
+    std::memcpy(name.data(), text.data(), name.size());
+  }
+  return name;
+}
+
+LongName longnameofshort(const ShortName& name) {
+  LongName longName;
+  longName.fill(' ');
+  const std::string_view text(name.data(), name.size());
+  int32_t yy = 0;
+  if (designatoryear(text.substr(0, 2), yy)) {
+    to4digyr(yy);
+    fmt::writeI(longName.data(), 4, yy, 4);
+    longName[4] = '-';
+    std::memcpy(longName.data() + 5, text.data() + 2, 6);
+  } else {
+    std::memcpy(longName.data(), text.data(), text.size());
+  }
+  return longName;
+}
 
 int64_t tlefields2satkey(int32_t satNum, int32_t epochYr, double epochDays, int32_t ephType) {
   return createsatkey(satNum, tletype2elttype(ephType), {}, yrdays2ds50(epochYr, epochDays));

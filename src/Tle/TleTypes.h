@@ -73,10 +73,36 @@ struct Tlerecord {
 // Releases a record's optional parts (freetlerecord).
 void freetlerecord(Tlerecord& rec);
 
+// The ephemeris types of element sets and the element-set type code each
+// enters keys and DMA objects with.
+struct EphTypeCode {
+  int32_t ephType;
+  int32_t code;
+};
+inline constexpr EphTypeCode kEphTypeCodes[] = {{0, 1}, {2, 2}, {4, 7}, {6, 3}};
+
+// True for the ephemeris types of the table: 0, 2, 4 and 6.
+bool isephtype(int32_t ephType);
 // Element-set type code of an ephemeris type: 6 -> 3, 2 -> 2, 4 -> 7, else 1.
 int32_t tletype2elttype(int32_t ephType);
 // True for the codes of TLE element sets: 1, 2, 3 and 7.
 bool tleelsettype(int32_t code);
+
+// ---- Launch designators ------------------------------------------------------
+// A satellite name is a launch designator, short ("98067A": two-digit launch
+// year, launch number, piece) or long ("1998-067A"). Only designators of the
+// launch years 1957-1999 change form: a two-digit year below the window
+// would read back as a year of this century, so later designators keep the
+// form they have in both directions.
+using ShortName = std::array<char, 8>;
+using LongName = std::array<char, 12>;
+// Short name of a long text: characters 3-4 and 6-11 when characters 3-4
+// read as a year of the window, else characters 1-8.
+ShortName shortnameoflong(const LongName& longName);
+// Long text of a short name: the four-digit year, "-" and characters 3-8
+// when characters 1-2 read as a year of the window, else the name and four
+// blanks.
+LongName longnameofshort(const ShortName& name);
 
 // Tree key of an element set from its fields; -1 when they make no key.
 int64_t tlefields2satkey(int32_t satNum, int32_t epochYr, double epochDays, int32_t ephType);

@@ -9,6 +9,8 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <limits>
 #include <map>
 #include <string>
 #include <thread>
@@ -151,6 +153,142 @@ TEST_P(TleExports, FailuresAndTheirMessages) {
   EXPECT_EQ(GetTleKeyMode(), 0);
   EXPECT_EQ(SetTleKeyMode(), 0);
   EXPECT_EQ(KernixGetElsetKeyMode(), GetParam());
+}
+
+// Every function that takes a key names the key it cannot use in exactly
+// one line, however long the key's text: 19 columns hold down to
+// -999999999999999999, a lower key takes the 20 it needs.
+TEST_P(TleExports, KeyFunctionsReportEveryKeyInOneLine) {
+  char a[512], b[512];
+  double arr[64] = {};
+  int32_t i = 0;
+  char c = ' ';
+  double d = 0;
+  const std::vector<std::pair<std::string, std::function<int64_t(int64_t)>>> calls = {
+      {"TleGetLines: Unable to locate satKey ", [&](int64_t k) { return TleGetLines(k, a, b); }},
+      {"TleGetCsv: Unable to locate satKey ", [&](int64_t k) { return TleGetCsv(k, a); }},
+      {"TleGetField: Unable to locate satKey ", [&](int64_t k) { return TleGetField(k, 1, a); }},
+      {"TleSetField: Unable to locate satKey ", [&](int64_t k) { return TleSetField(k, 7, "1"); }},
+      {"TleGetAllFieldsGP: Unable to locate satKey ",
+       [&](int64_t k) { return TleGetAllFieldsGP(k, &i, &c, a, &i, &d, &d, &i, &i, &d, &d, &d, &d, &d, &d, &i); }},
+      {"TleGetAllFieldsGP2: Unable to locate satKey ",
+       [&](int64_t k) {
+         return TleGetAllFieldsGP2(k, &i, &c, a, &i, &d, &d, &i, &i, &d, &d, &d, &d, &d, &d, &i, &d, &d);
+       }},
+      {"TleGetAllFieldsSP: Unable to locate satKey ",
+       [&](int64_t k) { return TleGetAllFieldsSP(k, &i, &c, a, &i, &d, &d, &d, &d, &i, &d, &d, &d, &d, &d, &d, &i); }},
+      {"TleUpdateSatFrFieldsGP: Unable to locate satKey ",
+       [&](int64_t k) { return TleUpdateSatFrFieldsGP(k, 'U', "X", 0, 1, 1, 1, 0, 1, 1, 15, 1); }},
+      {"TleUpdateSatFrFieldsGP2: Unable to locate satKey ",
+       [&](int64_t k) { return TleUpdateSatFrFieldsGP2(k, 'U', "X", 0, 1, 1, 1, 0, 1, 1, 15, 1, 0, 0); }},
+      {"TleUpdateSatFrFieldsSP: Unable to locate satKey ",
+       [&](int64_t k) { return TleUpdateSatFrFieldsSP(k, 'U', "X", 0, 0, 0, 1, 1, 1, 0, 1, 1, 15, 1); }},
+      {"TleUpdateSatFrArray: Unable to locate satKey ", [&](int64_t k) { return TleUpdateSatFrArray(k, arr, "U"); }},
+      {"TleDataToArray: Unable to locate satKey ", [&](int64_t k) { return TleDataToArray(k, arr, a); }},
+      {"", [&](int64_t k) { return TleRemoveSat(k); }},
+  };
+  ASSERT_GT(TleAddSatFrLines(text(kL1).c_str(), text(kL2).c_str()), 0);
+  for (int64_t key : {int64_t{-999999999999999999}, int64_t{-1000000000000000000}, INT64_MIN}) {
+    const std::string shown = std::to_string(key);
+    for (const auto& [head, call] : calls) {
+      SCOPED_TRACE(head + shown);
+      LogCapture log;
+      EXPECT_EQ(call(key), 2);
+      const auto errors = log.errors();
+      ASSERT_EQ(errors.size(), 1u);
+      if (!head.empty()) {
+        EXPECT_EQ(errors[0], head + std::string(shown.size() < 19 ? 19 - shown.size() : 0, ' ') + shown +
+                                 " in the TLE binary tree.");
+      }
+    }
+  }
+  LogCapture log;
+  EXPECT_EQ(TleGetSatKey(INT32_MIN), -1);
+  EXPECT_EQ(log.errors(),
+            std::vector<std::string>{"GetSatKey: Unable to locate satellite number -2147483648 in the TLE binary tree."});
+  EXPECT_EQ(TleGetCount(), 1);
+}
+
+// Adding from lines: each refusal is -1 and one line saying why. Days count
+// from 0, so day 000.5 is stored; day 366.5 of a common year reaches the
+// value checks.
+TEST_P(TleExports, AddFromLinesEpochDaysAndNumbers) {
+  struct Case {
+    std::string columns;  // columns 19-32, or 3-7 when five characters long
+    std::string error;    // empty: added
+  };
+  const Case cases[] = {
+      {"18000.50000000", ""},
+      {"18000.00000000", ""},
+      {"16366.50000000", ""},
+      {"18365.99999999", ""},
+      {"18366.50000000", "ValidateTleValues: Invalid Day of Epoch = 366.50000000000000 (valid=0-365)"},
+      {"16367.00000000", "ValidateTleValues: Invalid Day of Epoch = 367.00000000000000 (valid=0-366)"},
+      {"-1234", "CreateSatKey: Invalid satellite number = -1234 (valid=0-999999999)"},
+      {"00000", "Line1ToSatKey: Invalid TLE's 1st line."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.columns);
+    std::string l1 = text(kL1);
+    if (c.columns.size() == 5)
+      l1.replace(2, 5, c.columns);
+    else
+      l1.replace(18, 14, c.columns);
+    LogCapture log;
+    const int64_t key = TleAddSatFrLines(l1.c_str(), text(kL2).c_str());
+    if (c.error.empty()) {
+      EXPECT_GT(key, 0);
+      EXPECT_EQ(log.errors(), std::vector<std::string>{});
+      char o1[512], o2[512];
+      ASSERT_EQ(TleGetLines(key, o1, o2), 0);
+      EXPECT_EQ(std::string(o1 + 18, 14), c.columns);
+    } else {
+      EXPECT_EQ(key, -1);
+      EXPECT_EQ(log.errors(), std::vector<std::string>{c.error});
+    }
+  }
+}
+
+// A sweep over the key's fields: every -1 comes with exactly one line, every
+// key without one.
+TEST_P(TleExports, FieldsToSatKeyLogsEveryRefusal) {
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  int refused = 0;
+  for (int32_t satNum : {INT32_MIN, -1, 0, 1, 999999999, 1000000000})
+    for (int32_t year : {-1, 0, 49, 56, 57, 99, 100, 1949, 1950, 2149, 2150})
+      for (double day : {-1.0, 0.0, 0.5, 365.5, 366.5, 1e9, nan})
+        for (int32_t type : {0, 4, 5}) {
+          LogCapture log;
+          int64_t viaOut = 0;
+          const int64_t key = TleFieldsToSatKey(satNum, year, day, type);
+          TleFieldsToSatKeyML(satNum, year, day, type, &viaOut);
+          EXPECT_EQ(viaOut, key);
+          const size_t lines = log.errors().size();
+          if (key == -1) {
+            ++refused;
+            EXPECT_EQ(lines, 2u) << satNum << " " << year << " " << day << " " << type;  // one per call
+          } else {
+            EXPECT_GE(key, int64_t{1} << 60);
+            EXPECT_EQ(lines, 0u) << satNum << " " << year << " " << day << " " << type;
+          }
+        }
+  EXPECT_GT(refused, 0);
+  LogCapture log;
+  EXPECT_EQ(TleFieldsToSatKey(1, 2150, 1.0, 0), -1);
+  EXPECT_EQ(log.errors(), std::vector<std::string>{"CreateSatKey: Invalid epoch in days since 1950 = 73050.000000000000 "
+                                                   "(valid=years 1950-2149)"});
+  EXPECT_EQ(TleFieldsToSatKey(1, 18, 0.5, 0), TleFieldsToSatKey(1, 17, 365.5, 0));
+}
+
+// A load writes its information lines in order: the file it reads, then the
+// totals.
+TEST_P(TleExports, LoadWritesItsInformationLines) {
+  const std::string file = write("two.tle", kL1 + "\n" + kL2 + "\n" + std::string(kL1).replace(20, 3, "021") + "\n" + kL2 + "\n");
+  LogCapture log;
+  ASSERT_EQ(load(file), 0);
+  EXPECT_EQ(log.infos(), (std::vector<std::string>{"TleLoadFile: Reading TLEs from file \"" + file + "\".",
+                                                   "Total TLEs = 2, Loaded = 2, Dup = 0, Bad = 0"}));
+  EXPECT_EQ(log.errors(), std::vector<std::string>{});
 }
 
 TEST_P(TleExports, CsvLineAsLine1AndOrders) {
