@@ -70,9 +70,21 @@ inline void tracelognumbered(std::string_view prefix, int64_t value, int width, 
 // Units are per thread: two threads may both use unit 3 at once. A unit that
 // is not open counts as an implicit "fort.n" unit.
 enum FileMode : int32_t { kFileCreate = 0, kFileRead = 1, kFileAppend = 2 };
-// 0, or a nonzero code for a missing file, a directory, a file that may not
-// be opened, a bad mode or a unit already open. Never leaves a unit half open.
-VX_SERVICE int32_t fileopen(int32_t unit, std::string_view name, int32_t mode);
+// Codes of fileopen besides the system's own error numbers (errno values:
+// 2 no such file, 13 permission denied, ...).
+enum FileOpenError : int32_t {
+  kFileErrBadUnit = 9001,   // unit outside 0-99
+  kFileErrNoName = 9002,    // empty name
+  kFileErrBadMode = 9003,   // mode not 0, 1 or 2
+  kFileErrDirectory = 9004,
+  kFileErrDevice = 9005,    // a character device opened for reading (/dev/zero never ends)
+  kFileErrUnitOpen = 9006,  // the unit is already open on this thread
+};
+// 0, or one of the codes above or an errno value. A failure is logged as one
+// error line "<caller>: cannot open \"<name>\": <reason>" (caller "FileOpen"
+// when none is given). Never leaves a unit half open, and never takes over a
+// unit that is already open.
+VX_SERVICE int32_t fileopen(int32_t unit, std::string_view name, int32_t mode, std::string_view caller = {});
 VX_SERVICE int32_t fileclose(int32_t unit);
 VX_SERVICE bool existfortdotfileunit(int32_t unit);
 // 0 or nonzero when the unit cannot be rewound.

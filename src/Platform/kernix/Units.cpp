@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <system_error>
 
 #include "Services/kernix.h"
 
@@ -17,12 +18,6 @@ namespace {
 
 constexpr int32_t kMaxUnit = 100;
 constexpr size_t kReadBuffer = 1 << 18;
-
-// Error codes of fileopen beyond the system's own errno values.
-constexpr int32_t kErrBadUnit = 9001;
-constexpr int32_t kErrBadName = 9002;
-constexpr int32_t kErrBadMode = 9003;
-constexpr int32_t kErrIsDirectory = 9004;
 
 constexpr size_t kSpillCap = 1024;
 
@@ -58,18 +53,39 @@ Unit* unitOf(int32_t unit) {
 
 }  // namespace
 
-int32_t fileopen(int32_t unit, std::string_view name, int32_t mode) {
-  if (unit < 0 || unit >= kMaxUnit) return kErrBadUnit;
-  if (mode != kFileCreate && mode != kFileRead && mode != kFileAppend) return kErrBadMode;
-  fileclose(unit);
+namespace {
+
+// Why fileopen refused, for its log line.
+std::string openfailure(int32_t code, int32_t unit, int32_t mode) {
+  switch (code) {
+    case kFileErrBadUnit: return "Unit " + std::to_string(unit) + " is not one of 0-99";
+    case kFileErrNoName: return "No file name given";
+    case kFileErrBadMode: return "Open mode " + std::to_string(mode) + " is not 0, 1 or 2";
+    case kFileErrDirectory: return "Is a directory";
+    case kFileErrDevice: return "Is a character device, not a file";
+    case kFileErrUnitOpen: return "Unit " + std::to_string(unit) + " is already open on this thread";
+    default: return std::generic_category().message(code);
+  }
+}
+
+int32_t tryopen(int32_t unit, std::string_view name, int32_t mode) {
+  if (unit < 0 || unit >= kMaxUnit) return kFileErrBadUnit;
+  if (mode != kFileCreate && mode != kFileRead && mode != kFileAppend) return kFileErrBadMode;
+  // An open unit belongs to whoever opened it (perhaps a load further up
+  // this thread's stack, with a log callback calling back in): never taken.
+  if (units()[static_cast<size_t>(unit)]) return kFileErrUnitOpen;
   const std::string path(trimmed(name));
-  if (path.empty() || path.find('\0') != std::string::npos) return kErrBadName;
+  if (path.empty() || path.find('\0') != std::string::npos) return kFileErrNoName;
   std::error_code ec;
-  if (std::filesystem::is_directory(path, ec)) return kErrIsDirectory;
+  const auto type = std::filesystem::status(path, ec).type();
+  if (type == std::filesystem::file_type::directory) return kFileErrDirectory;
+  // Devices such as /dev/zero would feed a reader forever. Writing to one
+  // (/dev/null, /dev/full) is allowed; named pipes are read like files.
+  if (mode == kFileRead && type == std::filesystem::file_type::character) return kFileErrDevice;
   const char* how = mode == kFileRead ? "rb" : mode == kFileCreate ? "wb" : "ab";
   errno = 0;
   std::FILE* f = std::fopen(path.c_str(), how);
-  if (f == nullptr) return errno != 0 ? errno : kErrBadName;
+  if (f == nullptr) return errno != 0 ? errno : kFileErrNoName;
   auto u = std::make_unique<Unit>();
   u->file = f;
   if (mode == kFileRead) u->buf = std::make_unique<char[]>(kReadBuffer);
@@ -77,10 +93,23 @@ int32_t fileopen(int32_t unit, std::string_view name, int32_t mode) {
   return 0;
 }
 
+}  // namespace
+
+int32_t fileopen(int32_t unit, std::string_view name, int32_t mode, std::string_view caller) {
+  const int32_t rc = tryopen(unit, name, mode);
+  if (rc != 0) {
+    std::string line(caller.empty() ? std::string_view("FileOpen") : caller);
+    line.append(": cannot open \"").append(trimmed(name)).append("\": ").append(openfailure(rc, unit, mode));
+    tracelogerror(line);
+  }
+  return rc;
+}
+
 int32_t fileclose(int32_t unit) {
-  if (unit < 0 || unit >= kMaxUnit) return kErrBadUnit;
+  if (unit < 0 || unit >= kMaxUnit) return kFileErrBadUnit;
   auto& slot = units()[static_cast<size_t>(unit)];
   if (!slot) return 0;
+  errno = 0;
   int rc = std::fclose(slot->file);
   slot->file = nullptr;
   slot.reset();
@@ -91,7 +120,7 @@ bool existfortdotfileunit(int32_t unit) { return unitOf(unit) == nullptr; }
 
 int32_t filerewind(int32_t unit) {
   Unit* u = unitOf(unit);
-  if (u == nullptr) return kErrBadUnit;
+  if (u == nullptr) return kFileErrBadUnit;
   if (std::fseek(u->file, 0, SEEK_SET) != 0) return errno != 0 ? errno : 1;
   std::clearerr(u->file);
   u->pos = u->len = 0;
@@ -173,7 +202,8 @@ bool filereadlineview(int32_t unit, std::string_view& line) {
 
 int32_t filewriteline(int32_t unit, std::string_view text) {
   Unit* u = unitOf(unit);
-  if (u == nullptr) return kErrBadUnit;
+  if (u == nullptr) return kFileErrBadUnit;
+  errno = 0;
   if (std::fwrite(text.data(), 1, text.size(), u->file) != text.size() || std::fputc('\n', u->file) == EOF)
     return errno != 0 ? errno : 1;
   return 0;
