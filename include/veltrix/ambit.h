@@ -50,14 +50,22 @@ VX_API void EnvGetInfo(char infoStr[128]);
  *                                  (upper case) keeps the current set
  *   FKCONST=FK4 (or 4)             chooses FK4; any other value FK5
  *   OBLATEEARTH, SPHERICALEARTH    sets the earth shape
- * 0; the error code of the file open when the file cannot be opened (a
- * directory, a missing file); 2 when it cannot be read from its start. */
+ * Results: 0; 2 when the file cannot be read from its start (a pipe);
+ * or the code of the file open, with the error line
+ * "EnvLoadFile: cannot open "<name>": <reason>": a system error number
+ * (2 no such file, 13 permission denied, ...), 9002 no name, 9004 a
+ * directory, 9005 a character device such as /dev/zero, 9006 called from a
+ * log callback while the same thread is reading another file. */
 VX_API int32_t EnvLoadFile(const char envFile[512]);
 
 /* Writes the current geopotential and FK choice as an environment file:
  * saveMode 0 creates or replaces the file, any other value appends to it.
- * The earth shape is not saved. 0; the error code of the file open; 2 when
- * the file could not be written completely. */
+ * The earth shape is not saved. Results: 0; 2 when the file could not be
+ * written completely (a full disk; one error line); or the code of the file
+ * open, with the error line "EnvSaveFile: cannot open "<name>": <reason>": a
+ * system error number (2 no such directory, 13 permission denied, ...), 9002
+ * no name, 9004 a directory, 9006 called from a log callback while the same
+ * thread is writing another file. */
 VX_API int32_t EnvSaveFile(const char envFile[512], int32_t saveMode);
 
 /* Index of the current geopotential set. */

@@ -128,7 +128,7 @@ int32_t readambitfrfileunit(int32_t unit) {
 }
 
 int32_t readambitfrfile(std::string_view name) {
-  const int32_t rc = fileopen(kEnvInputUnit, name, kFileRead);
+  const int32_t rc = fileopen(kEnvInputUnit, name, kFileRead, "EnvLoadFile");
   if (rc != 0) return rc;
   const int32_t result = readambitfrfileunit(kEnvInputUnit);
   fileclose(kEnvInputUnit);
@@ -143,7 +143,7 @@ int32_t loadambitfile(std::string_view name) {
 
 int32_t saveambitfile(std::string_view name, int32_t saveMode) {
   const std::string_view file = trimmed(name);
-  const int32_t rc = fileopen(kEnvOutputUnit, file, saveMode == 0 ? kFileCreate : kFileAppend);
+  const int32_t rc = fileopen(kEnvOutputUnit, file, saveMode == 0 ? kFileCreate : kFileAppend, "EnvSaveFile");
   if (rc != 0) return rc;
 
   // One reading of the choice, so the two cards always belong together.

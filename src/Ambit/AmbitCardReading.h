@@ -60,7 +60,7 @@ void applyambitcard(std::string_view line);
 // a unit on an implicit "fort.n" file or one that cannot be rewound.
 int32_t readambitfrfileunit(int32_t unit);
 // Opens the named file on the input unit and reads it; the code of fileopen
-// when it cannot be opened.
+// when it cannot be opened (logged as an "EnvLoadFile:" line).
 int32_t readambitfrfile(std::string_view name);
 
 // The file name a host passed (kCardLen characters) is left-adjusted, the

@@ -7,10 +7,12 @@
 
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "Ambit/AmbitProcessing.h"
 #include "Ambit/AmbitTestSupport.h"
 #include "Services/kernix.h"
+#include "support/LogCapture.h"
 
 namespace vx::ambit {
 namespace {
@@ -151,6 +153,42 @@ TEST_F(CardReadingTest, SaveReportsAWriteFailure) {
   if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
   EXPECT_EQ(saveambitfile("/dev/full", 0), 2);
   EXPECT_EQ(lasterrmsg(), "EnvSaveFile: Error writing environment parameters to file \"/dev/full\".");
+}
+
+// A file that cannot be opened, or that would never end (a device), is
+// refused at the open with one error line naming the routine, the file and
+// the reason, and changes nothing.
+TEST_F(CardReadingTest, OpenFailuresAreOneLineEach) {
+  ScratchDir dir;
+  const std::string missing = dir.file("missing.txt");
+  const std::string folder = dir.path().string();
+  struct Case {
+    const char* what;
+    int32_t (*call)(std::string_view);
+    std::string name;
+    int32_t code;
+    std::string line;
+  };
+  auto load = [](std::string_view n) { return loadambitfile(n); };
+  auto save = [](std::string_view n) { return saveambitfile(n, 1); };
+  const Case cases[] = {
+      {"device", load, "/dev/zero", kFileErrDevice,
+       "EnvLoadFile: cannot open \"/dev/zero\": Is a character device, not a file"},
+      {"missing", load, missing, ENOENT, "EnvLoadFile: cannot open \"" + missing + "\": No such file or directory"},
+      {"directory", load, folder, kFileErrDirectory, "EnvLoadFile: cannot open \"" + folder + "\": Is a directory"},
+      {"no name", load, "", kFileErrNoName, "EnvLoadFile: cannot open \"\": No file name given"},
+      {"save to a directory", save, folder, kFileErrDirectory,
+       "EnvSaveFile: cannot open \"" + folder + "\": Is a directory"},
+      {"save into a missing directory", save, dir.file("no/env.txt"), ENOENT,
+       "EnvSaveFile: cannot open \"" + dir.file("no/env.txt") + "\": No such file or directory"},
+  };
+  setenvgeo(84);
+  for (const Case& c : cases) {
+    vx::testing::LogCapture log;
+    EXPECT_EQ(c.call(c.name), c.code) << c.what;
+    EXPECT_EQ(log.errors(), std::vector<std::string>{c.line}) << c.what;
+    EXPECT_EQ(getenvgeo(), 84) << c.what;
+  }
 }
 
 }  // namespace
