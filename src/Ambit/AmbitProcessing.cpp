@@ -64,16 +64,6 @@ const geoconstants& genvgeo() {
 
 const fkconstants& genvfk() { return loadchoice().fk4 ? fk4 : fk5; }
 
-void getgeo(int32_t idx, const geoconstants*& set) {
-  const int slot = geoslot(idx);
-  set = &geoset(slot >= 0 ? static_cast<size_t>(slot) : kWgs72Slot, isusingoblateearth() != 0);
-}
-
-void getfk(int32_t idx, const fkconstants*& set) {
-  if (idx == 4) set = &fk4;
-  if (idx == 5) set = &fk5;
-}
-
 void setenvgeo(int32_t idx) {
   // Only indexes of a set are taken: the current index and the current set
   // always agree.

@@ -40,12 +40,6 @@ int32_t getenvfk();
 const geoconstants& genvgeo();
 const fkconstants& genvfk();
 
-// Points set at the set of idx (WGS-72 for an index that names none) with
-// its flattening for the current earth shape. Changes nothing.
-void getgeo(int32_t idx, const geoconstants*& set);
-// Points set at FK4 for 4 and FK5 for 5; leaves it unchanged otherwise.
-void getfk(int32_t idx, const fkconstants*& set);
-
 // Makes the set of idx current, with the flattening of the current earth
 // shape. Nothing happens when idx is already current or names no set.
 void setenvgeo(int32_t idx);

@@ -53,9 +53,8 @@ inline constexpr int kMnMotionPoint = 55;
 inline constexpr Cols kRevNum{64, 68};
 }  // namespace line2
 
-// Columns covered by the checksum, and where it stands.
+// Columns the checksum of a line covers.
 inline constexpr Cols kChecksummed{1, 68};
-inline constexpr int kChecksumCol = 69;
 
 // Text of columns c; columns beyond the end of the line are left out (they
 // read as blanks).

@@ -7,6 +7,7 @@
 #include "Services/Boundary.h"
 #include "Services/kernix.h"
 #include "Tle/TleCardReading.h"
+#include "Tle/TleColumns.h"
 #include "Tle/TleTree.h"
 #include "veltrix/tle.h"
 
@@ -183,10 +184,10 @@ VX_API void GetCheckSums(const char line1[512], const char line2[512], int32_t* 
   guardedvoid("GetCheckSums", [&] {
     int32_t s1 = 0, s2 = 0, err = 0;
     HostText<kLineLen> l1(line1);
-    cksum(l1.view(), 1, 68, s1, err);
+    cksum(l1.view(), kChecksummed.first, kChecksummed.last, s1, err);
     if (err == 0) {
       HostText<kLineLen> l2(line2);
-      cksum(l2.view(), 1, 68, s2, err);
+      cksum(l2.view(), kChecksummed.first, kChecksummed.last, s2, err);
     }
     if (chkSum1) *chkSum1 = s1;
     if (chkSum2) *chkSum2 = s2;

@@ -65,8 +65,8 @@ bool eqr(double a, double b);
 inline bool neqr(double a, double b) { return !eqr(a, b); }
 
 // ---- Cards -----------------------------------------------------------------
-// A maneuver card of an input file: a line that begins with "MNVR" or "MNV"
-// followed by a blank in column 1 ("*" comments never are).
+// A maneuver card of an input file: a line that begins with "MNVR" in
+// column 1 ("*" comments never are).
 bool ismaneuvcardtype(std::string_view line);
 
 // ---- Sorting ---------------------------------------------------------------
