@@ -34,13 +34,25 @@ VX_API void TleGetInfo(char infoStr[128]);
 VX_API int32_t GetTleKeyMode(void);
 VX_API int32_t SetTleKeyMode(void);
 
-/* ---- Adding, finding, listing, fetching, removing ---------------------- */
+/* ---- Adding, finding, listing, fetching, removing ----------------------
+ * Adds (from lines, CSV, fields or an array) return the new satKey; 0 for a
+ * duplicate under duplicate mode 0, the existing key under other modes; -1
+ * when the text does not parse, a value check fails or no key can be made,
+ * with the reason in the log. The value checks refuse, besides values out of
+ * range, a real that is not a finite number and a text byte outside 32-126.
+ * The epoch day counts from January 0.0: day 0.5 is noon of December 31 of
+ * the year before, and is accepted.
+ * Functions taking a satKey return 2 when it is not loaded and name the key
+ * in the log line (at least 19 columns wide). */
 VX_API int64_t TleAddSatFrLines(const char line1[512], const char line2[512]);
 VX_API void TleAddSatFrLinesML(const char line1[512], const char line2[512], int64_t* satKey);
 VX_API int64_t TleAddSatFrCsv(const char csvLine[512]);
 VX_API void TleAddSatFrCsvML(const char csvLine[512], int64_t* satKey);
 VX_API int64_t TleGetSatKey(int32_t satNum);
 VX_API void TleGetSatKeyML(int32_t satNum, int64_t* satKey);
+/* The key the fields would be stored under in tree mode, nothing looked up;
+ * -1, with one log line, for a satellite number outside 0-999999999 or an
+ * epoch that is not a number or lies outside the years 1950-2149. */
 VX_API int64_t TleFieldsToSatKey(int32_t satNum, int32_t epochYr, double epochDays, int32_t ephType);
 VX_API void TleFieldsToSatKeyML(int32_t satNum, int32_t epochYr, double epochDays, int32_t ephType, int64_t* satKey);
 VX_API int32_t TleGetCount(void);
@@ -87,8 +99,9 @@ VX_API int32_t TleLinesToCsv(const char line1[512], const char line2[512], char 
  * Indexes 17-25 exist only for element sets read from CSV; without them, and
  * for any index outside 1-25, get yields blanks and set changes nothing.
  * Set reads numbers by the fixed-column rules (blanks ignored; "1.5-3" is
- * 1.5e-3); a text that is not a number, or a text field holding a control
- * character, fails with status 2 and changes nothing.
+ * 1.5e-3); a text that is not a number, or a text field holding a byte
+ * outside 32-126, fails with status 2 and changes nothing; so does a value
+ * the checks refuse.
  *
  * Field sets: GP is satNum, secClass, satName, epochYr, epochDays, drag term,
  * ephType, elsetNum, incli, raNode, eccen, argPer, mnAnomaly, mnMotion,
