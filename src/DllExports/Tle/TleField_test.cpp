@@ -393,6 +393,91 @@ TEST_F(TleFields, AddFromFieldSets) {
   EXPECT_EQ(TleAddSatFrLines(host(kL1).c_str(), host(kL2).c_str()), 0);
 }
 
+// Values no line could carry are refused on every way in, each with one
+// line, and nothing is stored or changed.
+TEST_F(TleFields, NonFiniteRealsAndUnprintableTextsAreRefusedOnEveryPath) {
+  const double nan = std::nan("");
+  const double inf = HUGE_VAL;
+  const std::string v = "ValidateTleValues: Invalid ";
+  const int64_t key = add(kL1, kL2);
+  const std::string before = lines(key);
+  double arr[64];
+  Out<512> text;
+  ASSERT_EQ(TleDataToArray(key, arr, text), 0);
+  const std::string tleText = text.full();
+  const char tab[8] = {'9', '8', '\t', '6', '7', 'J', 'S', ' '};
+  const char high[8] = {'9', '8', '0', '6', '7', '\xe9', ' ', ' '};
+  struct Case {
+    std::string what;
+    std::function<int64_t()> call;
+    int64_t result;
+    std::string message;
+  };
+  const std::vector<Case> cases = {
+      {"GP drag NaN",
+       [&] { return TleAddSatFrFieldsGP(1, 'U', kName, 18, 20.5, nan, 0, 1, 50, 10, 0.001, 20, 30, 15.5, 100); }, -1,
+       v + "Drag Term = NaN (finite)"},
+      {"GP raNode inf",
+       [&] { return TleAddSatFrFieldsGP(1, 'U', kName, 18, 20.5, 0, 0, 1, 50, inf, 0.001, 20, 30, 15.5, 100); }, -1,
+       v + "Right Ascension of Node = Infinity (finite)"},
+      {"GP mean motion inf",
+       [&] { return TleAddSatFrFieldsGP(1, 'U', kName, 18, 20.5, 0, 0, 1, 50, 10, 0.001, 20, 30, inf, 100); }, -1,
+       v + "Mean Motion = Infinity (> 0)"},
+      {"GP2 nDotO2 -inf",
+       [&] {
+         return TleAddSatFrFieldsGP2(1, 'U', kName, 18, 20.5, 0, 0, 1, 50, 10, 0.001, 20, 30, 15.5, 100, -inf, 0);
+       },
+       -1, v + "First Derivative of Mean Motion = -Infinity (finite)"},
+      {"GP2 type 4 second derivative NaN",
+       [&] {
+         return TleAddSatFrFieldsGP2(1, 'U', kName, 18, 20.5, 0, 4, 1, 50, 10, 0.001, 20, 30, 15.5, 100, 0, nan);
+       },
+       -1, v + "Extra Coefficient 1 = NaN (finite)"},
+      {"GP name tab",
+       [&] { return TleAddSatFrFieldsGP(1, 'U', tab, 18, 20.5, 0, 0, 1, 50, 10, 0.001, 20, 30, 15.5, 100); }, -1,
+       v + "character code in Satellite Name = 9 (valid=32-126)"},
+      {"GP name byte 233",
+       [&] { return TleAddSatFrFieldsGP(1, 'U', high, 18, 20.5, 0, 0, 1, 50, 10, 0.001, 20, 30, 15.5, 100); }, -1,
+       v + "character code in Satellite Name = 233 (valid=32-126)"},
+      {"GP class 127",
+       [&] { return TleAddSatFrFieldsGP(1, '\x7f', kName, 18, 20.5, 0, 0, 1, 50, 10, 0.001, 20, 30, 15.5, 100); }, -1,
+       v + "character code in Classification = 127 (valid=32-126)"},
+      {"array raNode NaN",
+       [&] {
+         double a[64];
+         std::copy(arr, arr + 64, a);
+         a[21] = nan;
+         return TleAddSatFrArray(a, tleText.c_str());
+       },
+       -1, v + "Right Ascension of Node = NaN (finite)"},
+      {"update GP bStar inf",
+       [&] { return TleUpdateSatFrFieldsGP(key, 'U', kName, inf, 1, 50, 10, 0.001, 20, 30, 15.5, 100); }, 2,
+       v + "Drag Term = Infinity (finite)"},
+      {"update SP name byte 233",
+       [&] { return TleUpdateSatFrFieldsSP(key, 'U', high, 0, 0, 0, 1, 50, 10, 0.001, 20, 30, 15.5, 100); }, 2,
+       v + "character code in Satellite Name = 233 (valid=32-126)"},
+      {"update array argPer -inf",
+       [&] {
+         double a[64];
+         std::copy(arr, arr + 64, a);
+         a[23] = -inf;
+         return TleUpdateSatFrArray(key, a, tleText.c_str());
+       },
+       2, v + "Argument of Perigee = -Infinity (finite)"},
+      // Set reads no number beyond the doubles.
+      {"set field mean motion 1e999", [&] { return TleSetField(key, 13, "1e999"); }, 2,
+       "TleSetField: Unable to read the number of field 13."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    LogCapture log;
+    EXPECT_EQ(c.call(), c.result);
+    EXPECT_EQ(log.errors(), Msgs{c.message});
+  }
+  EXPECT_EQ(TleGetCount(), 1);
+  EXPECT_EQ(lines(key), before);
+}
+
 // ---- Conversions ------------------------------------------------------------------------
 
 // Lines -> fields -> lines -> fields, and lines -> array -> lines -> array,
