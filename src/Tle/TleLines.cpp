@@ -335,21 +335,19 @@ bool reduceAngle(double& deg, const CheckMsg& m) {
   return true;
 }
 
-// The reals without a range of their own: they must be numbers.
+// The reals without a range of their own, of the record and of its CSV
+// extension: they must be numbers.
+template <class Owner>
 struct FiniteCheck {
-  double Tlerecord::*member;
+  double Owner::*member;
   CheckMsg msg;
 };
-constexpr FiniteCheck kFiniteChecks[] = {
+constexpr FiniteCheck<Tlerecord> kFiniteChecks[] = {
     {&Tlerecord::nDotO2, msg::kNDotO2},     {&Tlerecord::n2DotO6, msg::kN2DotO6},
     {&Tlerecord::bStar, msg::kBStar},       {&Tlerecord::auxCoef1, msg::kAuxCoef1},
     {&Tlerecord::auxCoef2, msg::kAuxCoef2}, {&Tlerecord::auxCoef3, msg::kAuxCoef3},
 };
-struct FiniteCsvCheck {
-  double Csvtledata::*member;
-  CheckMsg msg;
-};
-constexpr FiniteCsvCheck kFiniteCsvChecks[] = {
+constexpr FiniteCheck<Csvtledata> kFiniteCsvChecks[] = {
     {&Csvtledata::csvVal1, msg::kCsvVal1}, {&Csvtledata::csvVal2, msg::kCsvVal2},
     {&Csvtledata::csvVal3, msg::kCsvVal3}, {&Csvtledata::csvVal4, msg::kCsvVal4},
     {&Csvtledata::csvVal5, msg::kCsvVal5},
@@ -397,12 +395,12 @@ int32_t validatetlevalues(Tlerecord& r) {
   if (!(r.mnMotion > 0 && std::isfinite(r.mnMotion))) fail(msg::kMnMotion, r.mnMotion);
   if (!(r.revNum >= 0 && r.revNum <= 99999)) fail(msg::kRevNum, r.revNum);
 
-  for (const FiniteCheck& c : kFiniteChecks)
+  for (const auto& c : kFiniteChecks)
     if (!std::isfinite(r.*c.member)) fail(c.msg, r.*c.member);
   if (!printable(std::string_view(&r.secClass, 1), msg::kSecClass)) status = 2;
   if (!printable(textof(r.satName), msg::kSatName)) status = 2;
   if (const Csvtledata* ext = r.csvExt.get()) {
-    for (const FiniteCsvCheck& c : kFiniteCsvChecks)
+    for (const auto& c : kFiniteCsvChecks)
       if (!std::isfinite(ext->*c.member)) fail(c.msg, ext->*c.member);
     if (!printable(textof(ext->satNameLong), msg::kSatNameLong)) status = 2;
     if (!printable(textof(ext->csvText), msg::kCsvText)) status = 2;
