@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <string_view>
 
+#include "Platform/kernix/core/Text.h"
+
 #define VX_CHRONOM_SERVICE __attribute__((visibility("default")))
 
 namespace vx {
@@ -29,6 +31,26 @@ namespace vx {
 // with nextsatkey.
 VX_CHRONOM_SERVICE int64_t createsatkey(int32_t satNum, int32_t eltType, std::string_view epochText,
                                         double epochDs50);
+
+// Layout of the keys createsatkey makes:
+//   kTreeKeyBase + (satNum * kKeyTypeCodes + eltType) * kKeyEpochSlots + slot,
+// the slot being the epoch in 8-second steps from 1949 December 31 0h to the
+// end of 2149. Keys thus order by satellite number, then type code, then epoch.
+inline constexpr int64_t kKeySlotsPerDay = 10800;
+inline constexpr int64_t kKeyEpochDays = 73050;  // ds50 of 2150 January 1 0h
+inline constexpr int64_t kKeyEpochSlots = kKeyEpochDays * kKeySlotsPerDay;
+inline constexpr int64_t kKeyMaxSatNum = 999999999;
+inline constexpr int64_t kKeyTypeCodes = 8;
+
+// The range [lo, hi] that holds every key createsatkey can make for satNum,
+// whatever the type code and epoch; false (lo, hi unchanged) for a number
+// no key is made for.
+inline bool treekeyrange(int32_t satNum, int64_t& lo, int64_t& hi) {
+  if (satNum < 0 || satNum > kKeyMaxSatNum) return false;
+  lo = kTreeKeyBase + int64_t{satNum} * kKeyTypeCodes * kKeyEpochSlots;
+  hi = lo + kKeyTypeCodes * kKeyEpochSlots - 1;
+  return true;
+}
 
 // ds50 of a (two- or four-digit) year and a fractional day of the year.
 VX_CHRONOM_SERVICE double yrdays2ds50(int32_t year, double dayOfYear);

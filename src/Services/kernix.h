@@ -120,6 +120,12 @@ inline int32_t effectivekeymode() { return useallkeymode() ? allkeymodeget() : e
 VX_SERVICE void dmaregister(const void* obj);
 VX_SERVICE void dmaunregister(const void* obj);
 VX_SERVICE bool dmaislive(const void* obj);
+// Unregisters obj (size bytes, made with plain operator new), fills it with
+// zeros and frees it only after dmaquarantinesize() more objects have been
+// retired: until then no new object can take its address, so its key keeps
+// being refused.
+VX_SERVICE void dmaretire(void* obj, size_t size);
+VX_SERVICE size_t dmaquarantinesize();
 
 // ---- Software information --------------------------------------------------
 // Fills info (infoLen characters, blank padded) with the identification of

@@ -11,7 +11,11 @@
 //    record), so counting, enumeration, search by satellite number, walks and
 //    emptying see every element set in one place. Before any DMA object is
 //    read, the process-wide registry is asked whether it still lives, so a
-//    stale key is answered without touching freed memory.
+//    stale key is answered without touching freed memory. Only the exact key
+//    (ten times the object's address) reaches an object. A released object
+//    is retired to the registry's quarantine rather than freed, so its key
+//    keeps being refused until dmaquarantinesize() more objects have been
+//    released; only after that may the address, and so the key, come back.
 //
 // An operation on an existing key decides by the key itself (vx::isdma), not
 // by the key mode in force.
@@ -35,8 +39,18 @@
 // the two would deadlock with it. So every operation takes at most one hold,
 // and none calls another guarded operation inside its hold.
 //
-// Find, find-pointer and update on a DMA key work on the object only; a host
-// must not change or remove one DMA element set from two threads at once.
+// DMA objects are read and changed under the same guard as the tree: finds
+// under the read side, updates, removes and releases under the writer side.
+// So a DMA element set may be read, changed and removed from several
+// threads at once, as a tree element set may.
+//
+// Lookup by satellite number does not walk the tree. Tree keys of one
+// satellite number form one contiguous key range (Traits::keyRange), so the
+// first node of that range in pre-order is found by a descent. Nodes that do
+// not sit in the range of their record's number (DMA nodes, keys advanced
+// past the end of a range, records whose number an update changed) are kept
+// in a side set ordered by number, and the pre-order first of all candidates
+// wins.
 //
 // Messages go to the trace log after the hold is released (a log callback
 // may call back into the library); the find operations write theirs only to
@@ -48,9 +62,11 @@
 #include <concepts>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <new>
 #include <optional>
+#include <set>
 #include <string_view>
 #include <type_traits>
 #include <utility>
@@ -76,13 +92,15 @@ inline constexpr int kMaxKeyAttempts = 100;
 //   equal(a, b)        whether two records are the same element set
 //   sortText(rec, t)   fills the 32 characters of rec's enumeration sort text
 //   satNum(rec)        satellite number, for the search by satellite number
+//   keyRange(n, lo, hi) whether tree keys of satellite number n all lie in
+//                      [lo, hi] (false when no tree key has that number)
 //   markNotFound(rec)  releases rec's optional parts and marks it not found
 // Records are moved inside the tree (removal), so moving must not throw.
 template <class T>
 concept StoreTraits =
     std::copy_constructible<typename T::Record> && std::is_nothrow_move_constructible_v<typename T::Record> &&
     std::is_nothrow_move_assignable_v<typename T::Record> &&
-    requires(typename T::Record& r, const typename T::Record& c, int32_t t, char* text) {
+    requires(typename T::Record& r, const typename T::Record& c, int32_t t, char* text, int64_t& k) {
       { T::validate(r) } -> std::same_as<int32_t>;
       { T::treeKey(c) } -> std::same_as<int64_t>;
       { T::eltType(c) } -> std::same_as<int32_t>;
@@ -90,6 +108,7 @@ concept StoreTraits =
       { T::equal(c, c) } -> std::same_as<bool>;
       T::sortText(c, text);
       { T::satNum(c) } -> std::same_as<int32_t>;
+      { T::keyRange(t, k, k) } -> std::same_as<bool>;
       T::markNotFound(r);
     };
 
@@ -176,6 +195,7 @@ class KeyedStore {
       WriteHold hold(guard_);
       status = linkNode(node);
       linkedKey = node->satKey;
+      if (dmaMode && status == 2) noteRecord(key, static_cast<const Record*>(obj->rec));
       publishShape();
     }
     if (status == 0 || status == 1) {
@@ -219,6 +239,7 @@ class KeyedStore {
     int32_t err = 0;
     {
       WriteHold hold(guard_);
+      if (const Node* n = findNode(key)) forgetRecord(key, recordOf(*n));
       if (dmaKey) released = releaseDma(key);
       if (released == DmaRelease::Done) err = unlinkKey(key);
       publishShape();
@@ -255,7 +276,9 @@ class KeyedStore {
         DmaObject* obj = liveObject(key);
         if (obj != nullptr && obj->rec != nullptr && Traits::isElsetType(obj->eltType)) {
           old = static_cast<Record*>(obj->rec);
+          forgetRecord(key, old);
           obj->rec = fresh;
+          noteRecord(key, fresh);
           replaced = true;
         }
       }
@@ -276,8 +299,10 @@ class KeyedStore {
       WriteHold hold(guard_);
       Node* n = findNode(key);
       if (n != nullptr) {
+        if (n->rec) forgetRecord(key, &*n->rec);
         n->rec.swap(fresh);  // the old record is destroyed after the hold
         n->hasRec = true;
+        noteRecord(key, &*n->rec);
         found = true;
       }
     }
@@ -299,6 +324,8 @@ class KeyedStore {
       count_ = 0;
       index_.clear();
       indexComplete_ = true;
+      strays_.clear();
+      straysComplete_ = true;
       publishShape();
     }
     for (int32_t i = 0; i < tally.dead; ++i) logDmaRelease(DmaRelease::Dead);
@@ -312,10 +339,48 @@ class KeyedStore {
     DmaRelease released;
     {
       WriteHold hold(guard_);
+      if (const Node* n = findNode(key)) forgetRecord(key, recordOf(*n));
       released = releaseDma(key);
     }
     logDmaRelease(released);
     return released == DmaRelease::Done ? 0 : 2;
+  }
+
+  // Runs fn(Record&) on a copy of the record stored under key and, when fn
+  // returns 0, puts the copy in its place: read, change and write are one
+  // step under the writer side, so no other change to the record can fall in
+  // between and be lost. The key, the node and its load number stay. Lines
+  // fn logs go out after the hold (a log callback may call back into the
+  // store). Returns fn's result; -1 when key holds no record of this store
+  // (nothing logged: the caller names its own routine); 2 when the copy
+  // cannot be made (logged).
+  template <class F>
+  int32_t modify(int64_t key, F&& fn) {
+    vx::LogDeferral deferLog;
+    WriteHold hold(guard_);
+    Record* stored = nullptr;
+    if (vx::isdma(key)) {
+      DmaObject* obj = liveObject(key);
+      if (obj != nullptr && obj->rec != nullptr && Traits::isElsetType(obj->eltType))
+        stored = static_cast<Record*>(obj->rec);
+    } else if (Node* n = findNode(key); n != nullptr && n->hasRec) {
+      stored = &*n->rec;
+    }
+    if (stored == nullptr) return -1;
+    std::optional<Record> work;
+    try {
+      work.emplace(*stored);
+    } catch (const std::bad_alloc&) {
+      vx::tracelogerror(msg::updaterec::kNoRec);
+      return 2;
+    }
+    const int32_t status = fn(*work);
+    if (status == 0) {
+      forgetRecord(key, stored);
+      *stored = std::move(*work);
+      noteRecord(key, stored);
+    }
+    return status;
   }
 
   // ---- Readers ---------------------------------------------------------------
@@ -332,6 +397,7 @@ class KeyedStore {
         msg::putFindMsg(msgOut, msg::findrec::kBadDmaKey);
         return 2;
       }
+      ReadHold hold(guard_);
       const Record* r = dmaRecord(key);
       return r != nullptr ? copyOut(*r, out, msgOut) : 2;
     }
@@ -348,11 +414,14 @@ class KeyedStore {
     return copyOut(*n->rec, out, msgOut);
   }
 
-  // The stored record itself, or null (msgOut, optional, says why). For a tree
-  // key the read hold stays taken whatever the outcome: the caller calls
-  // endRead() once after use, and must not keep the record beyond that.
+  // The stored record itself, or null (msgOut, optional, says why). For every
+  // key, DMA keys included, the read hold stays taken whatever the outcome:
+  // the caller calls endRead() once after use, and must not keep the record
+  // beyond that. So no writer can change or free a DMA record while it is
+  // read.
   Record* findRecPtr(int64_t key, char* msgOut = nullptr) {
     msg::putFindMsg(msgOut, {});
+    guard_.beginRead();
     if (vx::isdma(key)) {
       if (key < 1) {
         msg::putFindMsg(msgOut, msg::findrecptr::kBadDmaKey);
@@ -369,7 +438,6 @@ class KeyedStore {
       }
       return static_cast<Record*>(obj->rec);
     }
-    guard_.beginRead();
     if (root_ == nullptr) {
       msg::putFindMsg(msgOut, msg::findrecptr::kEmpty);
       return nullptr;
@@ -384,13 +452,35 @@ class KeyedStore {
 
   // Key of the first node, in pre-order, whose record has this satellite
   // number; -1 when none has. With several element sets of one satellite the
-  // answer depends on the shape of the tree.
+  // answer depends on the shape of the tree. Logarithmic: the first node of
+  // the number's key range in pre-order, compared with the stray nodes of that
+  // number (see the top of this file).
   int64_t satKeyGet(int32_t satNum) {
     if (isEmpty()) return -1;
     ReadHold hold(guard_);
-    int64_t found = -1;
-    findAssociatedKey(root_, satNum, found);
-    return found;
+    if (!straysComplete_) return scanForSatNum(satNum);
+    int64_t best = -1;
+    bool any = false;
+    int64_t lo = 0, hi = 0;
+    if (Traits::keyRange(satNum, lo, hi)) {
+      if (const Node* n = firstInRange(root_, satNum, lo, hi)) {
+        best = n->satKey;
+        any = true;
+      }
+    }
+    for (auto it = strays_.lower_bound({satNum, std::numeric_limits<int64_t>::min()});
+         it != strays_.end() && it->first == satNum; ++it) {
+      if (!any || comesFirst(it->second, best)) best = it->second;
+      any = true;
+    }
+    return best;
+  }
+
+  // The same answer by a pre-order walk of the whole tree.
+  int64_t satKeyGetByScan(int32_t satNum) {
+    if (isEmpty()) return -1;
+    ReadHold hold(guard_);
+    return scanForSatNum(satNum);
   }
 
   bool isEmpty() const noexcept { return empty_.load(std::memory_order_acquire); }
@@ -403,33 +493,33 @@ class KeyedStore {
   // Writes every key into keys[running], keys[running + 1], ... and raises
   // running by one per key. Order 0: by the records' sort texts ascending; 1: the
   // reverse of order 0; 2: load order, oldest first; any other value:
-  // ascending key. keys must have room for count() more keys. When the sort
-  // texts cannot be allocated nothing is written.
+  // ascending key. keys must have room for count() more keys, so writers
+  // must be stopped between that count and this call. When the sort texts
+  // cannot be allocated nothing is written.
   void getTreeKeys(int32_t& running, int64_t* keys, int32_t order) {
-    if (order < 0 || order > 2) {
-      ReadHold hold(guard_);
-      collectKeys(root_, running, keys);
-      return;
-    }
-    int64_t* first = keys + running;
     size_t n = 0;
-    std::unique_ptr<char[]> texts;
-    {
-      // One hold from the count to the last key, so that both agree.
-      ReadHold hold(guard_);
-      n = static_cast<size_t>(count_);
-      if (order == 2 && keysInLoadOrder(first, n)) {
-        running += static_cast<int32_t>(n);
-        return;
-      }
-      texts.reset(new (std::nothrow) char[n * kSortTextLen + 1]);
-      if (!texts) return;
-      size_t i = 0;
-      collectSortTexts(root_, order, first, texts.get(), i);
-    }
-    running += static_cast<int32_t>(n);
-    vx::quicksortiterative(n, texts.get(), first, kSortTextLen);
-    if (order == 1) std::reverse(first, first + n);
+    if (listKeys(order, n, [&](size_t) { return keys + running; }) != nullptr) running += static_cast<int32_t>(n);
+  }
+
+  // The same for a buffer of capacity keys: writes the first
+  // min(capacity, number loaded) keys of the order and returns how many it
+  // wrote; total receives the number loaded, counted under the same hold as
+  // the keys. -1 (nothing written, total still set) when work space cannot
+  // be had.
+  int32_t getTreeKeysN(int32_t order, int32_t capacity, int64_t* keys, int32_t& total) {
+    const size_t cap = capacity > 0 ? static_cast<size_t>(capacity) : 0;
+    std::unique_ptr<int64_t[]> spare;
+    size_t n = 0;
+    int64_t* at = listKeys(order, n, [&](size_t m) -> int64_t* {
+      if (m <= cap) return keys;
+      spare.reset(new (std::nothrow) int64_t[m]);
+      return spare.get();
+    });
+    total = static_cast<int32_t>(n);
+    if (at == nullptr) return n == 0 ? 0 : -1;
+    const size_t written = std::min(n, cap);
+    if (at != keys) std::copy(at, at + written, keys);
+    return static_cast<int32_t>(written);
   }
 
   // Calls f(const Record&) for every element set in ascending key order, all
@@ -473,7 +563,120 @@ class KeyedStore {
   int32_t seqnum() const noexcept { return seqnum_.load(); }
   bool indexInUse() const noexcept { return indexComplete_; }
 
+  // Calls f(satKey, const Record&) for every element set in ascending key
+  // order, all under one read hold (f must not call back into the store, nor
+  // log: see LogDeferral).
+  template <class F>
+  void forEachKeyedInOrder(F&& f) {
+    ReadHold hold(guard_);
+    // An AVL tree of n nodes is less than 1.45 log2(n) high: 96 levels hold
+    // more nodes than memory can.
+    const Node* path[96];
+    size_t depth = 0;
+    const Node* n = root_;
+    while (n != nullptr || depth > 0) {
+      for (; n != nullptr; n = n->left) path[depth++] = n;
+      n = path[--depth];
+      if (const Record* r = recordOf(*n)) f(n->satKey, *r);
+      n = n->right;
+    }
+  }
+
  private:
+  // Lists every key in the given order (see getTreeKeys). room(n), called
+  // under the read hold with the number of keys, says where they go (room
+  // for n) or gives null. n receives the number of keys; the result is where
+  // they were written, null when nothing was (no room, no work space).
+  template <class Room>
+  int64_t* listKeys(int32_t order, size_t& n, Room&& room) {
+    std::unique_ptr<char[]> texts;
+    int64_t* first = nullptr;
+    {
+      // One hold from the count to the last key, so that both agree.
+      ReadHold hold(guard_);
+      n = static_cast<size_t>(count_);
+      first = room(n);
+      if (first == nullptr) return nullptr;
+      if (order < 0 || order > 2) {
+        int32_t i = 0;
+        collectKeys(root_, i, first);
+        return first;
+      }
+      if (order == 2 && keysInLoadOrder(first, n)) return first;
+      texts.reset(new (std::nothrow) char[n * kSortTextLen + 1]);
+      if (!texts) return nullptr;
+      size_t i = 0;
+      collectSortTexts(root_, order, first, texts.get(), i);
+    }
+    vx::quicksortiterative(n, texts.get(), first, kSortTextLen);
+    if (order == 1) std::reverse(first, first + n);
+    return first;
+  }
+
+  // ---- Nodes outside the key range of their number (strays) ------------------
+
+  static bool isStray(int64_t key, const Record& r) {
+    int64_t lo = 0, hi = 0;
+    return vx::isdma(key) || !Traits::keyRange(Traits::satNum(r), lo, hi) || key < lo || key > hi;
+  }
+
+  // Files key under r's number when it is a stray. When the set cannot grow
+  // it is dropped and lookups by number walk the tree until the store is
+  // emptied.
+  void noteRecord(int64_t key, const Record* r) noexcept {
+    if (r == nullptr || !straysComplete_ || !isStray(key, *r)) return;
+    try {
+      strays_.emplace(Traits::satNum(*r), key);
+    } catch (...) {
+      strays_.clear();
+      straysComplete_ = false;
+    }
+  }
+
+  // Before record r leaves key.
+  void forgetRecord(int64_t key, const Record* r) noexcept {
+    if (r != nullptr && straysComplete_) strays_.erase({Traits::satNum(*r), key});
+  }
+
+  // First node of [lo, hi] in pre-order whose record has number satNum. The
+  // range is contiguous in key order, so a node left of it has it all in its
+  // right subtree and the other way round.
+  static const Node* firstInRange(const Node* n, int32_t satNum, int64_t lo, int64_t hi) {
+    while (n != nullptr) {
+      if (n->satKey < lo) {
+        n = n->right;
+      } else if (n->satKey > hi) {
+        n = n->left;
+      } else {
+        const Record* r = recordOf(*n);
+        if (r != nullptr && Traits::satNum(*r) == satNum) return n;
+        if (const Node* f = firstInRange(n->left, satNum, lo, hi)) return f;
+        n = n->right;
+      }
+    }
+    return nullptr;
+  }
+
+  // Whether the node of key a comes before the node of key b in pre-order
+  // (both in the tree): an ancestor comes first, else the one on the left
+  // where their search paths part.
+  bool comesFirst(int64_t a, int64_t b) const noexcept {
+    for (const Node* n = root_; n != nullptr;) {
+      if (n->satKey == a) return true;
+      if (n->satKey == b) return false;
+      const bool aLeft = a < n->satKey;
+      if (aLeft != (b < n->satKey)) return aLeft;
+      n = aLeft ? n->left : n->right;
+    }
+    return false;
+  }
+
+  int64_t scanForSatNum(int32_t satNum) const {
+    int64_t found = -1;
+    findAssociatedKey(root_, satNum, found);
+    return found;
+  }
+
   enum class DmaRelease { Done, Dead, WrongType };
   struct DmaTally {
     int32_t dead = 0;
@@ -497,6 +700,7 @@ class KeyedStore {
   // costs one refused allocation, a successful one a walk of the tree).
   void noteLinked(Node* node) noexcept {
     ++count_;
+    noteRecord(node->satKey, recordOf(*node));
     if (indexComplete_) {
       if (index_.insert(node->satKey, node)) return;
       index_.clear();
@@ -926,10 +1130,7 @@ class KeyedStore {
       if (obj != nullptr && Traits::isElsetType(obj->eltType)) {
         delete static_cast<Record*>(obj->rec);
         obj->rec = nullptr;
-        if (obj->extData1 == nullptr && obj->extData2 == nullptr) {
-          vx::dmaunregister(obj);
-          delete obj;
-        }
+        if (obj->extData1 == nullptr && obj->extData2 == nullptr) vx::dmaretire(obj, sizeof(DmaObject));
       }
     }
     delete n;
@@ -966,14 +1167,17 @@ class KeyedStore {
   }
 
   static void freeDmaObject(DmaObject* obj) noexcept {
-    vx::dmaunregister(obj);
     delete static_cast<Record*>(obj->rec);
-    delete obj;
+    obj->rec = nullptr;
+    vx::dmaretire(obj, sizeof(DmaObject));
   }
 
   // The object of a DMA key, or null when it is not a live object or its
   // selfAddr does not match the key. Only registered objects are read.
   static DmaObject* liveObject(int64_t key) noexcept {
+    // Only ten times an address is a key: key + 1 ... key + 9 would reach the
+    // same object.
+    if (key <= 0 || key % 10 != 0) return nullptr;
     void* p = vx::keytocptr(key);
 #if defined(__GNUC__)
     // A key written as a constant would otherwise let the optimiser follow a
@@ -1002,10 +1206,7 @@ class KeyedStore {
     if (!Traits::isElsetType(obj->eltType)) return DmaRelease::WrongType;
     delete static_cast<Record*>(obj->rec);
     obj->rec = nullptr;
-    if (obj->extData1 == nullptr && obj->extData2 == nullptr) {
-      vx::dmaunregister(obj);
-      delete obj;
-    }
+    if (obj->extData1 == nullptr && obj->extData2 == nullptr) vx::dmaretire(obj, sizeof(DmaObject));
     return DmaRelease::Done;
   }
 
@@ -1033,6 +1234,8 @@ class KeyedStore {
   KeyIndex<Node, IndexMem> index_;
   bool indexComplete_ = true;  // index_ holds every node; otherwise lookups walk the tree
   int32_t addsBeforeRebuild_ = 0;  // adds until a dropped index is rebuilt
+  std::set<std::pair<int32_t, int64_t>> strays_;  // (number, key) of every stray node
+  bool straysComplete_ = true;  // strays_ holds every stray; otherwise lookups by number walk the tree
   ReadWriteGuard guard_;
 };
 

@@ -50,6 +50,12 @@ struct MiniTraits {
     vx::fmt::writeF(text + 9, 16, 9, r.epoch);
   }
   static int32_t satNum(const MiniRec& r) { return r.satNum; }
+  static bool keyRange(int32_t n, int64_t& lo, int64_t& hi) {
+    if (n < 0) return false;
+    lo = vx::kTreeKeyBase + int64_t{n} * 1000;
+    hi = lo + 999;
+    return true;
+  }
   static void markNotFound(MiniRec& r) { r = MiniRec{-123, 0, 0, 1, {}, {}}; }
 };
 
@@ -302,7 +308,7 @@ TEST_F(KeyedStoreTest, FindMessagesGoOnlyToTheBuffer) {
     EXPECT_EQ(out.satNum, -123);
     EXPECT_TRUE(out.extra.empty());
     EXPECT_EQ(c.s->findRecPtr(c.key, buf), nullptr);
-    if (!vx::isdma(c.key)) c.s->endRead();
+    c.s->endRead();
     EXPECT_EQ(std::string(buf, 128), padded(c.findRecPtr));
   }
   EXPECT_EQ(lastErr(), "marker");
@@ -358,7 +364,8 @@ TEST_F(KeyedStoreTest, DmaModeKeysAndLifecycle) {
   MiniRec out;
   EXPECT_EQ(store.findRec(k, out), 0);
   EXPECT_EQ(out.payload, 8);
-  EXPECT_EQ(store.findRecPtr(k)->payload, 8);  // no hold for a DMA key
+  EXPECT_EQ(store.findRecPtr(k)->payload, 8);
+  store.endRead();
   EXPECT_TRUE(vx::isdma(store.satKeyGet(4)));
   int32_t n = 0;
   int64_t sorted[4];
@@ -373,6 +380,7 @@ TEST_F(KeyedStoreTest, DmaModeKeysAndLifecycle) {
   EXPECT_EQ(out.satNum, -123);
   EXPECT_EQ(std::string(buf, 128), padded(""));
   EXPECT_EQ(store.findRecPtr(k, buf), nullptr);
+  store.endRead();
   EXPECT_EQ(std::string(buf, 128), padded("FindRecPtr: Invalid DMA key."));
   EXPECT_EQ(store.update(k, r), 2);
   EXPECT_EQ(lastErr(), "UpdateRec: rec/DMA doesn't exist or was already deallocated");
@@ -397,6 +405,7 @@ TEST_F(KeyedStoreTest, DmaModeKeysAndLifecycle) {
   EXPECT_TRUE(vx::dmaislive(obj));
   EXPECT_EQ(obj->rec, nullptr);
   EXPECT_EQ(store.findRecPtr(keys[1], buf), nullptr);
+  store.endRead();
   EXPECT_EQ(std::string(buf, 128), padded("FindRecPtr: Prop data doesn't exist."));
   obj->extData1 = nullptr;
   EXPECT_EQ(store.removeDma(keys[1]), 0);
@@ -591,6 +600,183 @@ TEST_F(KeyedStoreTest, LoadOrderEqualsTextOrderOfLoadNumbers) {
     ASSERT_EQ(n, static_cast<int32_t>(expected.size()) + 1);
     EXPECT_EQ(got[0], -7);
     EXPECT_TRUE(std::equal(expected.begin(), expected.end(), got.begin() + 1));
+  }
+}
+
+// Every key that is not exactly ten times a live object's address is refused
+// without touching memory, and the element set stays whole.
+TEST_F(KeyedStoreTest, DmaKeysMustBeExactAndStaleKeysStayRefused) {
+  vx::elsetkeymodeset(1);
+  MiniRec r = rec(4, 2.0, 7);
+  const int64_t k = store.add(r);
+  ASSERT_GT(k, 0);
+  for (int64_t off = 1; off <= 9; ++off) {
+    const int64_t bad = k + off;
+    MiniRec out;
+    EXPECT_EQ(store.findRec(bad, out), 2) << off;
+    EXPECT_EQ(store.findRecPtr(bad), nullptr) << off;
+    store.endRead();
+    EXPECT_EQ(store.update(bad, rec(4, 2.0, 9)), 2) << off;
+    EXPECT_EQ(store.modify(bad, [](MiniRec& m) { return m.payload = 9, 0; }), -1) << off;
+    EXPECT_EQ(store.remove(bad), 2) << off;
+    EXPECT_EQ(lastErr(), "RemoveDMA: /DMA doesn't exist or was already deallocated");
+  }
+  EXPECT_EQ(store.count(), 1);
+  EXPECT_EQ(store.findRecPtr(k)->payload, 7);
+  store.endRead();
+
+  // A removed set's key is refused even after more sets have been added: the
+  // address stays out of reuse for a while.
+  ASSERT_EQ(store.remove(k), 0);
+  std::vector<int64_t> later;
+  for (int i = 0; i < 64; ++i) {
+    MiniRec other = rec(5 + i, 2.0, 100 + i);
+    later.push_back(store.add(other));
+  }
+  EXPECT_EQ(std::count(later.begin(), later.end(), k), 0);
+  MiniRec out;
+  EXPECT_EQ(store.findRec(k, out), 2);
+  EXPECT_EQ(out.satNum, -123);
+  EXPECT_EQ(store.remove(k), 2);
+  EXPECT_EQ(store.count(), 64);
+  int32_t err = 1;
+  store.emptyTree(err);
+}
+
+// A change made through modify is one step: two threads changing different
+// fields of the same record lose none of each other's changes.
+TEST_F(KeyedStoreTest, ConcurrencyModifyLosesNoUpdate) {
+  for (const bool dma : {false, true}) {
+    vx::elsetkeymodeset(dma ? 1 : 0);
+    MiniRec r = rec(3, 1.0, 0);
+    const int64_t k = store.add(r);
+    ASSERT_GT(k, 0);
+    constexpr int kRounds = 2000;
+    std::thread a([&] {
+      for (int i = 0; i < kRounds; ++i) store.modify(k, [](MiniRec& m) { return ++m.payload, 0; });
+    });
+    std::thread b([&] {
+      for (int i = 0; i < kRounds; ++i)
+        store.modify(k, [](MiniRec& m) { return m.extra.push_back(1), 0; });
+    });
+    a.join();
+    b.join();
+    MiniRec out;
+    ASSERT_EQ(store.findRec(k, out), 0);
+    EXPECT_EQ(out.payload, kRounds) << "dma " << dma;
+    EXPECT_EQ(out.extra.size(), 2u + kRounds) << "dma " << dma;
+    // A refused change leaves the record as it was.
+    EXPECT_EQ(store.modify(k, [](MiniRec& m) { return m.payload = -5, 2; }), 2);
+    ASSERT_EQ(store.findRec(k, out), 0);
+    EXPECT_EQ(out.payload, kRounds);
+    int32_t err = 1;
+    store.emptyTree(err);
+  }
+}
+
+// Writers update and remove the very sets the readers read, in both key
+// modes; readers see each set whole or not at all.
+TEST_F(KeyedStoreTest, ConcurrencyReadersOfSetsBeingUpdatedAndRemoved) {
+  for (const bool dma : {false, true}) {
+    vx::elsetkeymodeset(dma ? 1 : 0);
+    constexpr int kSets = 64, kRounds = 300;
+    std::vector<std::atomic<int64_t>> keys(kSets);
+    for (int i = 0; i < kSets; ++i) {
+      MiniRec r = rec(i, 1.0, i);
+      keys[static_cast<size_t>(i)] = store.add(r);
+    }
+    std::atomic<bool> done{false};
+    std::thread writer([&] {
+      for (int round = 0; round < kRounds; ++round) {
+        const int i = round % kSets;
+        auto& slot = keys[static_cast<size_t>(i)];
+        store.update(slot, rec(i, 1.0, i));
+        store.modify(slot, [](MiniRec& m) { return m.extra.assign(3, m.payload), 0; });
+        store.remove(slot);
+        MiniRec r = rec(i, 1.0, i);
+        slot = store.add(r);
+      }
+      done = true;
+    });
+    std::vector<std::thread> readers;
+    for (int t = 0; t < 2; ++t)
+      readers.emplace_back([&, t] {
+        for (int round = 0; !done || round < 50; ++round) {
+          const int i = (round * 5 + t) % kSets;
+          const int64_t k = keys[static_cast<size_t>(i)];
+          MiniRec out;
+          if (store.findRec(k, out) == 0) {
+            EXPECT_EQ(out.payload, i);
+          }
+          if (const MiniRec* p = store.findRecPtr(k)) {
+            EXPECT_EQ(p->satNum, i);
+            for (int32_t v : p->extra) (void)v;
+          }
+          store.endRead();
+          const int64_t bySat = store.satKeyGet(i);
+          EXPECT_TRUE(bySat == -1 || bySat > 0);
+        }
+      });
+    writer.join();
+    for (auto& r : readers) r.join();
+    EXPECT_EQ(store.count(), kSets);
+    int32_t err = 1;
+    store.emptyTree(err);
+  }
+}
+
+// The lookup by satellite number gives exactly the pre-order walk's answer
+// through adds with colliding and spilling keys, updates that change the
+// number, removals, both key modes and DMA records released from outside.
+TEST_F(KeyedStoreTest, SatKeyGetAgreesWithPreOrderWalk) {
+  std::mt19937 rng(7);
+  std::vector<int64_t> live;
+  for (int step = 0; step < 4000; ++step) {
+    vx::elsetkeymodeset(step % 500 < 100 ? 1 : 0);
+    const int op = static_cast<int>(rng() % 10);
+    const int32_t sat = static_cast<int32_t>(rng() % 40);
+    if (op < 5 || live.empty()) {
+      // Epochs 990..1009 run past the end of the number's key range.
+      MiniRec r = rec(sat, 990.0 + static_cast<double>(rng() % 20), static_cast<int32_t>(rng() % 3));
+      const int64_t k = store.add(r);
+      if (k > 0) live.push_back(k);
+    } else {
+      const size_t at = rng() % live.size();
+      const int64_t k = live[at];
+      if (op < 7) {
+        store.update(k, rec(sat, 1.0, 1));
+      } else if (op < 8) {
+        store.modify(k, [&](MiniRec& m) { return m.satNum = sat, 0; });
+      } else {
+        ASSERT_EQ(store.remove(k), 0);
+        live.erase(live.begin() + static_cast<ptrdiff_t>(at));
+      }
+    }
+    for (int32_t n = -1; n < 41; ++n) ASSERT_EQ(store.satKeyGet(n), store.satKeyGetByScan(n)) << "step " << step << " sat " << n;
+  }
+  int32_t err = 1;
+  store.emptyTree(err);
+  EXPECT_EQ(store.satKeyGet(3), -1);
+}
+
+TEST_F(KeyedStoreTest, ListingWithCapacityNeverWritesPastIt) {
+  for (int i = 0; i < 10; ++i) {
+    MiniRec r = rec(10 - i, 1.0, i);
+    store.add(r);
+  }
+  for (const int32_t order : {0, 1, 2, 9}) {
+    int32_t n = 0;
+    std::vector<int64_t> all(10);
+    store.getTreeKeys(n, all.data(), order);
+    for (const int32_t cap : {0, 1, 9, 10, 11}) {
+      std::vector<int64_t> got(12, -7);
+      int32_t total = -1;
+      const int32_t written = store.getTreeKeysN(order, cap, got.data(), total);
+      EXPECT_EQ(total, 10);
+      ASSERT_EQ(written, std::min(cap, 10)) << "order " << order << " cap " << cap;
+      EXPECT_TRUE(std::equal(got.begin(), got.begin() + written, all.begin()));
+      EXPECT_EQ(got[static_cast<size_t>(written)], -7);
+    }
   }
 }
 

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "Services/chronom.h"
 #include "Tle/TleTypes.h"
 
 namespace vx::tle {
@@ -49,6 +50,7 @@ struct TleStoreTraits {
   static bool equal(const Tlerecord& a, const Tlerecord& b) { return tle::equal(a, b); }
   static void sortText(const Tlerecord& rec, char* text) { fieldstostr(rec, text); }
   static int32_t satNum(const Tlerecord& rec) { return rec.satNum; }
+  static bool keyRange(int32_t satNum, int64_t& lo, int64_t& hi) { return treekeyrange(satNum, lo, hi); }
   static void markNotFound(Tlerecord& rec) {
     freetlerecord(rec);
     rec.satNum = -123;
@@ -71,33 +73,50 @@ int32_t tleupdaterec(int64_t satKey, const Tlerecord& rec);
 // Copy of the stored record; on failure satNum is -123 and msg (128
 // characters, optional) says why. 0 found, 2 not.
 int32_t tlefindrec(int64_t satKey, Tlerecord& rec, char* msg = nullptr);
-// The stored record itself, or null. For a key that is not a DMA key the
-// read hold stays taken: the caller calls tleendread() once after use.
+// The stored record itself, or null. The read hold stays taken whatever the
+// outcome: the caller calls tleendread() once after use.
 const Tlerecord* tlefindrecptr(int64_t satKey, char* msg = nullptr);
 int64_t tlesatkeyget(int32_t satNum);
+// Up to capacity keys in the given order; total gets how many are loaded.
+// Returns how many were written, -1 when no work space could be had.
+int32_t tlegettreekeysn(int32_t order, int32_t capacity, int64_t* keys, int32_t& total);
 bool tletreeisempty();
 int32_t tlegetnumoftreenodes();
 void tlegettreekeys(int32_t& count, int64_t* keys, int32_t order);
 void tleemptytree(int32_t& err);
-// Writes every element set to the open unit: form 0 line pairs, other CSV.
-void tlewritelines(int32_t unit, int32_t form);
+// Writes every element set to the open unit in ascending key order: form 0
+// line pairs, other CSV. A set that would not read back as itself (see
+// TleFaithful.h) is not written; each such set is logged with its key and
+// the reason once the walk is over. ioError is the error code of the first
+// write that failed (later lines are not tried), 0 if none.
+struct WriteReport {
+  int32_t ioError = 0;
+  int32_t notWritten = 0;
+};
+WriteReport tlewritelines(int32_t unit, int32_t form);
 void tlebeginread();
 void tleendread();
 
-// Reads the record of satKey in place under the read protocol and calls
+// Reads the record of satKey in place under the read hold and calls
 // f(const Tlerecord&); false (f not called) when the key is not loaded.
 template <class F>
 bool withtlerecord(int64_t satKey, F&& f) {
   const Tlerecord* rec = tlefindrecptr(satKey);
   struct Release {
-    bool tree;
-    ~Release() {
-      if (tree) tleendread();
-    }
-  } release{!isdma(satKey)};
+    ~Release() { tleendread(); }
+  } release;
   if (rec == nullptr) return false;
   f(*rec);
   return true;
+}
+
+// Read, change and write of the record of satKey as one step under the
+// writer side: f(Tlerecord&) changes a copy, and when it returns 0 the copy
+// replaces the stored record. f's log lines go out after the hold. Returns
+// f's result, or -1 (nothing logged) when the key is not loaded.
+template <class F>
+int32_t tlemodifyrec(int64_t satKey, F&& f) {
+  return tlestore().modify(satKey, std::forward<F>(f));
 }
 
 }  // namespace vx::tle

@@ -261,14 +261,12 @@ void writeDate15(double ds50, char out[15]) {
 }
 
 // ---- Tree key ----------------------------------------------------------------
-// key = kTreeKeyBase + ((satNum * 8 + eltType) * kEpochSlots + slot), the
-// slot being the epoch in 8-second steps from 1949 December 31 0h to the end
-// of 2149. Keys thus order by satellite number, then type code, then epoch.
-constexpr int64_t kSlotsPerDay = 10800;
-constexpr int64_t kEpochDays = 73050;  // ds50 of 2150 January 1 0h
-constexpr int64_t kEpochSlots = kEpochDays * kSlotsPerDay;
-constexpr int64_t kMaxSatNum = 999999999;
-constexpr int64_t kTypeCodes = 8;
+// The layout is in chronom.h (treekeyrange reads it too).
+constexpr int64_t kSlotsPerDay = kKeySlotsPerDay;
+constexpr int64_t kEpochDays = kKeyEpochDays;
+constexpr int64_t kEpochSlots = kKeyEpochSlots;
+constexpr int64_t kMaxSatNum = kKeyMaxSatNum;
+constexpr int64_t kTypeCodes = kKeyTypeCodes;
 static_assert(jan0(2150) + 1 == kEpochDays);
 static_assert((kMaxSatNum * kTypeCodes + kTypeCodes) <= (INT64_MAX - kTreeKeyBase) / kEpochSlots,
               "the largest tree key must fit in int64");
