@@ -41,11 +41,21 @@ int32_t csvline2tle(std::string_view line, Tlerecord& rec);
 double gettlevalue(double mantissa, int32_t exponent);
 
 // Loads a TLE input file into the store (the exported TleLoadFile after its
-// argument conversion); 0, 2, or the error code of fileopen.
+// argument conversion); 0, 2, or the error code of fileopen. A thread that
+// is loading a file (a log callback called during the load) is refused
+// with 2.
 int32_t readtlesfrfile(std::string_view name);
 int32_t readtlesfrfileunit(int32_t unit);
 // Reads the element sets of one open unit into the store, adding to the
 // counters; status 0, or 2 when reading was refused or memory ran out.
 void readonlytles(int32_t unit, int32_t& loaded, int32_t& dup, int32_t& bad, int32_t& status);
+
+// Saves the store to a file (the exported TleSaveFile after its argument
+// conversion): save mode 0 creates or replaces the file, other values
+// append; save form 0 writes line pairs, other CSV lines. 0; the error code
+// of fileopen; 2 when a line cannot be written or the file cannot be closed
+// cleanly (one log line with the system's reason), or when an element set
+// could not be written faithfully (one log line for each).
+int32_t savetlefile(std::string_view name, int32_t saveMode, int32_t saveForm);
 
 }  // namespace vx::tle

@@ -1,11 +1,12 @@
 // TLE input files: two passes over a file (file cards and the DMA card
 // first, then the file's own element sets), maneuver cards handed to the
-// element set they follow, and the totals line.
+// element set they follow, and the totals line; and the save file.
 #include <algorithm>
 #include <cstring>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <system_error>
 
 #include "Platform/kernix/core/Format.h"
 #include "Services/kernix.h"
@@ -20,13 +21,70 @@ constexpr std::string_view kUnitFortN =
 constexpr std::string_view kOnlyFortN = "ReadOnlyTLEs: Using fort.n not allowed in Veltrix due to security risk";
 constexpr std::string_view kOnlyNoMemory = "ReadOnlyTLEs: Memory allocation failed";
 constexpr std::string_view kUnrecognizable = "ReadOnlyTLEs: Unrecognizable line1 '";
+constexpr std::string_view kOrphan = "ReadOnlyTLEs: Line1 without its line2 (another line1 follows) '";
+constexpr std::string_view kShortLine1 = "ReadOnlyTLEs: Line1 ends before column 61 '";
+constexpr std::string_view kShortLine2 = "ReadOnlyTLEs: Line2 ends before column 63 '";
+constexpr std::string_view kQuoteEnd = "'.";
+constexpr std::string_view kUnitRewind = "ReadTlesFrFileUnit: Cannot rewind the input file";
+constexpr std::string_view kReentered =
+    "TleLoadFile: Cannot load a file while this thread is loading one (called from a log callback?)";
+constexpr std::string_view kCannotWrite = "TleSaveFile: cannot write \"";
 }  // namespace msg
 
 namespace {
 
-// Unit numbers: the file the host names, and a file named inside it.
+// Unit numbers: the file the host names, a file named inside it, and the
+// file a save writes.
 constexpr int32_t kUnitInput = 3;
 constexpr int32_t kUnitNested = 4;
+constexpr int32_t kUnitOutput = 8;
+
+// The last columns the line pair's last fields need: the third coefficient's
+// exponent of line 1, the mean motion of line 2. The fields after them (the
+// ephemeris type, the element set number, the revolution number) may be
+// missing, as a blank field reads 0.
+constexpr size_t kLine1MinCols = 61;
+constexpr size_t kLine2MinCols = 63;
+
+// Closes a unit when the scope ends, also when an exception leaves it: an
+// open unit is never opened again.
+class UnitCloser {
+ public:
+  explicit UnitCloser(int32_t unit) : unit_(unit) {}
+  ~UnitCloser() {
+    if (unit_ >= 0) fileclose(unit_);
+  }
+  // Closes now; the close's error code.
+  int32_t close() {
+    const int32_t rc = fileclose(unit_);
+    unit_ = -1;
+    return rc;
+  }
+  UnitCloser(const UnitCloser&) = delete;
+  UnitCloser& operator=(const UnitCloser&) = delete;
+
+ private:
+  int32_t unit_;
+};
+
+// Whether this thread is inside a load. A log callback runs on the thread
+// that logs, so a callback that loads a file would otherwise wait for the
+// lock its own thread holds, or take over the unit the load reads.
+thread_local bool tl_loading = false;
+
+// Logs head + the line without its trailing blanks + "'.".
+void logLine(bool isError, std::string_view head, std::string_view line) {
+  std::string m;
+  m.reserve(head.size() + kCardLen + 2);
+  m.append(head).append(rtrimmed(line)).append(msg::kQuoteEnd);
+  if (isError)
+    tracelogerror(m);
+  else
+    traceloginfo(m);
+}
+
+// Columns up to the last character that is not a blank.
+size_t usedCols(std::string_view line) { return rtrimmed(line).size(); }
 
 // Serialises whole file reads, so two loads never interleave their element
 // sets. It does not protect the store, which has its own guard.
@@ -129,6 +187,7 @@ void readonlytles(int32_t unit, int32_t& loaded, int32_t& dup, int32_t& bad, int
   int64_t lastKey = 0;        // entry of the element set added last
   bool addedSinceHandOver = false;
   bool lastParsedWell = false;
+  bool lineWaiting = false;   // line holds a line 1 that ended the search for a line 2
   Tlerecord rec;
 
   auto handOver = [&] {
@@ -138,7 +197,8 @@ void readonlytles(int32_t unit, int32_t& loaded, int32_t& dup, int32_t& bad, int
     }
   };
 
-  while (filereadline(unit, line, kCardLen)) {
+  while (lineWaiting || filereadline(unit, line, kCardLen)) {
+    lineWaiting = false;
     if (isComment(line) || isEmptyLine(line)) continue;
     const std::string_view text(line, kCardLen);
     if (ismaneuvcardtype(text)) {
@@ -159,19 +219,44 @@ void readonlytles(int32_t unit, int32_t& loaded, int32_t& dup, int32_t& bad, int
           ++bad;
           std::string m;
           m.reserve(msg::kUnrecognizable.size() + kCardLen + 2);
-          m.append(msg::kUnrecognizable).append(text).append("'.");
+          m.append(msg::kUnrecognizable).append(text).append(msg::kQuoteEnd);
           traceloginfo(m);
           continue;
         }
-        // Read on to the next line 2; at the end of the file it stays blank.
+        // Read on to the next line 2, past comments, empty lines, CSV lines
+        // and maneuver cards. Another line 1 ends the search: this one has
+        // lost its line 2, and that one starts a pair of its own. At the end
+        // of the file the line 2 stays blank.
         std::memset(line2, ' ', kCardLen);
+        int32_t cls = kCardOther;
         while (filereadline(unit, line2, kCardLen)) {
           if (isComment(line2) || isEmptyLine(line2)) continue;
-          if (tlecardtype(std::string_view(line2, kCardLen)) == kCardLine2) break;
+          cls = tlecardtype(std::string_view(line2, kCardLen));
+          if (cls == kCardLine2 || cls == kCardLine1) break;
         }
-        if (tlecardtype(std::string_view(line2, kCardLen)) != kCardLine2) std::memset(line2, ' ', kCardLen);
+        if (cls == kCardLine1) {
+          ++bad;
+          lastParsedWell = false;
+          logLine(false, msg::kOrphan, text);
+          std::memcpy(line, line2, kCardLen);
+          lineWaiting = true;
+          continue;
+        }
+        if (cls != kCardLine2) std::memset(line2, ' ', kCardLen);
         handOver();
-        parsed = lines2tle(text, std::string_view(line2, kCardLen), rec);
+        const std::string_view text2(line2, kCardLen);
+        // A line cut short would still parse, its last field read from the
+        // digits that are left: refused instead.
+        if (cls == kCardLine2 && (usedCols(text) < kLine1MinCols || usedCols(text2) < kLine2MinCols)) {
+          ++bad;
+          lastParsedWell = false;
+          if (usedCols(text) < kLine1MinCols)
+            logLine(true, msg::kShortLine1, text);
+          else
+            logLine(true, msg::kShortLine2, text2);
+          continue;
+        }
+        parsed = lines2tle(text, text2, rec);
         break;
       }
       default:
@@ -182,10 +267,14 @@ void readonlytles(int32_t unit, int32_t& loaded, int32_t& dup, int32_t& bad, int
       ++bad;
       continue;
     }
+    // An element set the store refuses (its checks, for a CSV set, which the
+    // parser hands on unchecked) is a bad one.
     const int64_t key = addtletomemtaking(rec);
     if (key == 0) {
       ++dup;
-    } else if (key != -1) {
+    } else if (key == -1) {
+      ++bad;
+    } else {
       ++loaded;
       lastKey = key;
       addedSinceHandOver = true;
@@ -200,7 +289,11 @@ int32_t readtlesfrfileunit(int32_t unit) {
     return 2;
   }
   int32_t loaded = 0, dup = 0, bad = 0, result = 0;
-  if (filerewind(unit) != 0) return 0;
+  // Two passes need a file that can go back to its start; a pipe cannot.
+  if (filerewind(unit) != 0) {
+    tracelogerror(msg::kUnitRewind);
+    return 2;
+  }
 
   // Pass 1: named files (read before the file's own element sets) and the
   // DMA card, which applies to everything read after this pass.
@@ -215,10 +308,11 @@ int32_t readtlesfrfileunit(int32_t unit) {
     switch (firstPassClass(line)) {
       case kCardFile: {
         getinputfilename(line.substr(0, std::min(line.size(), kCardLen)), name, sizeof name);
-        const int32_t rc = fileopen(kUnitNested, std::string_view(name, sizeof name), kFileRead);
+        const int32_t rc = fileopen(kUnitNested, std::string_view(name, sizeof name), kFileRead, "ReadTlesFrFileUnit");
         if (rc != 0) return rc;
+        UnitCloser nested(kUnitNested);
         readonlytles(kUnitNested, loaded, dup, bad, result);
-        const int32_t closed = fileclose(kUnitNested);
+        const int32_t closed = nested.close();
         if (closed != 0 || result != 0) return result;
         break;
       }
@@ -231,7 +325,10 @@ int32_t readtlesfrfileunit(int32_t unit) {
   }
 
   // Pass 2: the file's own element sets.
-  if (filerewind(unit) != 0) return result;
+  if (filerewind(unit) != 0) {
+    tracelogerror(msg::kUnitRewind);
+    return 2;
+  }
   readonlytles(unit, loaded, dup, bad, result);
 
   char buf[128];
@@ -253,11 +350,36 @@ int32_t readtlesfrfileunit(int32_t unit) {
 }
 
 int32_t readtlesfrfile(std::string_view name) {
-  const int32_t rc = fileopen(kUnitInput, name, kFileRead);
+  if (tl_loading) {
+    tracelogerror(msg::kReentered);
+    return 2;
+  }
+  const int32_t rc = fileopen(kUnitInput, name, kFileRead, "TleLoadFile");
   if (rc != 0) return rc;
-  const int32_t result = readtlesfrfileunit(kUnitInput);
-  fileclose(kUnitInput);
-  return result;
+  struct Loading {
+    Loading() { tl_loading = true; }
+    ~Loading() { tl_loading = false; }
+  } loading;
+  UnitCloser input(kUnitInput);
+  return readtlesfrfileunit(kUnitInput);
+}
+
+int32_t savetlefile(std::string_view name, int32_t saveMode, int32_t saveForm) {
+  const std::string_view file = trimmed(name);
+  const int32_t rc = fileopen(kUnitOutput, file, saveMode == 0 ? kFileCreate : kFileAppend, "TleSaveFile");
+  if (rc != 0) return rc;
+  UnitCloser output(kUnitOutput);
+  const WriteReport report = tlewritelines(kUnitOutput, saveForm);
+  // Lines are buffered: a full disk may show only when the file is closed.
+  const int32_t closed = output.close();
+  const int32_t ioError = report.ioError != 0 ? report.ioError : closed;
+  if (ioError != 0) {
+    std::string m(msg::kCannotWrite);
+    m.append(file).append("\": ").append(std::generic_category().message(ioError));
+    tracelogerror(m);
+    return 2;
+  }
+  return report.notWritten == 0 ? 0 : 2;
 }
 
 }  // namespace vx::tle

@@ -2,8 +2,11 @@
 #include "Tle/TleTree.h"
 
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "Services/kernix.h"
+#include "Tle/TleFaithful.h"
 
 namespace vx::tle {
 
@@ -27,20 +30,45 @@ void tleemptytree(int32_t& err) { tlestore().emptyTree(err); }
 void tlebeginread() { tlestore().beginRead(); }
 void tleendread() { tlestore().endRead(); }
 
-void tlewritelines(int32_t unit, int32_t form) {
+WriteReport tlewritelines(int32_t unit, int32_t form) {
+  struct Loss {
+    int64_t key;
+    std::string_view why;
+  };
+  std::vector<Loss> losses;
+  WriteReport report;
   char a[kLineLen], b[kLineLen];
-  tlestore().forEachInOrder([&](const Tlerecord& rec) {
-    if (form != 0) {
-      tle2csv(rec, a);
-      std::string_view csv = rtrimmed(std::string_view(a, kLineLen));
-      if (!csv.empty()) filewriteline(unit, csv);
-      return;
-    }
-    tle2lines(rec, a, b);
-    if (isblankornull(std::string_view(a, kLineLen))) return;
-    filewriteline(unit, rtrimmed(std::string_view(a, 80)));
-    filewriteline(unit, rtrimmed(std::string_view(b, 80)));
-  });
+  auto write = [&](std::string_view text) {
+    if (report.ioError == 0) report.ioError = filewriteline(unit, text);
+  };
+  {
+    // The walk holds the store: a line that reached a log callback now could
+    // call back into the store and wait for this very hold.
+    LogDeferral quiet;
+    tlestore().forEachKeyedInOrder([&](int64_t key, const Tlerecord& rec) {
+      std::string_view why;
+      if (form != 0) {
+        tle2csv(rec, a);
+        why = tlecsvloss(rec, a);
+        if (why.empty()) write(rtrimmed(std::string_view(a, kLineLen)));
+      } else {
+        tle2lines(rec, a, b);
+        why = tlelinesloss(rec, a, b);
+        if (why.empty()) {
+          write(rtrimmed(std::string_view(a, 80)));
+          write(rtrimmed(std::string_view(b, 80)));
+        }
+      }
+      if (!why.empty()) losses.push_back({key, why});
+    });
+  }
+  for (const Loss& l : losses) {
+    std::string tail(" not written: ");
+    tail.append(l.why);
+    tracelognumbered("TleWriteLines: Element set ", l.key, 19, tail);
+  }
+  report.notWritten = static_cast<int32_t>(losses.size());
+  return report;
 }
 
 }  // namespace vx::tle

@@ -168,12 +168,7 @@ VX_API int32_t TleLoadFile(const char tleFile[512]) {
 VX_API int32_t TleSaveFile(const char tleFile[512], int32_t saveMode, int32_t saveForm) {
   return guarded("TleSaveFile", int32_t{2}, [&] {
     HostText<kLineLen> name(tleFile);
-    constexpr int32_t kUnitOutput = 8;
-    const int32_t rc = fileopen(kUnitOutput, fileName(name), saveMode == 0 ? kFileCreate : kFileAppend);
-    if (rc != 0) return rc;
-    tlewritelines(kUnitOutput, saveForm);
-    fileclose(kUnitOutput);
-    return int32_t{0};
+    return savetlefile(fileName(name), saveMode, saveForm);
   });
 }
 

@@ -334,7 +334,7 @@ TEST_P(TleExports, LoadsTheCatalogAndSavesBothForms) {
 TEST_P(TleExports, BadLinesAreCountedNeverFatal) {
   std::string bin = "\x01\x02\xff\xfe binary\n";
   bin[1] = '\0';
-  std::string bad = std::string("garbage line\n") + kL1 + "\n" +  // line 1 whose line 2 comes later
+  std::string bad = std::string("garbage line\n") + kL1 + "\n" +  // line 1 that loses its line 2
                     "* comment\n\n" + std::string(700, 'x') + "\n" + bin +
                     std::string(kL1).replace(7, 1, "X") + "\n" + kL2 + "\n" +  // classification X
                     std::string(kL1).replace(40, 1, "?") + "\n" + kL2 + "\n" +  // unreadable number
@@ -344,11 +344,11 @@ TEST_P(TleExports, BadLinesAreCountedNeverFatal) {
                     "\n";  // line 1 at the end without a line 2
   LogCapture log;
   ASSERT_EQ(load(write("bad.tle", bad)), 0);
-  // kL1 pairs with the first line 2 (everything in between, the
-  // classification-X line 1 included, is skipped without a count); then "?"
-  // fails, the zero satellite number fails, the CRLF pair loads, and the
-  // last line 1 lacks its line 2.
-  EXPECT_EQ(lastInfo(), "Total TLEs = 5, Loaded = 2, Dup = 0, Bad = 3");
+  // kL1 is left without its line 2 by the classification-X line 1, which
+  // pairs with the first line 2 and fails; then "?" fails, the zero
+  // satellite number fails, the CRLF pair loads, and the last line 1 lacks
+  // its line 2.
+  EXPECT_EQ(lastInfo(), "Total TLEs = 6, Loaded = 1, Dup = 0, Bad = 5");
 
   EXPECT_NE(load(path("missing.tle")), 0);
   EXPECT_NE(load(dir_.string()), 0);
