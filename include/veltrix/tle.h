@@ -58,8 +58,15 @@ VX_API void TleFieldsToSatKeyML(int32_t satNum, int32_t epochYr, double epochDay
 VX_API int32_t TleGetCount(void);
 /* order: 0 by satellite number, ephemeris type and epoch; 1 the reverse;
  * 2 load order; other values ascending satKey. satKeys needs room for
- * TleGetCount() entries. */
+ * TleGetCount() entries, so no other thread may add between that count and
+ * this call; where writers may run, use TleGetLoadedN. */
 VX_API void TleGetLoaded(int32_t order, int64_t* satKeys);
+/* The same into an array of capacity keys: writes the first
+ * min(capacity, number loaded) keys of the order and returns how many it
+ * wrote; *total (may be NULL) receives the number loaded, counted together
+ * with the keys. Never writes past capacity. -1 (logged) for a negative
+ * capacity, a NULL array with a capacity above 0, or no memory to sort. */
+VX_API int32_t TleGetLoadedN(int32_t order, int32_t capacity, int64_t* satKeys, int32_t* total);
 VX_API int32_t TleGetLines(int64_t satKey, char line1[512], char line2[512]);
 VX_API int32_t TleGetCsv(int64_t satKey, char csvLine[512]);
 VX_API int32_t TleRemoveSat(int64_t satKey);

@@ -105,6 +105,21 @@ VX_API void TleGetLoaded(int32_t order, int64_t* satKeys) {
   });
 }
 
+VX_API int32_t TleGetLoadedN(int32_t order, int32_t capacity, int64_t* satKeys, int32_t* total) {
+  return guarded("TleGetLoadedN", int32_t{-1}, [&] {
+    if (total != nullptr) *total = 0;
+    if (capacity < 0 || (satKeys == nullptr && capacity > 0)) {
+      tracelognumbered("TleGetLoadedN: Invalid capacity or no key array, capacity ", capacity, 11, ".");
+      return -1;
+    }
+    int32_t all = 0;
+    const int32_t written = tlegettreekeysn(order, capacity, satKeys, all);
+    if (total != nullptr) *total = all;
+    if (written < 0) tracelogerror("TleGetLoadedN: Memory allocation failed");
+    return written;
+  });
+}
+
 // ---- Fetching ------------------------------------------------------------------------
 
 VX_API int32_t TleGetLines(int64_t satKey, char line1[512], char line2[512]) {

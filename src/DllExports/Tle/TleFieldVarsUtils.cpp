@@ -233,10 +233,22 @@ std::string_view missinghead(FieldSet set, std::string_view gp, std::string_view
   return gp;
 }
 
-// Validates a changed copy and puts it in place of the stored record.
-int32_t storechanged(int64_t satKey, Tlerecord& rec) {
-  const int32_t status = validatetlevalues(rec);
-  return status == 0 ? tleupdaterec(satKey, rec) : status;
+// Changes the record stored under satKey with change(Tlerecord&), false when
+// it refuses (and has logged why), and checks the result; read, change, check
+// and write are one step under the store's writer side, so a change made by
+// another thread in between cannot be lost. missingHead names the routine in
+// the message for a key that is not loaded.
+template <class F>
+int32_t changestored(int64_t satKey, std::string_view missingHead, F&& change) {
+  const int32_t status = tlemodifyrec(satKey, [&](Tlerecord& rec) -> int32_t {
+    if (!change(rec)) return 2;
+    return validatetlevalues(rec);
+  });
+  if (status == -1) {
+    logmissing(missingHead, satKey);
+    return 2;
+  }
+  return status;
 }
 
 // ---- Array form: element numbers and text columns --------------------------------
@@ -325,17 +337,13 @@ int32_t getfield(int64_t satKey, int32_t idx, char* value) {
 }
 
 int32_t setfield(int64_t satKey, int32_t idx, std::string_view value) {
-  Tlerecord rec;
-  if (tlefindrec(satKey, rec) != 0) {
-    logmissing(msg::kSetFieldMissing, satKey);
-    return 2;
-  }
-  if (idx == kEphTypeIdx) return 0;
   char text[kFieldTextLen];
   strtochararr(value, text, sizeof text);
   leftadjust(text, sizeof text);
-  if (!readfield(rec, idx, std::string_view(text, sizeof text))) return 2;
-  return storechanged(satKey, rec);
+  return changestored(satKey, msg::kSetFieldMissing, [&](Tlerecord& rec) {
+    // The ephemeris type is not changed by this call.
+    return idx == kEphTypeIdx || readfield(rec, idx, std::string_view(text, sizeof text));
+  });
 }
 
 // ---- Field sets --------------------------------------------------------------
@@ -428,33 +436,28 @@ void setcommon(Tlerecord& rec, const Fields& f) {
 }  // namespace
 
 int32_t updatesatfrfieldsgp(int64_t satKey, FieldSet set, const GpFields& f) {
-  Tlerecord rec;
-  if (tlefindrec(satKey, rec) != 0) {
-    logmissing(missinghead(set, msg::kUpdateGPMissing, msg::kUpdateGP2Missing, msg::kUpdateSPMissing), satKey);
-    return 2;
-  }
-  setcommon(rec, f);
-  const bool t4 = rec.ephType == 4;
-  (t4 ? rec.auxCoef2 : rec.bStar) = f.dragTerm;
-  if (set == FieldSet::kGP2) {
-    rec.nDotO2 = f.nDotO2;
-    rec.auxCoef1 = t4 ? f.secondDeriv : 0.0;
-    rec.n2DotO6 = t4 ? 0.0 : f.secondDeriv;
-  }
-  return storechanged(satKey, rec);
+  const auto missing = missinghead(set, msg::kUpdateGPMissing, msg::kUpdateGP2Missing, msg::kUpdateSPMissing);
+  return changestored(satKey, missing, [&](Tlerecord& rec) {
+    setcommon(rec, f);
+    const bool t4 = rec.ephType == 4;
+    (t4 ? rec.auxCoef2 : rec.bStar) = f.dragTerm;
+    if (set == FieldSet::kGP2) {
+      rec.nDotO2 = f.nDotO2;
+      rec.auxCoef1 = t4 ? f.secondDeriv : 0.0;
+      rec.n2DotO6 = t4 ? 0.0 : f.secondDeriv;
+    }
+    return true;
+  });
 }
 
 int32_t updatesatfrfieldssp(int64_t satKey, const SpFields& f) {
-  Tlerecord rec;
-  if (tlefindrec(satKey, rec) != 0) {
-    logmissing(msg::kUpdateSPMissing, satKey);
-    return 2;
-  }
-  setcommon(rec, f);
-  rec.auxCoef2 = f.auxCoef2;
-  rec.auxCoef3 = f.auxCoef3;
-  rec.auxCoef1 = f.auxCoef1;
-  return storechanged(satKey, rec);
+  return changestored(satKey, msg::kUpdateSPMissing, [&](Tlerecord& rec) {
+    setcommon(rec, f);
+    rec.auxCoef2 = f.auxCoef2;
+    rec.auxCoef3 = f.auxCoef3;
+    rec.auxCoef1 = f.auxCoef1;
+    return true;
+  });
 }
 
 namespace {
@@ -624,22 +627,20 @@ int32_t datatoarray(int64_t satKey, TleArray& arr, char* text) {
 }
 
 int32_t updatesatfrarray(int64_t satKey, const TleArray& arr, std::string_view text) {
-  Tlerecord rec;
-  array2tle(arr, text, rec);
-  Tlerecord stored;
-  if (tlefindrec(satKey, stored) != 0) {
-    logmissing(msg::kUpdateArrayMissing, satKey);
-    return 2;
-  }
-  rec.satNum = stored.satNum;
-  rec.epochYr = stored.epochYr;
-  rec.epochDays = stored.epochDays;
-  rec.ephType = stored.ephType;
-  // The array has no room for maneuver cards; they stay with the element set
-  // instead of being dropped by an update of its elements.
-  rec.mnvrCards = std::move(stored.mnvrCards);
-  rec.numMnvrCards = stored.numMnvrCards;
-  return storechanged(satKey, rec);
+  Tlerecord fresh;
+  array2tle(arr, text, fresh);
+  return changestored(satKey, msg::kUpdateArrayMissing, [&](Tlerecord& rec) {
+    fresh.satNum = rec.satNum;
+    fresh.epochYr = rec.epochYr;
+    fresh.epochDays = rec.epochDays;
+    fresh.ephType = rec.ephType;
+    // The array has no room for maneuver cards; they stay with the element
+    // set instead of being dropped by an update of its elements.
+    fresh.mnvrCards = std::move(rec.mnvrCards);
+    fresh.numMnvrCards = rec.numMnvrCards;
+    rec = std::move(fresh);
+    return true;
+  });
 }
 
 int32_t csv2tlearray(std::string_view csvLine, TleArray& arr, char* text) {
