@@ -242,6 +242,31 @@ void BM_TleGetField(benchmark::State& state) {
   perSet(state, 1);
 }
 
+// The key of a satellite by its number, the lookup hosts make most: numbers
+// of random loaded sets, so most satellites have several sets.
+void BM_TleGetSatKey(benchmark::State& state) {
+  if (!ensureLoaded()) {
+    state.SkipWithError("cannot load the catalog");
+    return;
+  }
+  const auto& keys = randomKeys();
+  std::vector<int32_t> nums;
+  char value[512];
+  for (size_t i = 0; i < keys.size() && i < 4096; ++i) {
+    if (TleGetField(keys[i], 1, value) != 0) continue;
+    nums.push_back(std::atoi(value));
+  }
+  size_t i = 0, missing = 0;
+  for (auto _ : state) {
+    const int64_t key = TleGetSatKey(nums[i]);
+    if (key <= 0) ++missing;
+    benchmark::DoNotOptimize(key);
+    if (++i == nums.size()) i = 0;
+  }
+  if (missing != 0) state.SkipWithError("TleGetSatKey missed a loaded satellite");
+  perSet(state, 1);
+}
+
 // The count a host asks for before it lists the keys. Time per stored set.
 void BM_TleGetCount(benchmark::State& state) {
   if (!ensureLoaded()) {
@@ -295,6 +320,7 @@ BENCHMARK(BM_Baseline_MapFind);
 BENCHMARK(BM_TleLoadFile)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_TleGetLines);
 BENCHMARK(BM_TleGetField)->Arg(1)->Arg(4)->Arg(12);
+BENCHMARK(BM_TleGetSatKey);
 BENCHMARK(BM_TleGetCount)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_TleGetLoaded)->Arg(0)->Arg(1)->Arg(2)->Arg(9)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_TleAddSatFrLines)->Iterations(1)->Unit(benchmark::kMillisecond);

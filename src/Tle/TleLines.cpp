@@ -9,6 +9,7 @@
 #include "Services/chronom.h"
 #include "Services/kernix.h"
 #include "Tle/TleColumns.h"
+#include "Tle/TleLines.h"
 #include "Tle/TleTree.h"
 
 namespace vx::tle {
