@@ -14,7 +14,18 @@
  *     (KernixGetLastErrMsg gives the last one written by the calling thread).
  *  5. An "ML" variant hands its 64-bit result back through its last argument.
  *  6. Any thread may call any function. Readers run side by side; adds,
- *     updates and removals run one at a time.
+ *     updates and removals run one at a time. A field update (TleSetField,
+ *     TleUpdateSatFr...) reads, changes and writes the set in one step, so
+ *     two threads changing different fields of one set lose neither change.
+ *     This holds for DMA keys as for tree keys.
+ *  7. DMA keys (key mode 1) are ten times the address of the set's holder
+ *     object. Only that exact key reaches the set; any other value, and the
+ *     key of a removed set, is refused with status 2 without touching
+ *     memory. A removed set's address is kept out of reuse until 65,536
+ *     more DMA objects of the family have been released; after that a new
+ *     set may get the same address, and so the same key, and a host that
+ *     kept the old key would reach the new set. Drop a key when its set is
+ *     removed.
  */
 #ifndef VELTRIX_TLE_H
 #define VELTRIX_TLE_H
