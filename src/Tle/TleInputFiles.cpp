@@ -136,12 +136,13 @@ class PendingCards {
 
   // Gives the cards to the stored element set of satKey.
   void handTo(int64_t satKey) {
-    Tlerecord rec;
-    if (tlefindrec(satKey, rec) == 0) {
+    // In one step under the writer side: a field update by another thread
+    // between a read and a write back here would be lost.
+    tlemodifyrec(satKey, [&](Tlerecord& rec) {
       rec.mnvrCards = std::move(cards_);
       rec.numMnvrCards = count_;
-      tleupdaterec(satKey, rec);
-    }
+      return 0;
+    });
     reportDropped();
     cards_.reset();
     count_ = 0;
