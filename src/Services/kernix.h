@@ -48,22 +48,60 @@ class LogDeferral {
   LogDeferral& operator=(const LogDeferral&) = delete;
 };
 
+// One trace-log line built from pieces in a 128-character buffer, the one
+// way messages with a value are made:
+//   LogLine().text("RemoveNode: Unable to locate this key ").num(key, 19).text(" in its binary tree.").error();
+// A number is right-aligned in its width and takes more columns when it
+// needs them, so the line still names it. A line that would not fit the
+// buffer is not written at all (a text piece given with cut = true is cut
+// to the room left instead).
+class LogLine {
+ public:
+  LogLine& text(std::string_view s, bool cut = false) {
+    if (cut && s.size() > room()) s = s.substr(0, room());
+    return put(s);
+  }
+  LogLine& num(int64_t v, int width = 0) {
+    char digits[fmt::kListIntRoom];
+    const size_t len = fmt::writeListInt(digits, v);
+    const size_t w = width > 0 && static_cast<size_t>(width) > len ? static_cast<size_t>(width) : len;
+    if (w > room()) return fail();
+    for (size_t i = len; i < w; ++i) buf_[n_++] = ' ';
+    return put(std::string_view(digits, len));
+  }
+  LogLine& real(double v) {
+    char digits[fmt::kListRealRoom];
+    return put(std::string_view(digits, fmt::writeListReal(digits, v)));
+  }
+  bool ok() const noexcept { return ok_; }
+  std::string_view view() const noexcept { return {buf_, n_}; }
+  void error() const {
+    if (ok_) tracelogerror(view());
+  }
+  void info() const {
+    if (ok_) traceloginfo(view());
+  }
+
+ private:
+  size_t room() const noexcept { return sizeof buf_ - n_; }
+  LogLine& fail() noexcept {
+    ok_ = false;
+    return *this;
+  }
+  LogLine& put(std::string_view s) {
+    if (!ok_ || s.size() > room()) return fail();
+    for (char c : s) buf_[n_++] = c;
+    return *this;
+  }
+  char buf_[128];
+  size_t n_ = 0;
+  bool ok_ = true;
+};
+
 // Logs prefix + value right-aligned in width columns + suffix as one error
-// line, built in a 128-character buffer. A value too long for its columns
-// takes the columns it needs, so that the line still names it; nothing is
-// logged only when the line does not fit the buffer.
+// line (see LogLine).
 inline void tracelognumbered(std::string_view prefix, int64_t value, int width, std::string_view suffix) {
-  char num[fmt::kListIntRoom];
-  const size_t len = fmt::writeListInt(num, value);
-  const size_t w = static_cast<size_t>(width) > len ? static_cast<size_t>(width) : len;
-  char buf[128];
-  if (prefix.size() + w + suffix.size() > sizeof buf) return;
-  char* p = buf;
-  for (char c : prefix) *p++ = c;
-  for (size_t i = len; i < w; ++i) *p++ = ' ';
-  for (size_t i = 0; i < len; ++i) *p++ = num[i];
-  for (char c : suffix) *p++ = c;
-  tracelogerror(std::string_view(buf, static_cast<size_t>(p - buf)));
+  LogLine().text(prefix).num(value, width).text(suffix).error();
 }
 
 // ---- Files on units (stateful, per thread) ---------------------------------

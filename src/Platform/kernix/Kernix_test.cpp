@@ -228,6 +228,50 @@ TEST(KernixLog, LinesReachCallbackAndLastMessages) {
   fs::remove(path);
 }
 
+TEST(KernixLog, LogLinePiecesAndTheirLimits) {
+  const std::string long100(100, 'x');
+  const struct {
+    LogLine line;
+    bool ok;
+    std::string text;
+  } cases[] = {
+      {LogLine().text("A: key ").num(42, 5).text("."), true, "A: key    42."},
+      {LogLine().text("A: ").num(-1234567, 3), true, "A: -1234567"},  // wider than its columns
+      {LogLine().text("A: ").real(0.5), true, "A: 0.50000000000000000"},
+      {LogLine().text(long100).text(std::string(28, 'y')), true, long100 + std::string(28, 'y')},
+      {LogLine().text(long100).text(std::string(29, 'y')), false, long100},  // one past 128
+      {LogLine().text(long100).num(1, 29), false, long100},
+      {LogLine().text(long100).text(std::string(40, 'y'), true).text("z"), false, long100 + std::string(28, 'y')},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(c.line.ok(), c.ok) << c.text;
+    EXPECT_EQ(c.line.view(), c.text);
+  }
+  tracelogerror("before");
+  LogLine().text(long100).text(std::string(29, 'y')).error();
+  EXPECT_EQ(lasterrmsg(), "before");  // a line that does not fit is not written
+}
+
+// Lines logged while a deferral is open reach the callback only when the
+// outermost one ends, in order; the last message is set at once.
+TEST(KernixLog, DeferredLinesGoOutWhenTheOutermostDeferralEnds) {
+  testing::LogCapture cap;
+  {
+    LogDeferral outer;
+    tracelogerror("one");
+    {
+      LogDeferral inner;
+      traceloginfo("two");
+    }
+    EXPECT_TRUE(cap.errors().empty());
+    EXPECT_TRUE(cap.infos().empty());
+    EXPECT_EQ(lasterrmsg(), "one");
+    EXPECT_EQ(lastinfomsg(), "two");
+  }
+  EXPECT_EQ(cap.errors(), std::vector<std::string>{"one"});
+  EXPECT_EQ(cap.infos(), std::vector<std::string>{"two"});
+}
+
 TEST(KernixKeyModes, Switches) {
   KernixSetElsetKeyMode(1);
   EXPECT_EQ(effectivekeymode(), 1);
