@@ -4,6 +4,8 @@
 // results back.
 #include <algorithm>
 #include <cstring>
+#include <tuple>
+#include <utility>
 
 #include "DllExports/Tle/TleDllVarsUtils.h"
 #include "DllExports/Tle/TleFieldVarsUtils.h"
@@ -18,22 +20,75 @@ using namespace vx::tle;
 
 namespace {
 
+// ---- Field sets at the boundary --------------------------------------------------
+// The members of a field set in the argument order of the functions that
+// take or hand out the set; one routine moves a set between the host's
+// arguments and the set, member by member in that order.
+
+// TleGetAllFieldsGP/GP2 and TleAddSatFrFieldsGP/GP2 (GP takes the first 15).
+constexpr auto kGpOrder =
+    std::make_tuple(&GpFields::satNum, &GpFields::secClass, &GpFields::satName, &GpFields::epochYr,
+                    &GpFields::epochDays, &GpFields::dragTerm, &GpFields::ephType, &GpFields::elsetNum,
+                    &GpFields::incli, &GpFields::raNode, &GpFields::eccen, &GpFields::argPer, &GpFields::mnAnomaly,
+                    &GpFields::mnMotion, &GpFields::revNum, &GpFields::nDotO2, &GpFields::secondDeriv);
+// TleParseGP, TleGPFieldsToLines, TleGPFieldsToCsv: the coefficients in line
+// order right after the epoch.
+constexpr auto kGpLineOrder =
+    std::make_tuple(&GpFields::satNum, &GpFields::secClass, &GpFields::satName, &GpFields::epochYr,
+                    &GpFields::epochDays, &GpFields::nDotO2, &GpFields::secondDeriv, &GpFields::dragTerm,
+                    &GpFields::ephType, &GpFields::elsetNum, &GpFields::incli, &GpFields::raNode, &GpFields::eccen,
+                    &GpFields::argPer, &GpFields::mnAnomaly, &GpFields::mnMotion, &GpFields::revNum);
+// TleUpdateSatFrFieldsGP/GP2: without the members of the key.
+constexpr auto kGpUpdateOrder =
+    std::make_tuple(&GpFields::secClass, &GpFields::satName, &GpFields::dragTerm, &GpFields::elsetNum,
+                    &GpFields::incli, &GpFields::raNode, &GpFields::eccen, &GpFields::argPer, &GpFields::mnAnomaly,
+                    &GpFields::mnMotion, &GpFields::revNum, &GpFields::nDotO2, &GpFields::secondDeriv);
+// Every SP function.
+constexpr auto kSpOrder =
+    std::make_tuple(&SpFields::satNum, &SpFields::secClass, &SpFields::satName, &SpFields::epochYr,
+                    &SpFields::epochDays, &SpFields::auxCoef2, &SpFields::auxCoef3, &SpFields::auxCoef1,
+                    &SpFields::elsetNum, &SpFields::incli, &SpFields::raNode, &SpFields::eccen, &SpFields::argPer,
+                    &SpFields::mnAnomaly, &SpFields::mnMotion, &SpFields::revNum);
+// TleUpdateSatFrFieldsSP: without the members of the key.
+constexpr auto kSpUpdateOrder =
+    std::make_tuple(&SpFields::secClass, &SpFields::satName, &SpFields::auxCoef2, &SpFields::auxCoef3,
+                    &SpFields::auxCoef1, &SpFields::elsetNum, &SpFields::incli, &SpFields::raNode, &SpFields::eccen,
+                    &SpFields::argPer, &SpFields::mnAnomaly, &SpFields::mnMotion, &SpFields::revNum);
+
 template <class T>
-void put(T* out, T value) {
+void take(T& member, T value) {
+  member = value;
+}
+// A host name array of 8 as 8 blank-padded characters.
+void take(ShortName& name, const char* host) { chararrtostr(host, name.size(), name.data()); }
+
+template <class T>
+void put(T* out, const T& value) {
   if (out != nullptr) *out = value;
 }
-
-// A host name array of 8 as 8 blank-padded characters; left-adjusted when
-// asked.
-std::array<char, kNameLen> hostname(const char* satName, bool adjust) {
-  std::array<char, kNameLen> name;
-  chararrtostr(satName, name.size(), name.data());
-  if (adjust) leftadjust(name.data(), name.size());
-  return name;
+void put(char* out, const ShortName& name) {
+  if (out != nullptr) strtochararr({name.data(), name.size()}, out, name.size());
 }
 
-void putname(const std::array<char, kNameLen>& name, char* satName) {
-  strtochararr({name.data(), name.size()}, satName, name.size());
+// The set of the host's arguments, taken in the order of Order; members
+// after the last argument keep their defaults.
+template <const auto& Order, class Set, class... A>
+Set fromhost(A... args) {
+  Set set;
+  [&]<size_t... I>(std::index_sequence<I...>) {
+    (take(set.*std::get<I>(Order), args), ...);
+  }(std::index_sequence_for<A...>{});
+  return set;
+}
+
+// Hands the set out through the host's pointers in the order of Order;
+// null pointers are passed over.
+template <const auto& Order, class Set, class... P>
+void tohost(const Set& set, P*... outs) {
+  const auto ptrs = std::make_tuple(outs...);
+  [&]<size_t... I>(std::index_sequence<I...>) {
+    (put(std::get<I>(ptrs), set.*std::get<I>(Order)), ...);
+  }(std::index_sequence_for<P...>{});
 }
 
 // A host array of 64 doubles; zeros for a missing one.
@@ -49,53 +104,6 @@ void putarray(const TleArray& arr, double* tleArr) {
 
 void puttext(const char* text, char* out, size_t n) { strtochararr({text, n}, out, n); }
 
-GpFields gpfields(int32_t satNum, char secClass, std::array<char, kNameLen> name, int32_t epochYr, double epochDays,
-                  double drag, int32_t ephType, int32_t elsetNum, double incli, double raNode, double eccen,
-                  double argPer, double mnAnomaly, double mnMotion, int32_t revNum, double nDotO2, double secondDeriv) {
-  GpFields f;
-  f.satNum = satNum;
-  f.secClass = secClass;
-  f.satName = name;
-  f.epochYr = epochYr;
-  f.epochDays = epochDays;
-  f.dragTerm = drag;
-  f.ephType = ephType;
-  f.elsetNum = elsetNum;
-  f.incli = incli;
-  f.raNode = raNode;
-  f.eccen = eccen;
-  f.argPer = argPer;
-  f.mnAnomaly = mnAnomaly;
-  f.mnMotion = mnMotion;
-  f.revNum = revNum;
-  f.nDotO2 = nDotO2;
-  f.secondDeriv = secondDeriv;
-  return f;
-}
-
-SpFields spfields(int32_t satNum, char secClass, std::array<char, kNameLen> name, int32_t epochYr, double epochDays,
-                  double auxCoef2, double auxCoef3, double auxCoef1, int32_t elsetNum, double incli, double raNode,
-                  double eccen, double argPer, double mnAnomaly, double mnMotion, int32_t revNum) {
-  SpFields f;
-  f.satNum = satNum;
-  f.secClass = secClass;
-  f.satName = name;
-  f.epochYr = epochYr;
-  f.epochDays = epochDays;
-  f.auxCoef2 = auxCoef2;
-  f.auxCoef3 = auxCoef3;
-  f.auxCoef1 = auxCoef1;
-  f.elsetNum = elsetNum;
-  f.incli = incli;
-  f.raNode = raNode;
-  f.eccen = eccen;
-  f.argPer = argPer;
-  f.mnAnomaly = mnAnomaly;
-  f.mnMotion = mnMotion;
-  f.revNum = revNum;
-  return f;
-}
-
 // The two lines of a record into the host buffers when line 1 was written.
 void putlines(const Tlerecord& rec, char* line1, char* line2) {
   char o1[kLineLen], o2[kLineLen];
@@ -109,71 +117,6 @@ void putcsv(const Tlerecord& rec, char* csvLine) {
   char csv[kLineLen];
   tle2csv(rec, csv);
   if (!isblankornull(std::string_view(csv, kLineLen))) puttext(csv, csvLine, kLineLen);
-}
-
-}  // namespace
-
-namespace {
-
-// Hands a GP field set out through the host's pointers; the derivatives
-// only where the host asked for them (GP2 and the parse).
-void putgp(const GpFields& f, int32_t* satNum, char* secClass, char* satName, int32_t* epochYr, double* epochDays,
-           double* bStar, int32_t* ephType, int32_t* elsetNum, double* incli, double* raNode, double* eccen,
-           double* argPer, double* mnAnomaly, double* mnMotion, int32_t* revNum, double* nDotO2, double* n2DotO6) {
-  put(satNum, f.satNum);
-  put(secClass, f.secClass);
-  putname(f.satName, satName);
-  put(epochYr, f.epochYr);
-  put(epochDays, f.epochDays);
-  put(bStar, f.dragTerm);
-  put(ephType, f.ephType);
-  put(elsetNum, f.elsetNum);
-  put(incli, f.incli);
-  put(raNode, f.raNode);
-  put(eccen, f.eccen);
-  put(argPer, f.argPer);
-  put(mnAnomaly, f.mnAnomaly);
-  put(mnMotion, f.mnMotion);
-  put(revNum, f.revNum);
-  if (nDotO2) put(nDotO2, f.nDotO2);
-  if (n2DotO6) put(n2DotO6, f.secondDeriv);
-}
-
-void putsp(const SpFields& f, int32_t* satNum, char* secClass, char* satName, int32_t* epochYr, double* epochDays,
-           double* auxCoef2, double* auxCoef3, double* auxCoef1, int32_t* elsetNum, double* incli, double* raNode,
-           double* eccen, double* argPer, double* mnAnomaly, double* mnMotion, int32_t* revNum) {
-  put(satNum, f.satNum);
-  put(secClass, f.secClass);
-  putname(f.satName, satName);
-  put(epochYr, f.epochYr);
-  put(epochDays, f.epochDays);
-  put(auxCoef2, f.auxCoef2);
-  put(auxCoef3, f.auxCoef3);
-  put(auxCoef1, f.auxCoef1);
-  put(elsetNum, f.elsetNum);
-  put(incli, f.incli);
-  put(raNode, f.raNode);
-  put(eccen, f.eccen);
-  put(argPer, f.argPer);
-  put(mnAnomaly, f.mnAnomaly);
-  put(mnMotion, f.mnMotion);
-  put(revNum, f.revNum);
-}
-
-// The GP and GP2 field sets share every field but the two derivatives,
-// which only GP2 hands out.
-int32_t getallgp(std::string_view routine, FieldSet set, int64_t satKey, int32_t* satNum, char* secClass,
-                 char* satName, int32_t* epochYr, double* epochDays, double* bStar, int32_t* ephType,
-                 int32_t* elsetNum, double* incli, double* raNode, double* eccen, double* argPer, double* mnAnomaly,
-                 double* mnMotion, int32_t* revNum, double* nDotO2, double* n2DotO6) {
-  return guarded(routine, int32_t{2}, [&] {
-    GpFields f;
-    const int32_t status = getgpfields(satKey, set, f);
-    putgp(f, satNum, secClass, satName, epochYr, epochDays, bStar, ephType, elsetNum, incli, raNode, eccen, argPer,
-          mnAnomaly, mnMotion, revNum, set == FieldSet::kGP2 ? nDotO2 : nullptr,
-          set == FieldSet::kGP2 ? n2DotO6 : nullptr);
-    return status;
-  });
 }
 
 }  // namespace
@@ -205,16 +148,26 @@ VX_API int32_t TleGetAllFieldsGP(int64_t satKey, int32_t* satNum, char* secClass
                                  double* epochDays, double* bStar, int32_t* ephType, int32_t* elsetNum, double* incli,
                                  double* raNode, double* eccen, double* argPer, double* mnAnomaly, double* mnMotion,
                                  int32_t* revNum) {
-  return getallgp("TleGetAllFieldsGP", FieldSet::kGP, satKey, satNum, secClass, satName, epochYr, epochDays, bStar,
-                  ephType, elsetNum, incli, raNode, eccen, argPer, mnAnomaly, mnMotion, revNum, nullptr, nullptr);
+  return guarded("TleGetAllFieldsGP", int32_t{2}, [&] {
+    GpFields f;
+    const int32_t status = getgpfields(satKey, FieldSet::kGP, f);
+    tohost<kGpOrder>(f, satNum, secClass, satName, epochYr, epochDays, bStar, ephType, elsetNum, incli, raNode, eccen,
+                     argPer, mnAnomaly, mnMotion, revNum);
+    return status;
+  });
 }
 
 VX_API int32_t TleGetAllFieldsGP2(int64_t satKey, int32_t* satNum, char* secClass, char satName[8], int32_t* epochYr,
                                   double* epochDays, double* bStar, int32_t* ephType, int32_t* elsetNum, double* incli,
                                   double* raNode, double* eccen, double* argPer, double* mnAnomaly, double* mnMotion,
                                   int32_t* revNum, double* nDotO2, double* n2DotO6) {
-  return getallgp("TleGetAllFieldsGP2", FieldSet::kGP2, satKey, satNum, secClass, satName, epochYr, epochDays, bStar,
-                  ephType, elsetNum, incli, raNode, eccen, argPer, mnAnomaly, mnMotion, revNum, nDotO2, n2DotO6);
+  return guarded("TleGetAllFieldsGP2", int32_t{2}, [&] {
+    GpFields f;
+    const int32_t status = getgpfields(satKey, FieldSet::kGP2, f);
+    tohost<kGpOrder>(f, satNum, secClass, satName, epochYr, epochDays, bStar, ephType, elsetNum, incli, raNode, eccen,
+                     argPer, mnAnomaly, mnMotion, revNum, nDotO2, n2DotO6);
+    return status;
+  });
 }
 
 VX_API int32_t TleGetAllFieldsSP(int64_t satKey, int32_t* satNum, char* secClass, char satName[8], int32_t* epochYr,
@@ -224,8 +177,8 @@ VX_API int32_t TleGetAllFieldsSP(int64_t satKey, int32_t* satNum, char* secClass
   return guarded("TleGetAllFieldsSP", int32_t{2}, [&] {
     SpFields f;
     const int32_t status = getspfields(satKey, f);
-    putsp(f, satNum, secClass, satName, epochYr, epochDays, auxCoef2, auxCoef3, auxCoef1, elsetNum, incli, raNode,
-          eccen, argPer, mnAnomaly, mnMotion, revNum);
+    tohost<kSpOrder>(f, satNum, secClass, satName, epochYr, epochDays, auxCoef2, auxCoef3, auxCoef1, elsetNum, incli,
+                     raNode, eccen, argPer, mnAnomaly, mnMotion, revNum);
     return status;
   });
 }
@@ -234,8 +187,8 @@ VX_API int32_t TleUpdateSatFrFieldsGP(int64_t satKey, char secClass, const char 
                                       int32_t elsetNum, double incli, double raNode, double eccen, double argPer,
                                       double mnAnomaly, double mnMotion, int32_t revNum) {
   return guarded("TleUpdateSatFrFieldsGP", int32_t{2}, [&] {
-    const GpFields f = gpfields(0, secClass, hostname(satName, false), 0, 0, bStar, 0, elsetNum, incli, raNode, eccen,
-                                argPer, mnAnomaly, mnMotion, revNum, 0, 0);
+    const auto f = fromhost<kGpUpdateOrder, GpFields>(secClass, satName, bStar, elsetNum, incli, raNode, eccen, argPer,
+                                                      mnAnomaly, mnMotion, revNum);
     return updatesatfrfieldsgp(satKey, FieldSet::kGP, f);
   });
 }
@@ -245,8 +198,8 @@ VX_API int32_t TleUpdateSatFrFieldsGP2(int64_t satKey, char secClass, const char
                                        double mnAnomaly, double mnMotion, int32_t revNum, double nDotO2,
                                        double n2DotO6) {
   return guarded("TleUpdateSatFrFieldsGP2", int32_t{2}, [&] {
-    const GpFields f = gpfields(0, secClass, hostname(satName, false), 0, 0, bStar, 0, elsetNum, incli, raNode, eccen,
-                                argPer, mnAnomaly, mnMotion, revNum, nDotO2, n2DotO6);
+    const auto f = fromhost<kGpUpdateOrder, GpFields>(secClass, satName, bStar, elsetNum, incli, raNode, eccen, argPer,
+                                                      mnAnomaly, mnMotion, revNum, nDotO2, n2DotO6);
     return updatesatfrfieldsgp(satKey, FieldSet::kGP2, f);
   });
 }
@@ -255,8 +208,8 @@ VX_API int32_t TleUpdateSatFrFieldsSP(int64_t satKey, char secClass, const char 
                                       double auxCoef3, double auxCoef1, int32_t elsetNum, double incli, double raNode,
                                       double eccen, double argPer, double mnAnomaly, double mnMotion, int32_t revNum) {
   return guarded("TleUpdateSatFrFieldsSP", int32_t{2}, [&] {
-    const SpFields f = spfields(0, secClass, hostname(satName, false), 0, 0, auxCoef2, auxCoef3, auxCoef1, elsetNum,
-                                incli, raNode, eccen, argPer, mnAnomaly, mnMotion, revNum);
+    const auto f = fromhost<kSpUpdateOrder, SpFields>(secClass, satName, auxCoef2, auxCoef3, auxCoef1, elsetNum, incli,
+                                                      raNode, eccen, argPer, mnAnomaly, mnMotion, revNum);
     return updatesatfrfieldssp(satKey, f);
   });
 }
@@ -266,8 +219,9 @@ VX_API int64_t TleAddSatFrFieldsGP(int32_t satNum, char secClass, const char sat
                                    double raNode, double eccen, double argPer, double mnAnomaly, double mnMotion,
                                    int32_t revNum) {
   return guarded("TleAddSatFrFieldsGP", int64_t{-1}, [&] {
-    return addsatfrfieldsgp2(gpfields(satNum, secClass, hostname(satName, false), epochYr, epochDays, bStar, ephType,
-                                      elsetNum, incli, raNode, eccen, argPer, mnAnomaly, mnMotion, revNum, 0, 0));
+    return addsatfrfieldsgp2(fromhost<kGpOrder, GpFields>(satNum, secClass, satName, epochYr, epochDays, bStar, ephType,
+                                                          elsetNum, incli, raNode, eccen, argPer, mnAnomaly, mnMotion,
+                                                          revNum));
   });
 }
 
@@ -276,9 +230,9 @@ VX_API int64_t TleAddSatFrFieldsGP2(int32_t satNum, char secClass, const char sa
                                     double raNode, double eccen, double argPer, double mnAnomaly, double mnMotion,
                                     int32_t revNum, double nDotO2, double n2DotO6) {
   return guarded("TleAddSatFrFieldsGP2", int64_t{-1}, [&] {
-    return addsatfrfieldsgp2(gpfields(satNum, secClass, hostname(satName, false), epochYr, epochDays, bStar, ephType,
-                                      elsetNum, incli, raNode, eccen, argPer, mnAnomaly, mnMotion, revNum, nDotO2,
-                                      n2DotO6));
+    return addsatfrfieldsgp2(fromhost<kGpOrder, GpFields>(satNum, secClass, satName, epochYr, epochDays, bStar, ephType,
+                                                          elsetNum, incli, raNode, eccen, argPer, mnAnomaly, mnMotion,
+                                                          revNum, nDotO2, n2DotO6));
   });
 }
 
@@ -296,8 +250,9 @@ VX_API int64_t TleAddSatFrFieldsSP(int32_t satNum, char secClass, const char sat
                                    int32_t elsetNum, double incli, double raNode, double eccen, double argPer,
                                    double mnAnomaly, double mnMotion, int32_t revNum) {
   return guarded("TleAddSatFrFieldsSP", int64_t{-1}, [&] {
-    return addsatfrfieldssp(spfields(satNum, secClass, hostname(satName, false), epochYr, epochDays, auxCoef2, auxCoef3,
-                                     auxCoef1, elsetNum, incli, raNode, eccen, argPer, mnAnomaly, mnMotion, revNum));
+    return addsatfrfieldssp(fromhost<kSpOrder, SpFields>(satNum, secClass, satName, epochYr, epochDays, auxCoef2,
+                                                         auxCoef3, auxCoef1, elsetNum, incli, raNode, eccen, argPer,
+                                                         mnAnomaly, mnMotion, revNum));
   });
 }
 
@@ -373,8 +328,8 @@ VX_API int32_t TleParseGP(const char line1[512], const char line2[512], int32_t*
     Tlerecord rec;
     const int32_t status = parselinesorcsv(l1.view(), l2.view(), rec);
     const GpFields f = status == 0 ? gpfieldsof(rec) : GpFields{};
-    putgp(f, satNum, secClass, satName, epochYr, epochDays, bStar, ephType, elsetNum, incli, raNode, eccen, argPer,
-          mnAnomaly, mnMotion, revNum, nDotO2, n2DotO6);
+    tohost<kGpLineOrder>(f, satNum, secClass, satName, epochYr, epochDays, nDotO2, n2DotO6, bStar, ephType, elsetNum,
+                         incli, raNode, eccen, argPer, mnAnomaly, mnMotion, revNum);
     return status;
   });
 }
@@ -388,8 +343,8 @@ VX_API int32_t TleParseSP(const char line1[512], const char line2[512], int32_t*
     Tlerecord rec;
     const int32_t status = lines2tle(l1.view(), l2.view(), rec);
     const SpFields f = status == 0 ? spfieldsof(rec) : SpFields{};
-    putsp(f, satNum, secClass, satName, epochYr, epochDays, auxCoef2, auxCoef3, auxCoef1, elsetNum, incli, raNode,
-          eccen, argPer, mnAnomaly, mnMotion, revNum);
+    tohost<kSpOrder>(f, satNum, secClass, satName, epochYr, epochDays, auxCoef2, auxCoef3, auxCoef1, elsetNum, incli,
+                     raNode, eccen, argPer, mnAnomaly, mnMotion, revNum);
     return status;
   });
 }
@@ -403,11 +358,12 @@ VX_API void TleGPFieldsToLines(int32_t satNum, char secClass, const char satName
   guardedvoid("TleGPFieldsToLines", [&] {
     strtochararr({}, line1, kLineLen);
     strtochararr({}, line2, kLineLen);
+    auto f = fromhost<kGpLineOrder, GpFields>(satNum, secClass, satName, epochYr, epochDays, nDotO2, n2DotO6, bStar,
+                                              ephType, elsetNum, incli, raNode, eccen, argPer, mnAnomaly, mnMotion,
+                                              revNum);
+    leftadjust(f.satName.data(), f.satName.size());
     Tlerecord rec;
-    if (gpfieldstotle(gpfields(satNum, secClass, hostname(satName, true), epochYr, epochDays, bStar, ephType, elsetNum,
-                               incli, raNode, eccen, argPer, mnAnomaly, mnMotion, revNum, nDotO2, n2DotO6),
-                      rec) == 0)
-      putlines(rec, line1, line2);
+    if (gpfieldstotle(f, rec) == 0) putlines(rec, line1, line2);
   });
 }
 
@@ -417,11 +373,12 @@ VX_API void TleGPFieldsToCsv(int32_t satNum, char secClass, const char satName[8
                              double mnMotion, int32_t revNum, char csvLine[512]) {
   guardedvoid("TleGPFieldsToCsv", [&] {
     strtochararr({}, csvLine, kLineLen);
+    auto f = fromhost<kGpLineOrder, GpFields>(satNum, secClass, satName, epochYr, epochDays, nDotO2, n2DotO6, bStar,
+                                              ephType, elsetNum, incli, raNode, eccen, argPer, mnAnomaly, mnMotion,
+                                              revNum);
+    leftadjust(f.satName.data(), f.satName.size());
     Tlerecord rec;
-    if (gpfieldstotle(gpfields(satNum, secClass, hostname(satName, true), epochYr, epochDays, bStar, ephType, elsetNum,
-                               incli, raNode, eccen, argPer, mnAnomaly, mnMotion, revNum, nDotO2, n2DotO6),
-                      rec) == 0)
-      putcsv(rec, csvLine);
+    if (gpfieldstotle(f, rec) == 0) putcsv(rec, csvLine);
   });
 }
 
@@ -432,11 +389,12 @@ VX_API void TleSPFieldsToLines(int32_t satNum, char secClass, const char satName
   guardedvoid("TleSPFieldsToLines", [&] {
     strtochararr({}, line1, kLineLen);
     strtochararr({}, line2, kLineLen);
+    // The SP set's name is left-adjusted as the record is built.
+    const auto f = fromhost<kSpOrder, SpFields>(satNum, secClass, satName, epochYr, epochDays, auxCoef2, auxCoef3,
+                                                auxCoef1, elsetNum, incli, raNode, eccen, argPer, mnAnomaly, mnMotion,
+                                                revNum);
     Tlerecord rec;
-    if (spfieldstotle(spfields(satNum, secClass, hostname(satName, true), epochYr, epochDays, auxCoef2, auxCoef3,
-                               auxCoef1, elsetNum, incli, raNode, eccen, argPer, mnAnomaly, mnMotion, revNum),
-                      rec) == 0)
-      putlines(rec, line1, line2);
+    if (spfieldstotle(f, rec) == 0) putlines(rec, line1, line2);
   });
 }
 

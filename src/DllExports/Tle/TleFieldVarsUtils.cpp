@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <memory>
+#include <tuple>
 #include <type_traits>
 
 #include "Platform/kernix/core/Format.h"
@@ -21,7 +22,7 @@ constexpr std::string_view kSetFieldName = "TleSetField: Unable to update satell
 constexpr std::string_view kSetFieldNumberHead = "TleSetField: Unable to read the number of field ";
 constexpr std::string_view kSetFieldNumberTail = ".";
 constexpr std::string_view kSetFieldTextHead = "TleSetField: Unable to update field ";
-constexpr std::string_view kSetFieldTextTail = " (control character in the text).";
+constexpr std::string_view kSetFieldTextTail = " (a byte outside printable ASCII in the text).";
 constexpr std::string_view kGetAllGPMissing = "TleGetAllFieldsGP: Unable to locate satKey ";
 constexpr std::string_view kGetAllGP2Missing = "TleGetAllFieldsGP2: Unable to locate satKey ";
 constexpr std::string_view kGetAllSPMissing = "TleGetAllFieldsSP: Unable to locate satKey ";
@@ -41,14 +42,14 @@ void logmissing(std::string_view head, int64_t satKey) { tracelognumbered(head, 
 // Columns of a field index (1-25) written without padding.
 int digitsof(int32_t idx) { return idx >= 10 ? 2 : 1; }
 
-bool iscontrol(char c) {
-  const auto u = static_cast<unsigned char>(c);
-  return u < 0x20 || u == 0x7F;
-}
-
-bool hascontrol(std::string_view text) {
-  for (char c : text)
-    if (iscontrol(c)) return true;
+// Whether text holds a byte outside printable ASCII (32-126): control
+// characters break the line and CSV forms apart in a saved file, and other
+// bytes are no text of these forms.
+bool hasunprintable(std::string_view text) {
+  for (char c : text) {
+    const auto u = static_cast<unsigned char>(c);
+    if (u < 0x20 || u > 0x7E) return true;
+  }
   return false;
 }
 
@@ -205,10 +206,8 @@ bool readfield(Tlerecord& rec, int32_t idx, std::string_view value) {
     }
     case Form::kChar:
     case Form::kText: {
-      // Control characters would break the line and CSV forms apart when
-      // they are written to a file.
       const std::string_view text = value.substr(0, w);
-      if (hascontrol(text)) {
+      if (hasunprintable(text)) {
         if (idx == 3)
           tracelogerror(msg::kSetFieldName);
         else
@@ -297,19 +296,6 @@ int32_t truncint(double v) {
   return static_cast<int32_t>(v);
 }
 
-// Short name of a long designator of launch years 1957-1999 ("1998-067A"
-// gives "98067A"), the same as the CSV reader derives; false for any other
-// text, which keeps its first eight characters.
-bool shortnameoflong(std::string_view long12, std::array<char, kNameLen>& name) {
-  int32_t yy = 0;
-  if (long12.size() < 11 || long12.substr(0, 2) != "19" || long12[4] != '-') return false;
-  if (!strtoint(long12.substr(2, 2), yy) || yy < 57 || yy > 99) return false;
-  name.fill(' ');
-  std::memcpy(name.data(), long12.data() + 2, 2);
-  std::memcpy(name.data() + 2, long12.data() + 5, 6);
-  return true;
-}
-
 }  // namespace
 
 void leftadjust(char* text, size_t n) {
@@ -348,47 +334,78 @@ int32_t setfield(int64_t satKey, int32_t idx, std::string_view value) {
 
 // ---- Field sets --------------------------------------------------------------
 
+namespace {
+
+// A member of a field set and the record member it stands for. Key members
+// (the satellite number and the epoch) make the tree key with the ephemeris
+// type: an update leaves them as stored.
+template <class Set, class T>
+struct Link {
+  T Set::*field;
+  T Tlerecord::*member;
+  bool key;
+};
+template <class Set, class T>
+constexpr Link<Set, T> link(T Set::*field, T Tlerecord::*member, bool key = false) {
+  return {field, member, key};
+}
+constexpr bool kKey = true;
+
+// The members every set shares with the record one to one.
+constexpr auto kSetLinks = std::make_tuple(
+    link(&SetFields::satNum, &Tlerecord::satNum, kKey), link(&SetFields::secClass, &Tlerecord::secClass),
+    link(&SetFields::satName, &Tlerecord::satName), link(&SetFields::epochYr, &Tlerecord::epochYr, kKey),
+    link(&SetFields::epochDays, &Tlerecord::epochDays, kKey), link(&SetFields::elsetNum, &Tlerecord::elsetNum),
+    link(&SetFields::incli, &Tlerecord::incli), link(&SetFields::raNode, &Tlerecord::raNode),
+    link(&SetFields::eccen, &Tlerecord::eccen), link(&SetFields::argPer, &Tlerecord::argPer),
+    link(&SetFields::mnAnomaly, &Tlerecord::mnAnomaly), link(&SetFields::mnMotion, &Tlerecord::mnMotion),
+    link(&SetFields::revNum, &Tlerecord::revNum));
+// The SP coefficients. The GP set's drag term and second derivative stand
+// for members that depend on the ephemeris type (gpdrag, gpsecond).
+constexpr auto kSpLinks = std::make_tuple(link(&SpFields::auxCoef2, &Tlerecord::auxCoef2),
+                                          link(&SpFields::auxCoef3, &Tlerecord::auxCoef3),
+                                          link(&SpFields::auxCoef1, &Tlerecord::auxCoef1));
+
+double Tlerecord::*gpdrag(int32_t ephType) { return ephType == 4 ? &Tlerecord::auxCoef2 : &Tlerecord::bStar; }
+double Tlerecord::*gpsecond(int32_t ephType) { return ephType == 4 ? &Tlerecord::auxCoef1 : &Tlerecord::n2DotO6; }
+
+template <class Links, class F>
+void eachlink(const Links& links, F&& f) {
+  std::apply([&](const auto&... l) { (f(l), ...); }, links);
+}
+
+template <class Set, class Links>
+void linkedfrom(const Tlerecord& rec, const Links& links, Set& set) {
+  eachlink(links, [&](const auto& l) { set.*l.field = rec.*l.member; });
+}
+
+// Copies the linked members into rec; the key members only when asked. The
+// name is copied as given.
+template <class Set, class Links>
+void linkedto(const Set& set, const Links& links, bool keyToo, Tlerecord& rec) {
+  eachlink(links, [&](const auto& l) {
+    if (keyToo || !l.key) rec.*l.member = set.*l.field;
+  });
+}
+
+void leftadjustname(Tlerecord& rec) { leftadjust(rec.satName.data(), rec.satName.size()); }
+
+}  // namespace
+
 GpFields gpfieldsof(const Tlerecord& rec) {
   GpFields f;
-  const bool t4 = rec.ephType == 4;
-  f.satNum = rec.satNum;
-  f.secClass = rec.secClass;
-  f.satName = rec.satName;
-  f.epochYr = rec.epochYr;
-  f.epochDays = rec.epochDays;
-  f.dragTerm = t4 ? rec.auxCoef2 : rec.bStar;
+  linkedfrom(rec, kSetLinks, f);
   f.ephType = rec.ephType;
-  f.elsetNum = rec.elsetNum;
-  f.incli = rec.incli;
-  f.raNode = rec.raNode;
-  f.eccen = rec.eccen;
-  f.argPer = rec.argPer;
-  f.mnAnomaly = rec.mnAnomaly;
-  f.mnMotion = rec.mnMotion;
-  f.revNum = rec.revNum;
+  f.dragTerm = rec.*gpdrag(rec.ephType);
   f.nDotO2 = rec.nDotO2;
-  f.secondDeriv = t4 ? rec.auxCoef1 : rec.n2DotO6;
+  f.secondDeriv = rec.*gpsecond(rec.ephType);
   return f;
 }
 
 SpFields spfieldsof(const Tlerecord& rec) {
   SpFields f;
-  f.satNum = rec.satNum;
-  f.secClass = rec.secClass;
-  f.satName = rec.satName;
-  f.epochYr = rec.epochYr;
-  f.epochDays = rec.epochDays;
-  f.auxCoef2 = rec.auxCoef2;
-  f.auxCoef3 = rec.auxCoef3;
-  f.auxCoef1 = rec.auxCoef1;
-  f.elsetNum = rec.elsetNum;
-  f.incli = rec.incli;
-  f.raNode = rec.raNode;
-  f.eccen = rec.eccen;
-  f.argPer = rec.argPer;
-  f.mnAnomaly = rec.mnAnomaly;
-  f.mnMotion = rec.mnMotion;
-  f.revNum = rec.revNum;
+  linkedfrom(rec, kSetLinks, f);
+  linkedfrom(rec, kSpLinks, f);
   return f;
 }
 
@@ -414,37 +431,19 @@ int32_t getspfields(int64_t satKey, SpFields& out) {
   return 0;
 }
 
-namespace {
-
-// The changeable fields every set shares: class, name (left-adjusted), element
-// set number, the six elements and the revolution number.
-template <class Fields>
-void setcommon(Tlerecord& rec, const Fields& f) {
-  rec.secClass = f.secClass;
-  rec.satName = f.satName;
-  leftadjust(rec.satName.data(), rec.satName.size());
-  rec.elsetNum = f.elsetNum;
-  rec.incli = f.incli;
-  rec.raNode = f.raNode;
-  rec.eccen = f.eccen;
-  rec.argPer = f.argPer;
-  rec.mnAnomaly = f.mnAnomaly;
-  rec.mnMotion = f.mnMotion;
-  rec.revNum = f.revNum;
-}
-
-}  // namespace
-
 int32_t updatesatfrfieldsgp(int64_t satKey, FieldSet set, const GpFields& f) {
   const auto missing = missinghead(set, msg::kUpdateGPMissing, msg::kUpdateGP2Missing, msg::kUpdateSPMissing);
   return changestored(satKey, missing, [&](Tlerecord& rec) {
-    setcommon(rec, f);
-    const bool t4 = rec.ephType == 4;
-    (t4 ? rec.auxCoef2 : rec.bStar) = f.dragTerm;
+    linkedto(f, kSetLinks, false, rec);
+    leftadjustname(rec);
+    rec.*gpdrag(rec.ephType) = f.dragTerm;
     if (set == FieldSet::kGP2) {
+      // The second derivative goes to the slot of the stored type; the
+      // other slot is cleared.
       rec.nDotO2 = f.nDotO2;
-      rec.auxCoef1 = t4 ? f.secondDeriv : 0.0;
-      rec.n2DotO6 = t4 ? 0.0 : f.secondDeriv;
+      rec.auxCoef1 = 0.0;
+      rec.n2DotO6 = 0.0;
+      rec.*gpsecond(rec.ephType) = f.secondDeriv;
     }
     return true;
   });
@@ -452,10 +451,9 @@ int32_t updatesatfrfieldsgp(int64_t satKey, FieldSet set, const GpFields& f) {
 
 int32_t updatesatfrfieldssp(int64_t satKey, const SpFields& f) {
   return changestored(satKey, msg::kUpdateSPMissing, [&](Tlerecord& rec) {
-    setcommon(rec, f);
-    rec.auxCoef2 = f.auxCoef2;
-    rec.auxCoef3 = f.auxCoef3;
-    rec.auxCoef1 = f.auxCoef1;
+    linkedto(f, kSetLinks, false, rec);
+    leftadjustname(rec);
+    linkedto(f, kSpLinks, false, rec);
     return true;
   });
 }
@@ -472,51 +470,20 @@ int32_t validatebuilt(Tlerecord& rec) {
 
 int32_t gpfieldstotle(const GpFields& f, Tlerecord& rec) {
   rec.reset();
-  rec.satNum = f.satNum;
-  rec.secClass = f.secClass;
-  rec.satName = f.satName;
-  rec.epochYr = f.epochYr;
-  rec.epochDays = f.epochDays;
-  rec.nDotO2 = f.nDotO2;
+  linkedto(f, kSetLinks, true, rec);
   rec.ephType = f.ephType;
-  rec.elsetNum = f.elsetNum;
-  rec.incli = f.incli;
-  rec.raNode = f.raNode;
-  rec.eccen = f.eccen;
-  rec.argPer = f.argPer;
-  rec.mnAnomaly = f.mnAnomaly;
-  rec.mnMotion = f.mnMotion;
-  rec.revNum = f.revNum;
-  if (f.ephType == 4) {
-    rec.auxCoef1 = f.secondDeriv;
-    rec.auxCoef2 = f.dragTerm;
-  } else {
-    rec.n2DotO6 = f.secondDeriv;
-    rec.bStar = f.dragTerm;
-  }
+  rec.*gpdrag(f.ephType) = f.dragTerm;
+  rec.nDotO2 = f.nDotO2;
+  rec.*gpsecond(f.ephType) = f.secondDeriv;
   return validatebuilt(rec);
 }
 
 int32_t spfieldstotle(const SpFields& f, Tlerecord& rec) {
   rec.reset();
-  rec.satNum = f.satNum;
-  rec.secClass = f.secClass;
-  rec.satName = f.satName;
-  leftadjust(rec.satName.data(), rec.satName.size());
-  rec.epochYr = f.epochYr;
-  rec.epochDays = f.epochDays;
+  linkedto(f, kSetLinks, true, rec);
+  leftadjustname(rec);
   rec.ephType = 6;
-  rec.auxCoef2 = f.auxCoef2;
-  rec.auxCoef3 = f.auxCoef3;
-  rec.auxCoef1 = f.auxCoef1;
-  rec.elsetNum = f.elsetNum;
-  rec.incli = f.incli;
-  rec.raNode = f.raNode;
-  rec.eccen = f.eccen;
-  rec.argPer = f.argPer;
-  rec.mnAnomaly = f.mnAnomaly;
-  rec.mnMotion = f.mnMotion;
-  rec.revNum = f.revNum;
+  linkedto(f, kSpLinks, true, rec);
   return validatebuilt(rec);
 }
 
@@ -590,12 +557,12 @@ void array2tle(const TleArray& arr, std::string_view text, Tlerecord& rec) {
   const std::string_view name = colText(text, txt::kSatName);
   rec.satName.fill(' ');
   std::memcpy(rec.satName.data(), name.data(), name.size());
-  // A long designator of the last century in the name columns (as written
-  // for a record read from CSV) gives back its short name; its first eight
-  // characters would lose the piece and put the year in its place.
-  char long12[12];
-  strtochararr(colText(text, txt::kSatNameLong), long12, sizeof long12);
-  shortnameoflong(std::string_view(long12, sizeof long12), rec.satName);
+  // A long designator in the name columns (as written for a record read from
+  // CSV) gives back its short name; its first eight characters would lose
+  // the piece and put the century in its place.
+  LongName longName;
+  strtochararr(colText(text, txt::kSatNameLong), longName.data(), longName.size());
+  if (longName[4] == '-') rec.satName = shortnameoflong(longName);
 
   const int32_t csvNum = truncint(at(arr, el::kCsvNum));
   if (csvNum == 0) return;
@@ -603,7 +570,7 @@ void array2tle(const TleArray& arr, std::string_view text, Tlerecord& rec) {
   ext->csvNum = csvNum;
   double* vals[] = {&ext->csvVal1, &ext->csvVal2, &ext->csvVal3, &ext->csvVal4, &ext->csvVal5};
   for (int k = 0; k < 5; ++k) *vals[k] = at(arr, el::kCsvVal1 + k);
-  std::memcpy(ext->satNameLong.data(), long12, sizeof long12);
+  ext->satNameLong = longName;
   strtochararr(colText(text, txt::kCsvText), ext->csvText.data(), ext->csvText.size());
   rec.csvExt = std::move(ext);
 }

@@ -11,42 +11,36 @@
 
 namespace vx::tle {
 
-inline constexpr size_t kNameLen = 8;
 inline constexpr size_t kFieldTextLen = 512;
 inline constexpr size_t kTleArrLen = 64;
 inline constexpr size_t kTleTextLen = 512;
 
 using TleArray = std::array<double, kTleArrLen>;
 
-// The fields of the GP2 set. For ephemeris type 4 the drag term is auxCoef2
-// and the second derivative auxCoef1; GP is GP2 with both derivatives 0.
-struct GpFields {
+// The members every field set has, in the order of the SP set.
+struct SetFields {
   int32_t satNum = 0;
   char secClass = ' ';
-  std::array<char, kNameLen> satName{' ', ' ', ' ', ' ', ' ', ' ', ' ', ' '};
+  ShortName satName{' ', ' ', ' ', ' ', ' ', ' ', ' ', ' '};
   int32_t epochYr = 0;
   double epochDays = 0;
-  double dragTerm = 0;
-  int32_t ephType = 0;
   int32_t elsetNum = 0;
   double incli = 0, raNode = 0, eccen = 0, argPer = 0, mnAnomaly = 0, mnMotion = 0;
   int32_t revNum = 0;
+};
+
+// The GP2 set. For ephemeris type 4 the drag term is auxCoef2 and the second
+// derivative auxCoef1; GP is GP2 with both derivatives 0.
+struct GpFields : SetFields {
+  double dragTerm = 0;
+  int32_t ephType = 0;
   double nDotO2 = 0;
   double secondDeriv = 0;
 };
 
-// The fields of the SP set (ephemeris type 6): the three coefficients in line
-// order.
-struct SpFields {
-  int32_t satNum = 0;
-  char secClass = ' ';
-  std::array<char, kNameLen> satName{' ', ' ', ' ', ' ', ' ', ' ', ' ', ' '};
-  int32_t epochYr = 0;
-  double epochDays = 0;
+// The SP set (ephemeris type 6): the three coefficients in line order.
+struct SpFields : SetFields {
   double auxCoef2 = 0, auxCoef3 = 0, auxCoef1 = 0;
-  int32_t elsetNum = 0;
-  double incli = 0, raNode = 0, eccen = 0, argPer = 0, mnAnomaly = 0, mnMotion = 0;
-  int32_t revNum = 0;
 };
 
 // Which exported function a shared routine works for; it picks the routine

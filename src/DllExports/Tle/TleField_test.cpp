@@ -267,7 +267,10 @@ TEST_F(TleFields, SetFieldFailuresLeaveTheStoredSet) {
       {13, "", "TleSetField: Unable to read the number of field 13."},
       {14, "1.5", "TleSetField: Unable to read the number of field 14."},
       {3, "AB\nCD", "TleSetField: Unable to update satellite's name"},
-      {2, "\tX", "TleSetField: Unable to update field 2 (control character in the text)."},
+      {3, "AB\xe9", "TleSetField: Unable to update satellite's name"},
+      {2, "\tX", "TleSetField: Unable to update field 2 (a byte outside printable ASCII in the text)."},
+      {2, "\x7f", "TleSetField: Unable to update field 2 (a byte outside printable ASCII in the text)."},
+      {2, "\x80", "TleSetField: Unable to update field 2 (a byte outside printable ASCII in the text)."},
   };
   const int64_t key = add(kL1, kL2);
   const std::string before = lines(key);
