@@ -50,7 +50,20 @@ VX_API int32_t KernixCloseLogFile(void);
 VX_API void KernixGetLastErrMsg(char msg[128]);
 VX_API void KernixGetLastInfoMsg(char msg[128]);
 
-/* Every log line is also handed to fn; NULL removes the callback. */
+/* Every log line is also handed to fn; NULL removes the callback.
+ * fn runs on the thread that writes the line, before the call that wrote it
+ * returns (a line written while a library holds its store is handed over
+ * once the hold is released). It may call any function of the Veltrix
+ * libraries, KernixSetLogCallback and the log file functions included, with
+ * two limits:
+ *  - a thread reads one file and writes one file at a time: TleLoadFile
+ *    called while its thread is in a TleLoadFile returns 2, and a load or
+ *    save that needs a file unit its thread holds open (EnvLoadFile during
+ *    TleLoadFile, a save while TleSaveFile names the sets it could not
+ *    write) returns 9006; each with an error line, never waiting;
+ *  - lines written by the calls fn makes reach fn again, on the same thread,
+ *    before those calls return: fn must keep itself from recursing without
+ *    end. */
 VX_API void KernixSetLogCallback(KernixLogFn fn, void* user);
 
 /* Element-set key mode: 0 tree keys (default), 1 DMA keys. */

@@ -84,9 +84,43 @@ VX_API int32_t TleRemoveSat(int64_t satKey);
 VX_API int32_t TleRemoveAllSats(void);
 
 /* ---- Files -------------------------------------------------------------- */
+/* Loads the element sets of a TLE input file: line pairs and CSV lines,
+ * with maneuver cards, comments, file cards (ELTFIL=name ...) and the DMA
+ * card VX_DMA_ON. A line 1 whose line 2 does not come before the next line 1
+ * is bad, and so is a pair whose line 1 ends before column 61 or whose
+ * line 2 ends before column 63. The totals line "Total TLEs = t, Loaded = l,
+ * Dup = d, Bad = b" counts every element set read once. Results:
+ *   0     the file was read; bad element sets are counted, not fatal;
+ *   2     the file cannot be read twice from its start (a pipe), memory ran
+ *         out, or a log callback called it while its thread was loading a
+ *         file (see KernixSetLogCallback);
+ *   the code of the file open, for the file or a file card's file, with the
+ *   error line "TleLoadFile: cannot open "<name>": <reason>" (for a file
+ *   card "ReadTlesFrFileUnit: ..."): a system error number (2 no such
+ *   file, 13 permission denied, ...), 9002 no name, 9004 a directory, 9005
+ *   a character device such as /dev/zero, 9006 the unit is in use on this
+ *   thread (a log callback during an EnvLoadFile). No totals line then. */
 VX_API int32_t TleLoadFile(const char tleFile[512]);
-/* saveMode: 0 create or replace, other append; saveForm: 0 line pairs,
- * other CSV. */
+/* Writes every element set in ascending satKey order. saveMode: 0 create or
+ * replace, other append; saveForm: 0 line pairs (each line cut to 80
+ * characters), other CSV lines. Maneuver cards are not written. An element
+ * set that would not read back as itself is not written either, and is
+ * named in the error line "TleWriteLines: Element set <satKey> not written:
+ * <reason>": in line pairs a satellite number outside 1-339999, an epoch
+ * year outside 1957-2056, a coefficient of 1e9 or more (the lines hold it as
+ * zero, as TleGetLines shows it), a mean motion of 100 or more or below
+ * 5e-9; in CSV a name or text with a comma, a leading quote or inner blanks,
+ * auxCoef3 of ephemeris type 6; in both a classification other than blank,
+ * C, S or U. Results:
+ *   0     every element set written;
+ *   2     an element set was not written (one line each, the others are
+ *         written), or a line could not be written or the file not closed
+ *         cleanly (a full disk: "TleSaveFile: cannot write "<name>":
+ *         <reason>");
+ *   the code of the file open, with the error line "TleSaveFile: cannot
+ *   open "<name>": <reason>": a system error number (2 no such directory,
+ *   13 permission denied, ...), 9002 no name, 9004 a directory, 9006 the
+ *   unit is in use on this thread (a log callback during a save). */
 VX_API int32_t TleSaveFile(const char tleFile[512], int32_t saveMode, int32_t saveForm);
 
 /* ---- Stateless text conversions ------------------------------------------ */
