@@ -46,8 +46,9 @@ constexpr int32_t kUnitOutput = 8;
 constexpr size_t kLine1MinCols = 61;
 constexpr size_t kLine2MinCols = 63;
 
-// Closes a unit when the scope ends, also when an exception leaves it: an
-// open unit is never opened again.
+// Closes a unit when the scope ends, also when an exception leaves it:
+// fileopen never takes over an open unit, so one left open would refuse
+// every later file of this thread.
 class UnitCloser {
  public:
   explicit UnitCloser(int32_t unit) : unit_(unit) {}
