@@ -252,26 +252,28 @@ int32_t changestored(int64_t satKey, std::string_view missingHead, F&& change) {
 
 // ---- Array form: element numbers and text columns --------------------------------
 
+// Elements of the array, counted from 1, that hold a record member as it
+// stands; integers are stored as doubles and read back truncated toward zero.
+template <class T>
+struct Element {
+  int n;
+  T Tlerecord::*member;
+};
+constexpr Element<double> kRealElements[] = {
+    {3, &Tlerecord::nDotO2},     {4, &Tlerecord::n2DotO6},     {5, &Tlerecord::bStar},     {21, &Tlerecord::incli},
+    {22, &Tlerecord::raNode},    {23, &Tlerecord::eccen},      {24, &Tlerecord::argPer},   {25, &Tlerecord::mnAnomaly},
+    {26, &Tlerecord::mnMotion},  {33, &Tlerecord::auxCoef2},   {39, &Tlerecord::auxCoef1},
+};
+constexpr Element<int32_t> kIntElements[] = {
+    {1, &Tlerecord::satNum}, {6, &Tlerecord::ephType}, {27, &Tlerecord::revNum}, {31, &Tlerecord::elsetNum}};
+// The epoch as days since 1950, and the CSV data.
 namespace el {
-constexpr int kSatNum = 1;
 constexpr int kEpochDs50 = 2;
-constexpr int kNDotO2 = 3;
-constexpr int kN2DotO6 = 4;
-constexpr int kBStar = 5;
-constexpr int kEphType = 6;
-constexpr int kIncli = 21;
-constexpr int kRaNode = 22;
-constexpr int kEccen = 23;
-constexpr int kArgPer = 24;
-constexpr int kMnAnomaly = 25;
-constexpr int kMnMotion = 26;
-constexpr int kRevNum = 27;
-constexpr int kElsetNum = 31;
 constexpr int kCsvNum = 32;
-constexpr int kAuxCoef2 = 33;
 constexpr int kCsvVal1 = 34;  // .. 38
-constexpr int kAuxCoef1 = 39;
 }  // namespace el
+constexpr double Csvtledata::*kCsvVals[] = {&Csvtledata::csvVal1, &Csvtledata::csvVal2, &Csvtledata::csvVal3,
+                                            &Csvtledata::csvVal4, &Csvtledata::csvVal5};
 
 // Element n, counted from 1.
 double& at(TleArray& a, int n) { return a[static_cast<size_t>(n - 1)]; }
@@ -506,27 +508,13 @@ int64_t addsatfrfieldssp(const SpFields& f) {
 void tle2array(const Tlerecord& rec, TleArray& arr, char* text) {
   arr.fill(0.0);
   std::memset(text, ' ', kTleTextLen);
-  at(arr, el::kSatNum) = rec.satNum;
+  for (const auto& e : kIntElements) at(arr, e.n) = rec.*e.member;
+  for (const auto& e : kRealElements) at(arr, e.n) = rec.*e.member;
   at(arr, el::kEpochDs50) = yrdays2ds50(rec.epochYr, rec.epochDays);
-  at(arr, el::kNDotO2) = rec.nDotO2;
-  at(arr, el::kN2DotO6) = rec.n2DotO6;
-  at(arr, el::kBStar) = rec.bStar;
-  at(arr, el::kEphType) = rec.ephType;
-  at(arr, el::kIncli) = rec.incli;
-  at(arr, el::kRaNode) = rec.raNode;
-  at(arr, el::kEccen) = rec.eccen;
-  at(arr, el::kArgPer) = rec.argPer;
-  at(arr, el::kMnAnomaly) = rec.mnAnomaly;
-  at(arr, el::kMnMotion) = rec.mnMotion;
-  at(arr, el::kRevNum) = rec.revNum;
-  at(arr, el::kElsetNum) = rec.elsetNum;
-  at(arr, el::kAuxCoef2) = rec.auxCoef2;
-  at(arr, el::kAuxCoef1) = rec.auxCoef1;
   *colPtr(text, txt::kSecClass) = rec.secClass;
   if (const Csvtledata* ext = rec.csvExt.get()) {
     at(arr, el::kCsvNum) = ext->csvNum;
-    const double vals[] = {ext->csvVal1, ext->csvVal2, ext->csvVal3, ext->csvVal4, ext->csvVal5};
-    for (int k = 0; k < 5; ++k) at(arr, el::kCsvVal1 + k) = vals[k];
+    for (int k = 0; k < 5; ++k) at(arr, el::kCsvVal1 + k) = ext->*kCsvVals[k];
     std::memcpy(colPtr(text, txt::kSatNameLong), ext->satNameLong.data(), ext->satNameLong.size());
     std::memcpy(colPtr(text, txt::kCsvText), ext->csvText.data(), ext->csvText.size());
   } else {
@@ -536,22 +524,9 @@ void tle2array(const Tlerecord& rec, TleArray& arr, char* text) {
 
 void array2tle(const TleArray& arr, std::string_view text, Tlerecord& rec) {
   rec.reset();
-  rec.satNum = truncint(at(arr, el::kSatNum));
+  for (const auto& e : kIntElements) rec.*e.member = truncint(at(arr, e.n));
+  for (const auto& e : kRealElements) rec.*e.member = at(arr, e.n);
   fyklok(at(arr, el::kEpochDs50), rec.epochDays, rec.epochYr);
-  rec.nDotO2 = at(arr, el::kNDotO2);
-  rec.n2DotO6 = at(arr, el::kN2DotO6);
-  rec.bStar = at(arr, el::kBStar);
-  rec.ephType = truncint(at(arr, el::kEphType));
-  rec.incli = at(arr, el::kIncli);
-  rec.raNode = at(arr, el::kRaNode);
-  rec.eccen = at(arr, el::kEccen);
-  rec.argPer = at(arr, el::kArgPer);
-  rec.mnAnomaly = at(arr, el::kMnAnomaly);
-  rec.mnMotion = at(arr, el::kMnMotion);
-  rec.revNum = truncint(at(arr, el::kRevNum));
-  rec.elsetNum = truncint(at(arr, el::kElsetNum));
-  rec.auxCoef2 = at(arr, el::kAuxCoef2);
-  rec.auxCoef1 = at(arr, el::kAuxCoef1);
 
   rec.secClass = colChar(text, txt::kSecClass);
   const std::string_view name = colText(text, txt::kSatName);
@@ -568,8 +543,7 @@ void array2tle(const TleArray& arr, std::string_view text, Tlerecord& rec) {
   if (csvNum == 0) return;
   auto ext = std::make_unique<Csvtledata>();
   ext->csvNum = csvNum;
-  double* vals[] = {&ext->csvVal1, &ext->csvVal2, &ext->csvVal3, &ext->csvVal4, &ext->csvVal5};
-  for (int k = 0; k < 5; ++k) *vals[k] = at(arr, el::kCsvVal1 + k);
+  for (int k = 0; k < 5; ++k) ext.get()->*kCsvVals[k] = at(arr, el::kCsvVal1 + k);
   ext->satNameLong = longName;
   strtochararr(colText(text, txt::kCsvText), ext->csvText.data(), ext->csvText.size());
   rec.csvExt = std::move(ext);

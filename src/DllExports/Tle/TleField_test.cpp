@@ -4,6 +4,7 @@
 #include <cstring>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <string>
 #include <thread>
 #include <tuple>
@@ -590,6 +591,39 @@ TEST_F(TleFields, ArrayOfStoredSetAndBack) {
   EXPECT_EQ(TleUpdateSatFrArray(key, arr, text), 2);
   EXPECT_EQ(log.errors(), Msgs{"ValidateTleValues: Invalid Eccentricity = 1.0000000000000000 (valid=0-1)"});
   EXPECT_EQ(stored(key).eccen, 0.0000617);
+}
+
+// Every member has its own element, every other element is 0, and the
+// array gives the record back.
+TEST_F(TleFields, ArrayLayoutOfEveryMember) {
+  Tlerecord rec;
+  rec.satNum = 11, rec.epochYr = 2018, rec.epochDays = 20.5, rec.nDotO2 = 3, rec.n2DotO6 = 4, rec.bStar = 5;
+  rec.ephType = 6, rec.incli = 21, rec.raNode = 22, rec.eccen = 0.23, rec.argPer = 24, rec.mnAnomaly = 25;
+  rec.mnMotion = 26, rec.revNum = 27, rec.elsetNum = 31, rec.auxCoef2 = 33, rec.auxCoef1 = 39;
+  rec.csvExt = std::make_unique<Csvtledata>();
+  rec.csvExt->csvNum = 32;
+  rec.csvExt->csvVal1 = 34, rec.csvExt->csvVal2 = 35, rec.csvExt->csvVal3 = 36, rec.csvExt->csvVal4 = 37;
+  rec.csvExt->csvVal5 = 38;
+  TleArray arr;
+  char text[512];
+  tle2array(rec, arr, text);
+  const std::map<int, double> want = {{1, 11},  {2, yrdays2ds50(2018, 20.5)}, {3, 3},   {4, 4},   {5, 5},   {6, 6},
+                                      {21, 21}, {22, 22}, {23, 0.23}, {24, 24}, {25, 25}, {26, 26}, {27, 27},
+                                      {31, 31}, {32, 32}, {33, 33}, {34, 34}, {35, 35}, {36, 36}, {37, 37},
+                                      {38, 38}, {39, 39}};
+  for (int n = 1; n <= 64; ++n) {
+    const auto it = want.find(n);
+    EXPECT_EQ(arr[static_cast<size_t>(n - 1)], it == want.end() ? 0.0 : it->second) << "element " << n;
+  }
+  Tlerecord back;
+  array2tle(arr, std::string_view(text, 512), back);
+  EXPECT_EQ(std::make_tuple(back.satNum, back.epochYr, back.epochDays, back.ephType, back.revNum, back.elsetNum),
+            std::make_tuple(11, 2018, 20.5, 6, 27, 31));
+  EXPECT_EQ((std::vector<double>{back.nDotO2, back.n2DotO6, back.bStar, back.incli, back.raNode, back.eccen, back.argPer,
+                                 back.mnAnomaly, back.mnMotion, back.auxCoef2, back.auxCoef1, back.auxCoef3}),
+            (std::vector<double>{3, 4, 5, 21, 22, 0.23, 24, 25, 26, 33, 39, 0}));
+  ASSERT_TRUE(back.csvExt);
+  EXPECT_EQ((std::vector<double>{back.csvExt->csvVal1, back.csvExt->csvVal5}), (std::vector<double>{34, 38}));
 }
 
 TEST_F(TleFields, ArrayCsvDataIsRebuiltForNonzeroElement32) {
