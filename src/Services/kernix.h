@@ -57,6 +57,8 @@ class LogDeferral {
 // to the room left instead).
 class LogLine {
  public:
+  static constexpr size_t kLen = 128;
+
   LogLine& text(std::string_view s, bool cut = false) {
     if (cut && s.size() > room()) s = s.substr(0, room());
     return put(s);
@@ -93,7 +95,7 @@ class LogLine {
     for (char c : s) buf_[n_++] = c;
     return *this;
   }
-  char buf_[128];
+  char buf_[kLen];
   size_t n_ = 0;
   bool ok_ = true;
 };

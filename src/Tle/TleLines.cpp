@@ -301,25 +301,16 @@ constexpr CheckMsg kSatNameLong{"ValidateTleValues: Invalid character code in Lo
 constexpr CheckMsg kCsvText{"ValidateTleValues: Invalid character code in CSV Text = ", kPrintable};
 }  // namespace msg
 
-// Logs fixed text + value + range text, within 128 characters.
+// Logs fixed text + value + range text as one line.
 template <class T>
 void logInvalid(const CheckMsg& m, T value) {
-  char buf[128];
-  char num[40];
-  size_t len = 0;
+  LogLine line;
+  line.text(m.head);
   if constexpr (std::is_integral_v<T>)
-    len = fmt::writeListInt(num, value);
+    line.num(value);
   else
-    len = fmt::writeListReal(num, value);
-  if (m.head.size() + len + m.range.size() > sizeof buf) return;
-  size_t n = 0;
-  std::memcpy(buf + n, m.head.data(), m.head.size());
-  n += m.head.size();
-  std::memcpy(buf + n, num, len);
-  n += len;
-  std::memcpy(buf + n, m.range.data(), m.range.size());
-  n += m.range.size();
-  tracelogerror(std::string_view(buf, n));
+    line.real(value);
+  line.text(m.range).error();
 }
 
 constexpr double kDegToRad = 0.017453292519943295;

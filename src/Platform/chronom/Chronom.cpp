@@ -283,26 +283,19 @@ constexpr std::string_view kKeyEpoch = "CreateSatKey: Invalid epoch in days sinc
 constexpr std::string_view kKeyEpochRange = " (valid=years 1950-2149)";
 }  // namespace msg
 
-// One error line of fixed text, value and tail, built in 128 characters (a
-// long text value is cut to fit).
+// One error line of fixed text, value and tail (a long text value is cut
+// to fit the line).
 void logKeyFailure(std::string_view head, std::string_view value, std::string_view tail) {
-  char buf[128];
-  const size_t room = sizeof buf - head.size() - tail.size();
-  const std::string_view v = value.substr(0, room);
-  std::memcpy(buf, head.data(), head.size());
-  std::memcpy(buf + head.size(), v.data(), v.size());
-  std::memcpy(buf + head.size() + v.size(), tail.data(), tail.size());
-  tracelogerror(std::string_view(buf, head.size() + v.size() + tail.size()));
+  const size_t room = LogLine::kLen - head.size() - tail.size();
+  LogLine().text(head).text(value.substr(0, room)).text(tail).error();
 }
 
 void logKeyFailure(std::string_view head, int64_t value, std::string_view tail) {
-  char num[fmt::kListIntRoom];
-  logKeyFailure(head, std::string_view(num, fmt::writeListInt(num, value)), tail);
+  LogLine().text(head).num(value).text(tail).error();
 }
 
 void logKeyFailure(std::string_view head, double value, std::string_view tail) {
-  char num[fmt::kListRealRoom];
-  logKeyFailure(head, std::string_view(num, fmt::writeListReal(num, value)), tail);
+  LogLine().text(head).real(value).text(tail).error();
 }
 
 }  // namespace
