@@ -84,8 +84,14 @@ void logLine(bool isError, std::string_view head, std::string_view line) {
     traceloginfo(m);
 }
 
-// Columns up to the last character that is not a blank.
-size_t usedCols(std::string_view line) { return rtrimmed(line).size(); }
+// Whether line holds something other than blanks at column col or after it.
+// Looks from col on, so a line of full length answers at its first columns
+// there instead of after a walk back over the blank padding.
+bool reachesCol(std::string_view line, size_t col) {
+  for (size_t i = col - 1; i < line.size(); ++i)
+    if (line[i] != ' ' && line[i] != '\0') return true;
+  return false;
+}
 
 // Serialises whole file reads, so two loads never interleave their element
 // sets. It does not protect the store, which has its own guard.
@@ -249,10 +255,10 @@ void readonlytles(int32_t unit, int32_t& loaded, int32_t& dup, int32_t& bad, int
         const std::string_view text2(line2, kCardLen);
         // A line cut short would still parse, its last field read from the
         // digits that are left: refused instead.
-        if (cls == kCardLine2 && (usedCols(text) < kLine1MinCols || usedCols(text2) < kLine2MinCols)) {
+        if (cls == kCardLine2 && (!reachesCol(text, kLine1MinCols) || !reachesCol(text2, kLine2MinCols))) {
           ++bad;
           lastParsedWell = false;
-          if (usedCols(text) < kLine1MinCols)
+          if (!reachesCol(text, kLine1MinCols))
             logLine(true, msg::kShortLine1, text);
           else
             logLine(true, msg::kShortLine2, text2);
