@@ -48,22 +48,25 @@ class LogDeferral {
   LogDeferral& operator=(const LogDeferral&) = delete;
 };
 
-// One trace-log line built from pieces in a 128-character buffer, the one
+// One trace-log line built from pieces in a buffer of Len characters, the one
 // way messages with a value are made:
 //   LogLine().text("RemoveNode: Unable to locate this key ").num(key, 19).text(" in its binary tree.").error();
 // A number is right-aligned in its width and takes more columns when it
 // needs them, so the line still names it. A line that would not fit the
 // buffer is not written at all (a text piece given with cut = true is cut
-// to the room left instead).
-class LogLine {
+// to the room left instead). Messages with a number use LogLine (128
+// characters); messages that quote a file name or an input line use
+// LongLogLine, which holds both whole.
+template <size_t Len>
+class BasicLogLine {
  public:
-  static constexpr size_t kLen = 128;
+  static constexpr size_t kLen = Len;
 
-  LogLine& text(std::string_view s, bool cut = false) {
+  BasicLogLine& text(std::string_view s, bool cut = false) {
     if (cut && s.size() > room()) s = s.substr(0, room());
     return put(s);
   }
-  LogLine& num(int64_t v, int width = 0) {
+  BasicLogLine& num(int64_t v, int width = 0) {
     char digits[fmt::kListIntRoom];
     const size_t len = fmt::writeListInt(digits, v);
     const size_t w = width > 0 && static_cast<size_t>(width) > len ? static_cast<size_t>(width) : len;
@@ -71,7 +74,7 @@ class LogLine {
     for (size_t i = len; i < w; ++i) buf_[n_++] = ' ';
     return put(std::string_view(digits, len));
   }
-  LogLine& real(double v) {
+  BasicLogLine& real(double v) {
     char digits[fmt::kListRealRoom];
     return put(std::string_view(digits, fmt::writeListReal(digits, v)));
   }
@@ -86,11 +89,11 @@ class LogLine {
 
  private:
   size_t room() const noexcept { return sizeof buf_ - n_; }
-  LogLine& fail() noexcept {
+  BasicLogLine& fail() noexcept {
     ok_ = false;
     return *this;
   }
-  LogLine& put(std::string_view s) {
+  BasicLogLine& put(std::string_view s) {
     if (!ok_ || s.size() > room()) return fail();
     for (char c : s) buf_[n_++] = c;
     return *this;
@@ -99,6 +102,8 @@ class LogLine {
   size_t n_ = 0;
   bool ok_ = true;
 };
+using LogLine = BasicLogLine<128>;
+using LongLogLine = BasicLogLine<1280>;
 
 // Logs prefix + value right-aligned in width columns + suffix as one error
 // line (see LogLine).

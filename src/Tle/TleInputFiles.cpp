@@ -75,13 +75,12 @@ thread_local bool tl_loading = false;
 
 // Logs head + the line without its trailing blanks + "'.".
 void logLine(bool isError, std::string_view head, std::string_view line) {
-  std::string m;
-  m.reserve(head.size() + kCardLen + 2);
-  m.append(head).append(rtrimmed(line)).append(msg::kQuoteEnd);
+  LongLogLine m;
+  m.text(head).text(rtrimmed(line)).text(msg::kQuoteEnd);
   if (isError)
-    tracelogerror(m);
+    m.error();
   else
-    traceloginfo(m);
+    m.info();
 }
 
 // Whether line holds something other than blanks at column col or after it.
@@ -159,13 +158,11 @@ class PendingCards {
  private:
   void reportDropped() {
     if (dropped_ == 0) return;
-    char buf[128];
-    constexpr std::string_view head = "ReadOnlyTLEs: Dropped ";
-    constexpr std::string_view tail = " maneuver cards beyond the 100 an element set holds.";
-    std::memcpy(buf, head.data(), head.size());
-    size_t n = head.size() + fmt::writeListInt(buf + head.size(), dropped_);
-    std::memcpy(buf + n, tail.data(), tail.size());
-    traceloginfo(std::string_view(buf, n + tail.size()));
+    LogLine()
+        .text("ReadOnlyTLEs: Dropped ")
+        .num(dropped_)
+        .text(" maneuver cards beyond the 100 an element set holds.")
+        .info();
     dropped_ = 0;
   }
   std::unique_ptr<MnvrCard[]> cards_;
@@ -339,21 +336,16 @@ int32_t readtlesfrfileunit(int32_t unit) {
   }
   readonlytles(unit, loaded, dup, bad, result);
 
-  char buf[128];
-  size_t n = 0;
-  auto put = [&](std::string_view s) {
-    std::memcpy(buf + n, s.data(), s.size());
-    n += s.size();
-  };
-  put("Total TLEs = ");
-  n += fmt::writeListInt(buf + n, int64_t{loaded} + dup + bad);
-  put(", Loaded = ");
-  n += fmt::writeListInt(buf + n, loaded);
-  put(", Dup = ");
-  n += fmt::writeListInt(buf + n, dup);
-  put(", Bad = ");
-  n += fmt::writeListInt(buf + n, bad);
-  traceloginfo(std::string_view(buf, n));
+  LogLine()
+      .text("Total TLEs = ")
+      .num(int64_t{loaded} + dup + bad)
+      .text(", Loaded = ")
+      .num(loaded)
+      .text(", Dup = ")
+      .num(dup)
+      .text(", Bad = ")
+      .num(bad)
+      .info();
   return result;
 }
 

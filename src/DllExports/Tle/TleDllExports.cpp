@@ -173,9 +173,7 @@ VX_API int32_t TleLoadFile(const char tleFile[512]) {
   return guarded("TleLoadFile", int32_t{2}, [&] {
     HostText<kLineLen> name(tleFile);
     const std::string_view file = fileName(name);
-    std::string line = "TleLoadFile: Reading TLEs from file \"";
-    line.append(file).append("\".");
-    traceloginfo(line);
+    LongLogLine().text("TleLoadFile: Reading TLEs from file \"").text(file).text("\".").info();
     return readtlesfrfile(file);
   });
 }

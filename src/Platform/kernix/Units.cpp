@@ -98,9 +98,13 @@ int32_t tryopen(int32_t unit, std::string_view name, int32_t mode) {
 int32_t fileopen(int32_t unit, std::string_view name, int32_t mode, std::string_view caller) {
   const int32_t rc = tryopen(unit, name, mode);
   if (rc != 0) {
-    std::string line(caller.empty() ? std::string_view("FileOpen") : caller);
-    line.append(": cannot open \"").append(trimmed(name)).append("\": ").append(openfailure(rc, unit, mode));
-    tracelogerror(line);
+    LongLogLine()
+        .text(caller.empty() ? std::string_view("FileOpen") : caller)
+        .text(": cannot open \"")
+        .text(trimmed(name))
+        .text("\": ")
+        .text(openfailure(rc, unit, mode), true)
+        .error();
   }
   return rc;
 }
