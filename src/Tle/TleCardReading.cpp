@@ -36,10 +36,7 @@ bool startsWith(std::string_view line, std::string_view word) {
 
 // Logs prefix + text + suffix as one error line.
 void logQuoted(std::string_view prefix, std::string_view text, std::string_view suffix) {
-  std::string m;
-  m.reserve(prefix.size() + text.size() + suffix.size());
-  m.append(prefix).append(text).append(suffix);
-  tracelogerror(m);
+  LongLogLine().text(prefix).text(text).text(suffix).error();
 }
 
 }  // namespace

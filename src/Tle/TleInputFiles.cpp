@@ -222,10 +222,7 @@ void readonlytles(int32_t unit, int32_t& loaded, int32_t& dup, int32_t& bad, int
       case kCardLine1: {
         if (line1tosatkey(text) == -1) {
           ++bad;
-          std::string m;
-          m.reserve(msg::kUnrecognizable.size() + kCardLen + 2);
-          m.append(msg::kUnrecognizable).append(text).append(msg::kQuoteEnd);
-          traceloginfo(m);
+          LongLogLine().text(msg::kUnrecognizable).text(text).text(msg::kQuoteEnd).info();
           continue;
         }
         // Read on to the next line 2, past comments, empty lines, CSV lines
@@ -374,9 +371,12 @@ int32_t savetlefile(std::string_view name, int32_t saveMode, int32_t saveForm) {
   const int32_t closed = output.close();
   const int32_t ioError = report.ioError != 0 ? report.ioError : closed;
   if (ioError != 0) {
-    std::string m(msg::kCannotWrite);
-    m.append(file).append("\": ").append(std::generic_category().message(ioError));
-    tracelogerror(m);
+    LongLogLine()
+        .text(msg::kCannotWrite)
+        .text(file)
+        .text("\": ")
+        .text(std::generic_category().message(ioError), true)
+        .error();
     return 2;
   }
   return report.notWritten == 0 ? 0 : 2;

@@ -2,7 +2,6 @@
 #include "Tle/TleTree.h"
 
 #include <cstring>
-#include <string>
 #include <vector>
 
 #include "Services/kernix.h"
@@ -66,9 +65,7 @@ WriteReport tlewritelines(int32_t unit, int32_t form) {
     });
   }
   for (const Loss& l : losses) {
-    std::string tail(" not written: ");
-    tail.append(l.why);
-    tracelognumbered("TleWriteLines: Element set ", l.key, 19, tail);
+    LogLine().text("TleWriteLines: Element set ").num(l.key, 19).text(" not written: ").text(l.why).error();
   }
   report.notWritten = static_cast<int32_t>(losses.size());
   return report;
