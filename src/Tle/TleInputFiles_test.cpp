@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "Services/kernix.h"
+#include "support/HostText.h"
 #include "support/LogCapture.h"
 #include "veltrix/kernix.h"
 #include "veltrix/tle.h"
@@ -34,17 +35,9 @@ const std::string kCsv =
     "U,25544,1998-067A,2018,20.59659722,1.558E-05,0,3.0975E-05,0,999,51.6421,313.2312,0.000337,277.6394,"
     "199.7473,15.54148547,9635,0,0,0,0,0,0,0,0,UNKNOWN";
 
-std::string host(const std::string& s) {
-  std::string t = s;
-  t.resize(512, ' ');
-  return t;
-}
+std::string host(const std::string& s) { return vx::testing::hostText(s); }
 
-std::string trimmed(const char* buf, size_t n) {
-  std::string s(buf, n);
-  s.erase(s.find_last_not_of(' ') + 1);
-  return s;
-}
+using vx::testing::trimmed;
 
 // satKey as the log lines show it: right-aligned in 19 columns.
 std::string key19(int64_t key) {

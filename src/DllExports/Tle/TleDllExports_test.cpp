@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "support/HostText.h"
 #include "support/LogCapture.h"
 #include "veltrix/kernix.h"
 #include "veltrix/tle.h"
@@ -29,17 +30,9 @@ const std::string kL1 = "1 25544U 98067A   18020.59659722  .00001558  00000-0  3
 const std::string kL2 = "2 25544  51.6421 313.2312 0003370 277.6394 199.7473 15.54148547 96357";
 const std::string kCatalog = std::string(VX_SOURCE_DIR) + "/data/catalog-2018.tle";
 
-std::string text(const std::string& s) {
-  std::string t = s;
-  t.resize(512, ' ');
-  return t;
-}
+std::string text(const std::string& s) { return vx::testing::hostText(s); }
 
-std::string trimmed(const char* buf, size_t n) {
-  std::string s(buf, n);
-  s.erase(s.find_last_not_of(' ') + 1);
-  return s;
-}
+using vx::testing::trimmed;
 
 std::string lastInfo() {
   char m[128];

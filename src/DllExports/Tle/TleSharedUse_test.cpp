@@ -8,6 +8,7 @@
 #include <thread>
 #include <vector>
 
+#include "support/HostText.h"
 #include "veltrix/kernix.h"
 #include "veltrix/tle.h"
 
@@ -16,11 +17,7 @@ namespace {
 const std::string kL1 = "1 25544U 98067A   18020.59659722  .00001558  00000-0  30975-4 0  9993";
 const std::string kL2 = "2 25544  51.6421 313.2312 0003370 277.6394 199.7473 15.54148547 96357";
 
-std::string text(const std::string& s) {
-  std::string t = s;
-  t.resize(512, ' ');
-  return t;
-}
+std::string text(const std::string& s) { return vx::testing::hostText(s); }
 
 // The same element set under another satellite number (columns 3-7 of both lines).
 int64_t addSat(int satNum) {
