@@ -28,8 +28,8 @@ ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 
 step "thread sanitizer: concurrency tests"
 cmake -S . -B build/test-tsan -DCMAKE_BUILD_TYPE=Debug -DVX_WERROR=ON -DVX_SANITIZE=thread -DVX_TOOLS=OFF >/dev/null
-cmake --build build/test-tsan -j"$JOBS" --target tle_test store_test ambit_test
-for t in tle_test store_test ambit_test; do
+cmake --build build/test-tsan -j"$JOBS" --target tle_test store_test ambit_test kinem_test
+for t in tle_test store_test ambit_test kinem_test; do
   TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
     "build/test-tsan/bin/$t" --gtest_filter='*Concurrency*:*Concurrent*:*Thread*'
 done

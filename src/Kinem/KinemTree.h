@@ -1,0 +1,82 @@
+// The state-vector store's named operations over the generic keyed store.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+#include <utility>
+
+#include "Kinem/KinemLines.h"
+#include "Kinem/KinemTypes.h"
+#include "Services/chronom.h"
+#include "Store/KeyedStore.h"
+
+namespace vx::kinem {
+
+struct KinemStoreTraits {
+  using Record = Kinemrecord;
+  static int32_t validate(Kinemrecord& rec) { return validatekinemvalues(rec); }
+  static int64_t treeKey(const Kinemrecord& rec) { return kinemrecsatkey(rec); }
+  static int32_t eltType(const Kinemrecord&) { return kKinemEltType; }
+  static bool isElsetType(int32_t code) { return kinemelsettype(code); }
+  static bool equal(const Kinemrecord& a, const Kinemrecord& b) { return kinem::equal(a, b); }
+  static void sortText(const Kinemrecord& rec, char* text) { fieldstostr(rec, text); }
+  static int32_t satNum(const Kinemrecord& rec) { return rec.satNum; }
+  static bool keyRange(int32_t satNum, int64_t& lo, int64_t& hi) { return treekeyrange(satNum, lo, hi); }
+  static void markNotFound(Kinemrecord& rec) {
+    freekinemrecord(rec);
+    rec.satNum = -123;
+  }
+};
+
+using KinemStore = store::KeyedStore<KinemStoreTraits>;
+using Kinembintree = KinemStore::Node;
+
+// The library's one store.
+KinemStore& kinemstore();
+
+int64_t addkinemtomem(Kinemrecord& rec, Kinembintree** node = nullptr);
+// The same for a record the caller drops afterwards: the store takes over
+// its contents instead of copying them.
+int64_t addkinemtomemtaking(Kinemrecord& rec);
+int32_t kinemremovenode(int64_t satKey);
+int32_t kinemupdaterec(int64_t satKey, const Kinemrecord& rec);
+// Copy of the stored record; on failure satNum is -123 and msg (128
+// characters, optional) says why. 0 found, 2 not.
+int32_t kinemfindrec(int64_t satKey, Kinemrecord& rec, char* msg = nullptr);
+// The stored record itself, or null. The read hold stays taken whatever the
+// outcome: the caller calls kinemendread() once after use.
+const Kinemrecord* kinemfindrecptr(int64_t satKey, char* msg = nullptr);
+int64_t kinemsatkeyget(int32_t satNum);
+bool kinemtreeisempty();
+int32_t kinemgetnumoftreenodes();
+void kinemgettreekeys(int32_t& count, int64_t* keys, int32_t order);
+// Up to capacity keys in the given order; total gets how many are loaded.
+// Returns how many were written, -1 when no work space could be had.
+int32_t kinemgettreekeysn(int32_t order, int32_t capacity, int64_t* keys, int32_t& total);
+void kinememptytree(int32_t& err);
+void kinembeginread();
+void kinemendread();
+
+// Reads the record of satKey in place under the read hold and calls
+// f(const Kinemrecord&); false (f not called) when the key is not loaded.
+template <class F>
+bool withkinemrecord(int64_t satKey, F&& f) {
+  const Kinemrecord* rec = kinemfindrecptr(satKey);
+  struct Release {
+    ~Release() { kinemendread(); }
+  } release;
+  if (rec == nullptr) return false;
+  f(*rec);
+  return true;
+}
+
+// Read, change and write of the record of satKey as one step under the
+// writer side: f(Kinemrecord&) changes a copy, and when it returns 0 the copy
+// replaces the stored record. f's log lines go out after the hold. Returns
+// f's result, or -1 (nothing logged) when the key is not loaded.
+template <class F>
+int32_t kinemmodifyrec(int64_t satKey, F&& f) {
+  return kinemstore().modify(satKey, std::forward<F>(f));
+}
+
+}  // namespace vx::kinem
