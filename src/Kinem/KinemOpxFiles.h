@@ -56,7 +56,8 @@ inline constexpr size_t kOpxLastCol = 128;
 // kOpxAbsent. The value may be preceded by blanks and one "=".
 double checkfieldnum(std::string_view line, std::string_view key);
 // The text twin: if line starts with key, the text after the key through
-// column 128, after its "=" and left-adjusted, blank padded into out
+// column 128 (what follows its "=" when it has one), left-adjusted and
+// blank padded into out
 // (kLineLen characters); otherwise kLineLen blanks.
 void checkfieldstr(std::string_view line, std::string_view key, char* out);
 

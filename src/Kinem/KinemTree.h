@@ -38,6 +38,12 @@ int64_t addkinemtomem(Kinemrecord& rec, Kinembintree** node = nullptr);
 // The same for a record the caller drops afterwards: the store takes over
 // its contents instead of copying them.
 int64_t addkinemtomemtaking(Kinemrecord& rec);
+// Links a node made by the caller (tree key and record, not checked) under
+// the writer side; keys taken by different records are advanced as in an
+// add. 0 or 1 linked (the store owns the node; linkedKey, optional, gets
+// its key), 3 not linked: an equal record is stored or no key was free (the
+// caller still owns the node).
+int32_t kinemaddnode(Kinembintree* node, int64_t* linkedKey = nullptr);
 int32_t kinemremovenode(int64_t satKey);
 int32_t kinemupdaterec(int64_t satKey, const Kinemrecord& rec);
 // Copy of the stored record; on failure satNum is -123 and msg (128

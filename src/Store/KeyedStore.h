@@ -220,9 +220,12 @@ class KeyedStore {
   // are advanced past different records up to 100 times. Status: 1 linked and
   // the tree grew, 0 linked, 3 not linked (equal record found, or no free key
   // within the attempts); 2 only for a DMA key taken by a different node.
-  int32_t addNode(Node* node) {
+  // linkedKey (optional) receives the key the node was linked under, read
+  // while the hold still keeps other writers from removing the node.
+  int32_t addNode(Node* node, int64_t* linkedKey = nullptr) {
     WriteHold hold(guard_);
     const int32_t status = linkNode(node);
+    if (linkedKey != nullptr) *linkedKey = node->satKey;
     publishShape();
     return status;
   }
