@@ -84,7 +84,119 @@ VX_API int32_t KinemLoadFile(const char kinemFile[512]);
  * cards. */
 VX_API int32_t KinemSaveFile(const char kinemFile[512], int32_t saveMode);
 
-/* ---- Field access and arrays -------------------------------------------- */
+/* ---- Field access and arrays --------------------------------------------
+ * Field index of KinemGetField / KinemSetField, and the text KinemGetField
+ * writes (left-adjusted, blank padded to 512):
+ *   1-3 position X, Y, Z (km)   4-6 velocity X, Y, Z (m/s)   (F35.15)
+ *   7 classification (one character)
+ *   8 no field: get yields blanks; set changes nothing
+ *   9 satellite number (I9)            not changeable: set returns 0 at once
+ *  10 international designator (A8)
+ *  11 epoch (A17), as stored           not changeable: set returns 0 at once
+ *  12 revolution number at epoch (I6)   13 element set number (I4)
+ *  14 bTerm   15 agom   16 thrustAcc (F35.15)
+ *  17 coordinate system (A5)
+ * Any index outside 1-17 acts as 8. A value wider than its form comes back
+ * as asterisks (a revolution above 999999). Set reads numbers by the
+ * fixed-column rules (blanks ignored; "1.5-3" is 1.5e-3) and takes the
+ * first 1, 8 or 5 characters of the left-adjusted text for 7, 10 and 17.
+ * KinemSetField results: 0 changed (or nothing to change); 2 with one error
+ * line and the stored vector unchanged when the key is not loaded, the text
+ * is not a number ("KinemSetField: Unable to read the number of field N."),
+ * a text holds a byte outside 32-126 ("KinemSetField: Unable to update
+ * field N (a byte outside printable ASCII in the text).") or the changed
+ * vector fails the value checks (their "ValidateKinemValues: ..." lines,
+ * one per failed check; coordinate codes are case-sensitive).
+ *
+ * The twelve fields, in this argument order everywhere: pos (3 doubles, km),
+ * vel (3 doubles, m/s), secClass (one character), satNum, intlDes (8
+ * characters), epochDtg (17), epochRev, elsetNum, bTerm (m^2/kg), agom
+ * (m^2/kg), thrustAcc (km/s^2), coordSys (5). Text inputs are
+ * left-adjusted, then blank padded or cut to their length. Outputs are
+ * first cleared (zeros, blanks), so a failed call hands out zeros and
+ * blanks; a NULL output is passed over.
+ *
+ * Reading, updating and adding:
+ *  - KinemGetField, KinemGetAllFields, KinemDataToArray: 0, or 2 when the
+ *    key is not loaded ("<Function>: Unable to locate satKey <key> in the
+ *    KINEM binary tree.", key in 19 columns).
+ *  - KinemSetField, KinemUpdateSatFrFields, KinemUpdateSatFrArray: the same
+ *    message and 2 for a key not loaded; 2 with the value-check lines for
+ *    values the checks refuse; 0 updated. Each reads, changes, checks and
+ *    writes the vector in one step, so updates of different fields from
+ *    several threads are all kept.
+ *  - KinemUpdateSatFrFields keeps the stored satellite number and epoch
+ *    (they make the key), the weighted RMS, covariance, controls and
+ *    maneuver cards. KinemUpdateSatFrArray keeps the satellite number and
+ *    epoch (elements 1 and 2 are ignored) and takes everything else from the
+ *    array: controls and covariance only under element 71, no weighted RMS,
+ *    no maneuver cards.
+ *  - KinemAddSatFrFields(ML), KinemAddSatFrArray(ML): the key of a new
+ *    vector as for KinemAddSatFrLines; -1 with the value-check lines when
+ *    the values are refused.
+ *
+ * Stateless conversions (nothing is stored):
+ *  - KinemParse: 0, or 2 with the card reader's or value checks' lines and
+ *    every output cleared.
+ *  - KinemLinesToArray: 0, or 2 (logged) with vecText blank and vecArr
+ *    untouched.
+ *  - KinemFieldsToLines: both cards, or both blank when the fields fail the
+ *    value checks (logged) or the cards cannot be written.
+ *  - KinemArrayToLines: the cards of the array, values not checked; blank
+ *    when element 1 is -1 (no message) or the cards cannot be written.
+ *
+ * vecArr: at least 155 doubles, counted from 1; only the elements below are
+ * read or written, every other element keeps what the host put there.
+ * Integers are stored as doubles and read back truncated toward zero.
+ *   1 satNum   2 epoch, days since 1950 UTC (back: the epoch text
+ *   YYDDDHHMMSS.SSS)   3 epochRev   4 elsetNum   5 bTerm   6 agom
+ *   7 thrustAcc   8 coordinate code: 1 TMDAT or TMEPO, 2 MMB50 or MMJ2K,
+ *   0 otherwise (back: 1 TMDAT, 2 MMJ2K, anything else blanks)
+ *  21-23 pos X, Y, Z   24-26 vel X, Y, Z
+ *  71 controls flag: read only; 1 builds controls from 72-89 (their three
+ *     switches set to 1) and takes the covariance from 101-155
+ *  72 ctlCode   73 geopotFlag   74 dragModel   75 radPresFlag
+ *  76 lunarSolarFlag   77 f10   78 f10Bar   79 ap   80 zonalDeg
+ *  81 errCtrl   82 thrustFlag   83 solidTidesFlag   85 nutTerms
+ *  86 spareCtl   87 integMode   88 stepMode (back: outside 0-2 gives 0)
+ *  89 stepSize
+ * 101-155 covariance terms 1-55; kept when their absolute values sum above
+ *     1e-21
+ * 72-89 are written only for a vector with controls, 101-155 only for one
+ * with controls and a covariance. vecText (512): character 1 secClass,
+ * characters 2-9 intlDes, the rest blank (ignored on input). The array
+ * carries neither the weighted RMS nor maneuver cards. */
+VX_API int32_t KinemGetField(int64_t satKey, int32_t fieldIdx, char valueStr[512]);
+VX_API int32_t KinemSetField(int64_t satKey, int32_t fieldIdx, const char valueStr[512]);
+
+VX_API int32_t KinemGetAllFields(int64_t satKey, double pos[3], double vel[3], char* secClass, int32_t* satNum,
+                                 char intlDes[8], char epochDtg[17], int32_t* epochRev, int32_t* elsetNum,
+                                 double* bTerm, double* agom, double* thrustAcc, char coordSys[5]);
+VX_API int32_t KinemParse(const char line1[512], const char line2[512], double pos[3], double vel[3], char* secClass,
+                          int32_t* satNum, char intlDes[8], char epochDtg[17], int32_t* epochRev, int32_t* elsetNum,
+                          double* bTerm, double* agom, double* thrustAcc, char coordSys[5]);
+VX_API int64_t KinemAddSatFrFields(const double pos[3], const double vel[3], char secClass, int32_t satNum,
+                                   const char intlDes[8], const char epochDtg[17], int32_t epochRev, int32_t elsetNum,
+                                   double bTerm, double agom, double thrustAcc, const char coordSys[5]);
+VX_API void KinemAddSatFrFieldsML(const double pos[3], const double vel[3], char secClass, int32_t satNum,
+                                  const char intlDes[8], const char epochDtg[17], int32_t epochRev, int32_t elsetNum,
+                                  double bTerm, double agom, double thrustAcc, const char coordSys[5],
+                                  int64_t* satKey);
+VX_API int32_t KinemUpdateSatFrFields(int64_t satKey, const double pos[3], const double vel[3], char secClass,
+                                      const char intlDes[8], int32_t epochRev, int32_t elsetNum, double bTerm,
+                                      double agom, double thrustAcc, const char coordSys[5]);
+VX_API void KinemFieldsToLines(const double pos[3], const double vel[3], char secClass, int32_t satNum,
+                               const char intlDes[8], const char epochDtg[17], int32_t epochRev, int32_t elsetNum,
+                               double bTerm, double agom, double thrustAcc, const char coordSys[5], char line1[512],
+                               char line2[512]);
+
+VX_API int32_t KinemDataToArray(int64_t satKey, double vecArr[155], char vecText[512]);
+VX_API int64_t KinemAddSatFrArray(const double vecArr[155], const char vecText[512]);
+VX_API void KinemAddSatFrArrayML(const double vecArr[155], const char vecText[512], int64_t* satKey);
+VX_API int32_t KinemUpdateSatFrArray(int64_t satKey, const double vecArr[155], const char vecText[512]);
+VX_API void KinemArrayToLines(const double vecArr[155], const char vecText[512], char line1[512], char line2[512]);
+VX_API int32_t KinemLinesToArray(const char line1[512], const char line2[512], double vecArr[155],
+                                 char vecText[512]);
 
 #ifdef __cplusplus
 }
