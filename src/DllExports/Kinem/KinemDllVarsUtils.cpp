@@ -1,0 +1,27 @@
+#include "DllExports/Kinem/KinemDllVarsUtils.h"
+
+#include "Kinem/KinemCardReading.h"
+#include "Kinem/KinemTree.h"
+#include "Services/kernix.h"
+
+namespace vx::kinem {
+
+namespace msg {
+constexpr std::string_view kGetSatKeyPrefix = "GetSatKey: Unable to locate satellite number ";
+constexpr std::string_view kGetSatKeySuffix = " in the KINEM binary tree.";
+}  // namespace msg
+
+int64_t addsatfrlines(std::string_view line1, std::string_view line2) {
+  Kinemrecord rec;
+  if (lines2kinem(line1, line2, rec) != 0) return -1;
+  // The record is dropped afterwards: the store takes its contents over.
+  return addkinemtomemtaking(rec);
+}
+
+int64_t getsatkey(int32_t satNum) {
+  const int64_t key = kinemsatkeyget(satNum);
+  if (key == -1) tracelognumbered(msg::kGetSatKeyPrefix, satNum, 9, msg::kGetSatKeySuffix);
+  return key;
+}
+
+}  // namespace vx::kinem

@@ -1,0 +1,27 @@
+// Work shared by several exported functions of the state-vector library.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include "Platform/kernix/core/Text.h"
+
+namespace vx::kinem {
+
+// A host text argument as a blank-padded internal string of N characters.
+template <size_t N>
+struct HostText {
+  char buf[N];
+  explicit HostText(const char* arr) { chararrtostr(arr, N, buf); }
+  std::string_view view() const { return {buf, N}; }
+};
+
+// Adds one state vector from its 1P and 2P cards (512 characters each): the
+// new satKey, 0 for a reported duplicate, -1 when the cards do not parse or
+// the store refuses the vector (the reason is logged).
+int64_t addsatfrlines(std::string_view line1, std::string_view line2);
+// Key of the first loaded vector of a satellite, or -1 (logged).
+int64_t getsatkey(int32_t satNum);
+
+}  // namespace vx::kinem
