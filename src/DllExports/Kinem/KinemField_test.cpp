@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <functional>
@@ -594,8 +595,15 @@ TEST_P(KinemFields, ConcurrencyUpdatesOfDifferentFieldsAreAllKept) {
   const int64_t key = add();
   ASSERT_EQ(KinemSetField(key, 12, "0"), 0);
   ASSERT_EQ(KinemSetField(key, 13, "0"), 0);
-  constexpr int kCounts = 300;
-  auto count = [key](int32_t idx) {
+  constexpr int kCounts = 1000;
+  std::atomic<int> ready{0};
+  // Every thread starts once all three are running, so their updates overlap.
+  auto start = [&ready] {
+    ready.fetch_add(1);
+    while (ready.load() < 3) std::this_thread::yield();
+  };
+  auto count = [key, &start](int32_t idx) {
+    start();
     char v[512];
     for (int i = 0; i < kCounts; ++i) {
       ASSERT_EQ(KinemGetField(key, idx, v), 0);
@@ -607,7 +615,8 @@ TEST_P(KinemFields, ConcurrencyUpdatesOfDifferentFieldsAreAllKept) {
   };
   std::thread a(count, 12), b(count, 13);
   // A third thread reads and rewrites other fields meanwhile.
-  std::thread c([key] {
+  std::thread c([key, &start] {
+    start();
     Arr arr;
     char text[512];
     Fields f;
