@@ -166,6 +166,19 @@ TEST_P(KinemFields, GetFieldWritesEachIndexLeftAdjusted) {
       {16, "0.000000000000000"},    {17, "MMJ2K"},                {0, ""},
       {18, ""},                     {-1, ""}};
   for (const auto& [idx, want] : cases) EXPECT_EQ(field(key, idx), want) << "index " << idx;
+
+  // The widest values each form holds, and one past for F35.15.
+  Kinemrecord wide = sample();
+  wide.satNum = 999999999, wide.epochRev = 999999, wide.elsetNum = 9999, wide.bTerm = 1e18, wide.agom = -1e18;
+  wide.thrustAcc = 1e19;
+  const int64_t wideKey = add(wide);
+  const std::vector<std::pair<int32_t, std::string>> widest = {{9, "999999999"},
+                                                               {12, "999999"},
+                                                               {13, "9999"},
+                                                               {14, "1000000000000000000.000000000000000"},
+                                                               {15, std::string(35, '*')},
+                                                               {16, std::string(35, '*')}};
+  for (const auto& [idx, want] : widest) EXPECT_EQ(field(wideKey, idx), want) << "index " << idx;
 }
 
 TEST_P(KinemFields, SetFieldChangesOneFieldOrNothing) {
