@@ -43,6 +43,44 @@ expect 1 "missing file" "$bin/vxtle" check "$tmp/none.tle"
 expect 1 "load of a directory" "$bin/vxtle" load "$tmp"
 expect 1 "bad form" "$bin/vxtle" convert --to xml "$data/catalog-2018.tle" "$tmp/x"
 expect 1 "bad satellite number" "$bin/vxtle" show "$data/catalog-2018.tle" abc
+if [ -x "$bin/vxkinem" ]; then
+  vec="$data/vectors-sample.vec"
+  expect 0 "vxkinem check the sample vectors" "$bin/vxkinem" check "$vec"
+  grep -q "8 card sets checked: 8 good, 0 bad" "$tmp/out" || { echo "FAIL: vxkinem check summary"; fails=$((fails + 1)); }
+  expect 0 "vxkinem convert to cards" "$bin/vxkinem" convert --to cards "$vec" "$tmp/k1.vec"
+  expect 0 "vxkinem convert the cards again" "$bin/vxkinem" convert --to cards "$tmp/k1.vec" "$tmp/k2.vec"
+  cmp -s "$tmp/k1.vec" "$tmp/k2.vec" || { echo "FAIL: vxkinem cards -> cards differs"; fails=$((fails + 1)); }
+  [ "$(grep -c 'B1P$' "$tmp/k1.vec")" = 8 ] || { echo "FAIL: vxkinem converted cards"; fails=$((fails + 1)); }
+  expect 0 "vxkinem convert to array" "$bin/vxkinem" convert --to array "$vec" "$tmp/a1.txt"
+  expect 0 "vxkinem convert the converted cards to array" "$bin/vxkinem" convert --to array "$tmp/k1.vec" "$tmp/a2.txt"
+  cmp -s "$tmp/a1.txt" "$tmp/a2.txt" || { echo "FAIL: vxkinem array of converted cards differs"; fails=$((fails + 1)); }
+  grep -q "^43013,24857.9054861111" "$tmp/a1.txt" || { echo "FAIL: vxkinem array line"; fails=$((fails + 1)); }
+  expect 0 "vxkinem load" "$bin/vxkinem" load "$vec"
+  grep -q "Total Kinems = 8, Loaded = 8, Dup = 0, Bad = 0" "$tmp/out" || { echo "FAIL: vxkinem load totals"; fails=$((fails + 1)); }
+  expect 0 "vxkinem show" "$bin/vxkinem" show "$vec" 25544
+  [ "$(grep -c '^satKey ' "$tmp/out")" = 2 ] || { echo "FAIL: vxkinem show both epochs"; fails=$((fails + 1)); }
+  grep -q "coordinate system    MMJ2K" "$tmp/out" || { echo "FAIL: vxkinem show fields"; fails=$((fails + 1)); }
+  expect 0 "vxkinem save" "$bin/vxkinem" save "$vec" "$tmp/s.vec"
+  grep -q "^\*\*\* Orbital Elements - SP Vectors \*\*\*$" "$tmp/s.vec" || { echo "FAIL: vxkinem save header"; fails=$((fails + 1)); }
+  expect 0 "vxkinem append" "$bin/vxkinem" save "$vec" "$tmp/s.vec" --append
+  expect 0 "vxkinem reload the saved file" "$bin/vxkinem" load "$tmp/s.vec"
+  grep -q "Total Kinems = 16, Loaded = 8, Dup = 8, Bad = 0" "$tmp/out" || { echo "FAIL: vxkinem reload"; fails=$((fails + 1)); }
+
+  { sed -n 6p "$vec" | sed 's/ UB1P$/ XB1P/'; sed -n 7p "$vec"; sed -n 7p "$vec"; sed -n 9p "$vec"; } >"$tmp/bad.vec"
+  expect 2 "vxkinem check reports bad sets" "$bin/vxkinem" check "$tmp/bad.vec"
+  grep -q "Lines2Kinem: Unknown Kinem's classify level 'X'." "$tmp/out" || { echo "FAIL: vxkinem message"; fails=$((fails + 1)); }
+  grep -q "3 card sets checked: 0 good, 3 bad" "$tmp/out" || { echo "FAIL: vxkinem bad summary"; fails=$((fails + 1)); }
+  expect 1 "vxkinem no arguments" "$bin/vxkinem"
+  expect 0 "vxkinem help" "$bin/vxkinem" --help
+  expect 1 "vxkinem unknown command" "$bin/vxkinem" frobnicate
+  expect 1 "vxkinem missing file" "$bin/vxkinem" check "$tmp/none.vec"
+  expect 1 "vxkinem load of a directory" "$bin/vxkinem" load "$tmp"
+  grep -q 'KinemLoadFile: cannot open ".*": Is a directory' "$tmp/err" || { echo "FAIL: vxkinem load message"; fails=$((fails + 1)); }
+  expect 1 "vxkinem bad form" "$bin/vxkinem" convert --to xml "$vec" "$tmp/x"
+  expect 1 "vxkinem bad satellite number" "$bin/vxkinem" show "$vec" abc
+  expect 2 "vxkinem satellite not loaded" "$bin/vxkinem" show "$vec" 1
+  expect 1 "vxkinem save into a missing directory" "$bin/vxkinem" save "$vec" "$tmp/no/x.vec"
+fi
 if [ -x "$bin/vxenv" ]; then
   expect 0 "vxenv" "$bin/vxenv"
   expect 1 "vxenv unreadable file" "$bin/vxenv" "$tmp/none.env"
