@@ -21,9 +21,11 @@ void kinem2lines(const Kinemrecord& rec, char* line1, char* line2);
 int32_t validatekinemvalues(const Kinemrecord& rec);
 
 // Whether the cards written for a vector read back as that vector. Some
-// vectors the adds accept do not fit the cards (a position of 1e7 km or
-// more, a satellite number beyond the five alpha-5 characters, a term too
-// wide for its ten columns), and a save must not drop them silently.
+// vectors in the store do not fit the cards (a position of 1e7 km or more,
+// or -1e6 km or less; a satellite number beyond the five alpha-5
+// characters; a term too wide for its ten columns), and some that fit would
+// be refused by the value checks when read back (a vector that came in
+// without them); a save must not drop either kind silently.
 // "Reads back as the vector" means, to the precision the cards print:
 // position and velocity to their four decimals, the three terms to the last
 // digit their ten columns show, classification, satellite number,
