@@ -48,11 +48,22 @@ VX_API int32_t KinemInit(void);
 /* Identification text, blank padded to 128 characters. */
 VX_API void KinemGetInfo(char infoStr[128]);
 
-/* ---- Adding, finding, listing, fetching, removing ---------------------- */
+/* ---- Adding, finding, listing, fetching, removing ----------------------
+ * KinemAddSatFrLines takes the 1P card in line1 and the 2P card in line2
+ * (card marks as written: "B1P" in columns 78-80, "2P" in 79-80) and
+ * returns the new satKey; 0 for a duplicate under duplicate mode 0, the
+ * existing key under other modes; -1 when the cards do not parse, a value
+ * check fails or no key can be made, with the reason in the log (the card
+ * reader's "Lines2Kinem: ..." or the checks' "ValidateKinemValues: ..."
+ * lines). The checks refuse, besides values out of range, a real that is
+ * not a finite number and a text byte outside 32-126.
+ * Functions taking a satKey return 2 when it is not loaded and name the key
+ * in the log line (at least 19 columns wide). */
 VX_API int64_t KinemAddSatFrLines(const char line1[512], const char line2[512]);
 VX_API void KinemAddSatFrLinesML(const char line1[512], const char line2[512], int64_t* satKey);
 /* 0 removed; 2 not loaded or a DMA key that is not a live vector (logged). */
 VX_API int32_t KinemRemoveSat(int64_t satKey);
+/* 0, also when nothing is loaded. */
 VX_API int32_t KinemRemoveAllSats(void);
 VX_API int32_t KinemGetCount(void);
 /* order: 0 by satellite number, then epoch; 1 the reverse; 2 load order;
@@ -66,8 +77,9 @@ VX_API void KinemGetLoaded(int32_t order, int64_t* satKeys);
  * with the keys. Never writes past capacity. -1 (logged) for a negative
  * capacity, a NULL array with a capacity above 0, or no memory to sort. */
 VX_API int32_t KinemGetLoadedN(int32_t order, int32_t capacity, int64_t* satKeys, int32_t* total);
-/* Key of the first vector of satNum the store's search meets; -1 (logged)
- * when none is loaded. */
+/* Key of the first vector of satNum the store's search meets; -1 when none
+ * is loaded ("GetSatKey: Unable to locate satellite number <n> in the KINEM
+ * binary tree.", the number in 9 columns). */
 VX_API int64_t KinemGetSatKey(int32_t satNum);
 VX_API void KinemGetSatKeyML(int32_t satNum, int64_t* satKey);
 /* The key a vector of these fields is stored under in tree mode; nothing is
@@ -75,13 +87,68 @@ VX_API void KinemGetSatKeyML(int32_t satNum, int64_t* satKey);
  * 3-20 read as "0". -1 (logged) when no key can be made. */
 VX_API int64_t KinemFieldsToSatKey(int32_t satNum, const char epochDtg[20]);
 VX_API void KinemFieldsToSatKeyML(int32_t satNum, const char epochDtg[20], int64_t* satKey);
-/* The 1P and 2P cards of a loaded vector; 2 (logged) when not loaded. */
+/* The 1P and 2P cards of a loaded vector, each blank padded to 512 (the
+ * cards use columns 1-80). 0; 2 with both outputs blank when the key is not
+ * loaded ("KinemGetLines: Unable to locate satKey <key> in the KINEM binary
+ * tree."). A value too wide for its columns is written as asterisks. */
 VX_API int32_t KinemGetLines(int64_t satKey, char line1[512], char line2[512]);
 
 /* ---- Files -------------------------------------------------------------- */
+/* Loads the state vectors of an input file: 1P/2P card sets, with maneuver
+ * cards (MNVR...), comments ("*" in column 1), file cards (VECFIL=name,
+ * VECTORFILE, ELTFIL, ELSETFILE, SATFIL), the outside system's vector and
+ * control files named on OPXVECFILE=name and OPXCTRLFILE=name cards, a
+ * POS_VEL_ECI_STATE or RUN_OPTION_DC_ONLY line (the rest of the file is a
+ * vector or control file of that system) and the DMA card VX_DMA_ON, which
+ * switches the element-set key mode to 1 for good. Keywords may be in any
+ * case. Named files are read before the file's own card sets; cards in a
+ * named file that name further files are ignored. A control file gives its
+ * controls to the loaded vector of the satellite whose number makes up the
+ * first five characters of the control file's base name ("25544.ctl"); with
+ * no such vector loaded nothing changes and nothing is logged.
+ * A 1P card waits for its 2P card across comments, empty lines and maneuver
+ * cards, and stays for a further 2P card when its pair is refused (a
+ * duplicate, a value check). A 1P card that meets no 2P card (another 1P
+ * card, another kind of line or the end of the file comes first) and a 2P
+ * card with no 1P card before it are bad, with one information line each.
+ * Maneuver cards go to the vector they follow (cards before the first
+ * vector to the first one added), at most 100 each; more are dropped with
+ * one information line. The totals line "Total Kinems = t, Loaded = l,
+ * Dup = d, Bad = b" counts every card set and vector file read once.
+ * Results:
+ *   0     the file was read; bad card sets are counted, not fatal;
+ *   2     the file cannot be read twice from its start (a pipe), memory ran
+ *         out, a vector or control file of the outside system could not be
+ *         read or its controls stored, or a log callback called it while
+ *         its thread was loading a file (see KernixSetLogCallback);
+ *   the code of the file open, for the file or a file named in it, with the
+ *   error line "KinemLoadFile: cannot open "<name>": <reason>" (for a named
+ *   file "ReadKinemsFrFileUnit: ..."): a system error number (2 no such
+ *   file, 13 permission denied, ...), 9002 no name, 9004 a directory, 9005
+ *   a character device such as /dev/zero, 9006 the unit is in use on this
+ *   thread. No totals line then; vectors read so far stay loaded. */
 VX_API int32_t KinemLoadFile(const char kinemFile[512]);
-/* saveMode: 0 create or replace, other append. Vectors are saved as 1P/2P
- * cards. */
+/* Writes three empty lines, the header "*** Orbital Elements - SP Vectors
+ * ***" and every vector in ascending satKey order as its 1P and 2P cards
+ * (80 columns, trailing blanks removed). saveMode: 0 create or replace,
+ * other append (the header is written again). Controls, covariance, the
+ * weighted RMS and maneuver cards are not written. A vector whose cards
+ * would not read back as itself is not written either, and is named in the
+ * error line "KinemWriteLines: Vector <satKey> not written: <reason>": a
+ * position or velocity too wide for its columns (a position of 1e7 km or
+ * more, or -1e6 km or less), a satellite number above 339999, a term too
+ * wide for its ten columns, a classification other than blank, C, S or U,
+ * or values the checks refuse.
+ * Results:
+ *   0     every vector written;
+ *   2     a vector was not written (one line each, the others are
+ *         written), or a line could not be written or the file not closed
+ *         cleanly (a full disk: "KinemSaveFile: cannot write "<name>":
+ *         <reason>");
+ *   the code of the file open, with the error line "KinemSaveFile: cannot
+ *   open "<name>": <reason>": a system error number (2 no such directory,
+ *   13 permission denied, ...), 9002 no name, 9004 a directory, 9006 the
+ *   unit is in use on this thread (a log callback during a save). */
 VX_API int32_t KinemSaveFile(const char kinemFile[512], int32_t saveMode);
 
 /* ---- Field access and arrays --------------------------------------------
