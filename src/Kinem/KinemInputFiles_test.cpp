@@ -305,6 +305,15 @@ TEST_F(KinemFiles, OutsideSystemVectorAndControlFiles) {
   ASSERT_EQ(load(write("other.vec", "OPXCTRLFILE=" + other + "\n")), 0);
   EXPECT_EQ(log.errors(), std::vector<std::string>{});
 
+  // Cards before a vector of the outside system that is not stored go to
+  // the vector added last, after the cards it already took.
+  KinemRemoveAllSats();
+  ASSERT_EQ(load(write("again.vec", set(kA1, kA2) + "MNVR 1\n" + set(kC1, kBadA2) + "MNVR 2\nPOS_VEL_ECI_STATE\n" +
+                                        "pos_vel_eci_satellite_number 25544\n")),
+            0);
+  EXPECT_EQ(lastInfo(), "Total Kinems = 3, Loaded = 1, Dup = 0, Bad = 2");
+  EXPECT_EQ(cardsInLoadOrder(), (std::vector<std::vector<std::string>>{{"MNVR 1", "MNVR 2"}}));
+
   // A vector file named by a card, counted in the outer file's totals.
   KinemRemoveAllSats();
   const std::string vec = write("v.opx", vector);
