@@ -265,7 +265,7 @@ void readonlykinems(std::string_view path, int32_t unit, int32_t& loaded, int32_
         if (key == 0) {
           ++dup;
         } else if (key == -1) {
-          ++bad;  // refused by the store's checks (logged there)
+          ++bad;  // refused by the store (logged there)
         } else {
           ++loaded;
           lastKey = key;
