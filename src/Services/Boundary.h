@@ -4,8 +4,8 @@
 // exported function.
 #pragma once
 
+#include <cstddef>
 #include <new>
-#include <string>
 #include <string_view>
 
 #include "Services/kernix.h"
@@ -13,14 +13,17 @@
 namespace vx {
 
 inline void logboundaryfailure(std::string_view routine, std::string_view what) noexcept {
-  char buf[160];
-  size_t n = 0;
-  for (char c : routine)
-    if (n < sizeof buf) buf[n++] = c;
-  for (char c : what)
-    if (n < sizeof buf) buf[n++] = c;
-  tracelogerror(std::string_view(buf, n));
+  LogLine().text(routine, true).text(what, true).error();
 }
+
+// A host text argument (ended by its first NUL or by N) as a blank-padded
+// internal string of N characters.
+template <size_t N>
+struct HostText {
+  char buf[N];
+  explicit HostText(const char* arr) { chararrtostr(arr, N, buf); }
+  std::string_view view() const { return {buf, N}; }
+};
 
 // Runs f() and returns its result; returns onFail when f throws.
 template <class R, class F>

@@ -9,14 +9,6 @@
 
 namespace vx::kinem {
 
-// A host text argument as a blank-padded internal string of N characters.
-template <size_t N>
-struct HostText {
-  char buf[N];
-  explicit HostText(const char* arr) { chararrtostr(arr, N, buf); }
-  std::string_view view() const { return {buf, N}; }
-};
-
 // Adds one state vector from its 1P and 2P cards (512 characters each): the
 // new satKey, 0 for a reported duplicate, -1 when the cards do not parse or
 // the store refuses the vector (the reason is logged).

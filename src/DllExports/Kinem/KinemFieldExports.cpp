@@ -20,14 +20,6 @@ using namespace vx::kinem;
 
 namespace {
 
-// A host text argument as a blank-padded text of N characters.
-template <size_t N>
-struct HostIn {
-  char buf[N];
-  explicit HostIn(const char* arr) { chararrtostr(arr, N, buf); }
-  std::string_view view() const { return {buf, N}; }
-};
-
 // ---- The twelve fields at the boundary ---------------------------------------------
 // The record members in the argument order of the functions that take or
 // hand out the twelve fields; one routine moves them between the host's
@@ -140,7 +132,7 @@ VX_API int32_t KinemGetField(int64_t satKey, int32_t fieldIdx, char valueStr[512
 
 VX_API int32_t KinemSetField(int64_t satKey, int32_t fieldIdx, const char valueStr[512]) {
   return guarded("KinemSetField", int32_t{2}, [&] {
-    HostIn<kFieldTextLen> value(valueStr);
+    HostText<kFieldTextLen> value(valueStr);
     return setfield(satKey, fieldIdx, value.view());
   });
 }
@@ -163,7 +155,7 @@ VX_API int32_t KinemParse(const char line1[512], const char line2[512], double p
                           int32_t* satNum, char intlDes[8], char epochDtg[17], int32_t* epochRev, int32_t* elsetNum,
                           double* bTerm, double* agom, double* thrustAcc, char coordSys[5]) {
   return guarded("KinemParse", int32_t{2}, [&] {
-    HostIn<kLineLen> l1(line1), l2(line2);
+    HostText<kLineLen> l1(line1), l2(line2);
     Kinemrecord rec;
     const int32_t status = lines2kinem(l1.view(), l2.view(), rec);
     tohost<kFieldOrder>(status == 0 ? rec : clearedfields(), pos, vel, secClass, satNum, intlDes, epochDtg, epochRev,
@@ -229,7 +221,7 @@ VX_API int32_t KinemDataToArray(int64_t satKey, double vecArr[155], char vecText
 
 VX_API int64_t KinemAddSatFrArray(const double vecArr[155], const char vecText[512]) {
   return guarded("KinemAddSatFrArray", int64_t{-1}, [&] {
-    HostIn<kVecTextLen> text(vecText);
+    HostText<kVecTextLen> text(vecText);
     return addsatfrarray(HostArrIn(vecArr).arr, text.view());
   });
 }
@@ -241,7 +233,7 @@ VX_API void KinemAddSatFrArrayML(const double vecArr[155], const char vecText[51
 
 VX_API int32_t KinemUpdateSatFrArray(int64_t satKey, const double vecArr[155], const char vecText[512]) {
   return guarded("KinemUpdateSatFrArray", int32_t{2}, [&] {
-    HostIn<kVecTextLen> text(vecText);
+    HostText<kVecTextLen> text(vecText);
     return updatesatfrarray(satKey, HostArrIn(vecArr).arr, text.view());
   });
 }
@@ -250,7 +242,7 @@ VX_API void KinemArrayToLines(const double vecArr[155], const char vecText[512],
   guardedvoid("KinemArrayToLines", [&] {
     strtochararr({}, line1, kLineLen);
     strtochararr({}, line2, kLineLen);
-    HostIn<kVecTextLen> text(vecText);
+    HostText<kVecTextLen> text(vecText);
     Kinemrecord rec;
     array2kinem(HostArrIn(vecArr).arr, text.view(), rec);
     if (rec.satNum != -1) putlines(rec, line1, line2);
@@ -261,7 +253,7 @@ VX_API int32_t KinemLinesToArray(const char line1[512], const char line2[512], d
                                  char vecText[512]) {
   return guarded("KinemLinesToArray", int32_t{2}, [&] {
     strtochararr({}, vecText, kVecTextLen);
-    HostIn<kLineLen> l1(line1), l2(line2);
+    HostText<kLineLen> l1(line1), l2(line2);
     Kinemrecord rec;
     const int32_t status = lines2kinem(l1.view(), l2.view(), rec);
     if (status == 0) {

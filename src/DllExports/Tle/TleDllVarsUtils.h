@@ -8,14 +8,6 @@
 
 namespace vx::tle {
 
-// A host text argument as a blank-padded internal string of N characters.
-template <size_t N>
-struct HostText {
-  char buf[N];
-  explicit HostText(const char* arr) { chararrtostr(arr, N, buf); }
-  std::string_view view() const { return {buf, N}; }
-};
-
 // CSV line (512) to two lines (512 each); newSatno 0 keeps the satellite
 // number, 1..339999 replaces it. Status 0, 1 (not a CSV line) or 2.
 int32_t csv2lines(std::string_view csvLine, int32_t newSatno, char* line1, char* line2);

@@ -208,7 +208,9 @@ int32_t filewriteline(int32_t unit, std::string_view text) {
   Unit* u = unitOf(unit);
   if (u == nullptr) return kFileErrBadUnit;
   errno = 0;
-  if (std::fwrite(text.data(), 1, text.size(), u->file) != text.size() || std::fputc('\n', u->file) == EOF)
+  // An empty text may have no data pointer at all: only the line end goes out.
+  if ((!text.empty() && std::fwrite(text.data(), 1, text.size(), u->file) != text.size()) ||
+      std::fputc('\n', u->file) == EOF)
     return errno != 0 ? errno : 1;
   return 0;
 }
