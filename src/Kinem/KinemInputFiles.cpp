@@ -40,36 +40,8 @@ constexpr std::string_view kBlank1P = "the 1P card could not be written";
 
 namespace {
 
-// Unit numbers: the file the host names, a file named inside it, and the
-// file a save writes.
-constexpr int32_t kUnitInput = 3;
-constexpr int32_t kUnitNested = 4;
-constexpr int32_t kUnitOutput = 8;
-
 // Columns of a saved card: the cards carry data in their first 80.
 constexpr size_t kSavedCols = 80;
-
-// Closes a unit when the scope ends, also when an exception leaves it:
-// fileopen never takes over an open unit, so one left open would refuse
-// every later file of this thread.
-class UnitCloser {
- public:
-  explicit UnitCloser(int32_t unit) : unit_(unit) {}
-  ~UnitCloser() {
-    if (unit_ >= 0) fileclose(unit_);
-  }
-  // Closes now; the close's error code.
-  int32_t close() {
-    const int32_t rc = fileclose(unit_);
-    unit_ = -1;
-    return rc;
-  }
-  UnitCloser(const UnitCloser&) = delete;
-  UnitCloser& operator=(const UnitCloser&) = delete;
-
- private:
-  int32_t unit_;
-};
 
 // Whether this thread is inside a load. A log callback runs on the thread
 // that logs, so a callback that loads a file would otherwise wait for the
@@ -339,15 +311,15 @@ int32_t readkinemsfrfileunit(int32_t unit, std::string_view path) {
     if (cls != kCardFile && cls != kCardOpxVecFile && cls != kCardOpxCtrlFile) continue;
     getinputfilename(std::string_view(line, kCardLen), name, sizeof name);
     const std::string_view named(name, sizeof name);
-    const int32_t rc = fileopen(kUnitNested, named, kFileRead, "ReadKinemsFrFileUnit");
+    const int32_t rc = fileopen(kUnitNamedFile, named, kFileRead, "ReadKinemsFrFileUnit");
     if (rc != 0) return rc;
-    UnitCloser nested(kUnitNested);
+    UnitCloser nested(kUnitNamedFile);
     if (cls == kCardFile)
-      readonlykinems(named, kUnitNested, loaded, dup, bad, result);
+      readonlykinems(named, kUnitNamedFile, loaded, dup, bad, result);
     else if (cls == kCardOpxVecFile)
-      readopxkinems(kUnitNested, loaded, dup, bad, result);
+      readopxkinems(kUnitNamedFile, loaded, dup, bad, result);
     else
-      result = readopxctrlsforsat(getsatnumfrfilepath(named), kUnitNested, "ReadKinemsFrFileUnit");
+      result = readopxctrlsforsat(getsatnumfrfilepath(named), kUnitNamedFile, "ReadKinemsFrFileUnit");
     if (nested.close() != 0) return result;
   }
 
@@ -378,14 +350,14 @@ int32_t readkinemsfrfile(std::string_view name) {
     tracelogerror(msg::kReentered);
     return 2;
   }
-  const int32_t rc = fileopen(kUnitInput, name, kFileRead, "KinemLoadFile");
+  const int32_t rc = fileopen(kUnitHostFile, name, kFileRead, "KinemLoadFile");
   if (rc != 0) return rc;
   struct Loading {
     Loading() { tl_loading = true; }
     ~Loading() { tl_loading = false; }
   } loading;
-  UnitCloser input(kUnitInput);
-  return readkinemsfrfileunit(kUnitInput, name);
+  UnitCloser input(kUnitHostFile);
+  return readkinemsfrfileunit(kUnitHostFile, name);
 }
 
 KinemWriteReport kinemwritelines(int32_t unit) {
@@ -423,18 +395,18 @@ KinemWriteReport kinemwritelines(int32_t unit) {
 
 int32_t savekinemfile(std::string_view name, int32_t saveMode) {
   const std::string_view file = trimmed(name);
-  const int32_t rc = fileopen(kUnitOutput, file, saveMode == 0 ? kFileCreate : kFileAppend, "KinemSaveFile");
+  const int32_t rc = fileopen(kUnitSaveFile, file, saveMode == 0 ? kFileCreate : kFileAppend, "KinemSaveFile");
   if (rc != 0) return rc;
-  UnitCloser output(kUnitOutput);
+  UnitCloser output(kUnitSaveFile);
   // Three empty lines, then the header; every save writes them, an append
   // too. An empty line is "", never a null view: its address goes to the C
   // library's writer, which must not get null.
   int32_t headerError = 0;
   constexpr std::string_view kEmpty = "";
   for (std::string_view text : {kEmpty, kEmpty, kEmpty, msg::kSaveHeader})
-    if (headerError == 0) headerError = filewriteline(kUnitOutput, text);
+    if (headerError == 0) headerError = filewriteline(kUnitSaveFile, text);
   const KinemWriteReport report =
-      headerError == 0 ? kinemwritelines(kUnitOutput) : KinemWriteReport{headerError, 0};
+      headerError == 0 ? kinemwritelines(kUnitSaveFile) : KinemWriteReport{headerError, 0};
   // Lines are buffered: a full disk may show only when the file is closed.
   const int32_t closed = output.close();
   const int32_t ioError = report.ioError != 0 ? report.ioError : closed;

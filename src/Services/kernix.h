@@ -131,6 +131,35 @@ enum FileOpenError : int32_t {
 // unit that is already open.
 VX_SERVICE int32_t fileopen(int32_t unit, std::string_view name, int32_t mode, std::string_view caller = {});
 VX_SERVICE int32_t fileclose(int32_t unit);
+
+// The units the libraries' files go on: the file a host names, a file named
+// inside it, and the file a save writes.
+inline constexpr int32_t kUnitHostFile = 3;
+inline constexpr int32_t kUnitNamedFile = 4;
+inline constexpr int32_t kUnitSaveFile = 8;
+
+// Closes a unit when the scope ends, also when an exception leaves it:
+// fileopen never takes over an open unit, so one left open would refuse
+// every later file of this thread.
+class UnitCloser {
+ public:
+  explicit UnitCloser(int32_t unit) : unit_(unit) {}
+  ~UnitCloser() {
+    if (unit_ >= 0) fileclose(unit_);
+  }
+  // Closes now; the close's error code.
+  int32_t close() {
+    const int32_t rc = fileclose(unit_);
+    unit_ = -1;
+    return rc;
+  }
+  UnitCloser(const UnitCloser&) = delete;
+  UnitCloser& operator=(const UnitCloser&) = delete;
+
+ private:
+  int32_t unit_;
+};
+
 VX_SERVICE bool existfortdotfileunit(int32_t unit);
 // 0 or nonzero when the unit cannot be rewound.
 VX_SERVICE int32_t filerewind(int32_t unit);

@@ -33,40 +33,12 @@ constexpr std::string_view kCannotWrite = "TleSaveFile: cannot write \"";
 
 namespace {
 
-// Unit numbers: the file the host names, a file named inside it, and the
-// file a save writes.
-constexpr int32_t kUnitInput = 3;
-constexpr int32_t kUnitNested = 4;
-constexpr int32_t kUnitOutput = 8;
-
 // The last columns the line pair's last fields need: the third coefficient's
 // exponent of line 1, the mean motion of line 2. The fields after them (the
 // ephemeris type, the element set number, the revolution number) may be
 // missing, as a blank field reads 0.
 constexpr size_t kLine1MinCols = 61;
 constexpr size_t kLine2MinCols = 63;
-
-// Closes a unit when the scope ends, also when an exception leaves it:
-// fileopen never takes over an open unit, so one left open would refuse
-// every later file of this thread.
-class UnitCloser {
- public:
-  explicit UnitCloser(int32_t unit) : unit_(unit) {}
-  ~UnitCloser() {
-    if (unit_ >= 0) fileclose(unit_);
-  }
-  // Closes now; the close's error code.
-  int32_t close() {
-    const int32_t rc = fileclose(unit_);
-    unit_ = -1;
-    return rc;
-  }
-  UnitCloser(const UnitCloser&) = delete;
-  UnitCloser& operator=(const UnitCloser&) = delete;
-
- private:
-  int32_t unit_;
-};
 
 // Whether this thread is inside a load. A log callback runs on the thread
 // that logs, so a callback that loads a file would otherwise wait for the
@@ -310,10 +282,10 @@ int32_t readtlesfrfileunit(int32_t unit) {
     switch (firstPassClass(line)) {
       case kCardFile: {
         getinputfilename(line.substr(0, std::min(line.size(), kCardLen)), name, sizeof name);
-        const int32_t rc = fileopen(kUnitNested, std::string_view(name, sizeof name), kFileRead, "ReadTlesFrFileUnit");
+        const int32_t rc = fileopen(kUnitNamedFile, std::string_view(name, sizeof name), kFileRead, "ReadTlesFrFileUnit");
         if (rc != 0) return rc;
-        UnitCloser nested(kUnitNested);
-        readonlytles(kUnitNested, loaded, dup, bad, result);
+        UnitCloser nested(kUnitNamedFile);
+        readonlytles(kUnitNamedFile, loaded, dup, bad, result);
         const int32_t closed = nested.close();
         if (closed != 0 || result != 0) return result;
         break;
@@ -351,22 +323,22 @@ int32_t readtlesfrfile(std::string_view name) {
     tracelogerror(msg::kReentered);
     return 2;
   }
-  const int32_t rc = fileopen(kUnitInput, name, kFileRead, "TleLoadFile");
+  const int32_t rc = fileopen(kUnitHostFile, name, kFileRead, "TleLoadFile");
   if (rc != 0) return rc;
   struct Loading {
     Loading() { tl_loading = true; }
     ~Loading() { tl_loading = false; }
   } loading;
-  UnitCloser input(kUnitInput);
-  return readtlesfrfileunit(kUnitInput);
+  UnitCloser input(kUnitHostFile);
+  return readtlesfrfileunit(kUnitHostFile);
 }
 
 int32_t savetlefile(std::string_view name, int32_t saveMode, int32_t saveForm) {
   const std::string_view file = trimmed(name);
-  const int32_t rc = fileopen(kUnitOutput, file, saveMode == 0 ? kFileCreate : kFileAppend, "TleSaveFile");
+  const int32_t rc = fileopen(kUnitSaveFile, file, saveMode == 0 ? kFileCreate : kFileAppend, "TleSaveFile");
   if (rc != 0) return rc;
-  UnitCloser output(kUnitOutput);
-  const WriteReport report = tlewritelines(kUnitOutput, saveForm);
+  UnitCloser output(kUnitSaveFile);
+  const WriteReport report = tlewritelines(kUnitSaveFile, saveForm);
   // Lines are buffered: a full disk may show only when the file is closed.
   const int32_t closed = output.close();
   const int32_t ioError = report.ioError != 0 ? report.ioError : closed;
