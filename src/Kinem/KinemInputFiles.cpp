@@ -9,6 +9,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <type_traits>
 #include <system_error>
 #include <vector>
 
@@ -17,8 +18,13 @@
 #include "Kinem/KinemOpxFiles.h"
 #include "Kinem/KinemTree.h"
 #include "Services/kernix.h"
+#include "Store/PendingCards.h"
 
 namespace vx::kinem {
+
+// The reader's pending maneuver cards move into the record as they are.
+static_assert(store::PendingCards::kMaxCards == kMaxMnvrCards &&
+              std::is_same_v<store::PendingCards::Card, MnvrCard>);
 
 namespace msg {
 constexpr std::string_view kUnitFortN =
@@ -36,6 +42,8 @@ constexpr std::string_view kReentered =
 constexpr std::string_view kCannotWrite = "KinemSaveFile: cannot write \"";
 constexpr std::string_view kSaveHeader = "*** Orbital Elements - SP Vectors ***";
 constexpr std::string_view kBlank1P = "the 1P card could not be written";
+constexpr std::string_view kDroppedHead = "ReadOnlyKINEMs: Dropped ";
+constexpr std::string_view kDroppedTail = " maneuver cards beyond the 100 a vector holds.";
 }  // namespace msg
 
 namespace {
@@ -75,71 +83,6 @@ int32_t classify(const char* line) {
 // key maker) when no key can be made.
 int64_t epochKey(const Kinemrecord& rec) { return fieldstosatkey(rec.satNum, rec.epoch()); }
 
-// Maneuver cards collected since the last hand-over.
-class PendingCards {
- public:
-  // False when the buffer cannot be made.
-  bool add(const char* line) {
-    if (!cards_) {
-      try {
-        cards_ = std::make_unique<MnvrCard[]>(kMaxMnvrCards);
-      } catch (const std::bad_alloc&) {
-        return false;
-      }
-      for (int32_t i = 0; i < kMaxMnvrCards; ++i) cards_[i].fill(' ');
-    }
-    if (count_ < kMaxMnvrCards)
-      std::memcpy(cards_[count_++].data(), line, kCardLen);
-    else
-      ++dropped_;
-    return true;
-  }
-  bool any() const { return cards_ != nullptr; }
-
-  // Gives the cards to the stored vector of satKey. A vector that already
-  // took cards from this reading keeps them and gets these after them.
-  void handTo(int64_t satKey) {
-    const bool again = satKey == handedTo_;
-    // In one step under the writer side: a field update by another thread
-    // between a read and a write back here would be lost.
-    kinemmodifyrec(satKey, [&](Kinemrecord& rec) {
-      if (again && rec.mnvrCards) {
-        int32_t n = std::clamp(rec.numMnvrCards, 0, kMaxMnvrCards);
-        for (int32_t i = 0; i < count_; ++i) {
-          if (n < kMaxMnvrCards)
-            rec.mnvrCards[n++] = cards_[i];
-          else
-            ++dropped_;
-        }
-        rec.numMnvrCards = n;
-      } else {
-        rec.mnvrCards = std::move(cards_);
-        rec.numMnvrCards = count_;
-      }
-      return 0;
-    });
-    handedTo_ = satKey;
-    reportDropped();
-    cards_.reset();
-    count_ = 0;
-  }
-  ~PendingCards() { reportDropped(); }
-
- private:
-  void reportDropped() {
-    if (dropped_ == 0) return;
-    LogLine()
-        .text("ReadOnlyKINEMs: Dropped ")
-        .num(dropped_)
-        .text(" maneuver cards beyond the 100 a vector holds.")
-        .info();
-    dropped_ = 0;
-  }
-  std::unique_ptr<MnvrCard[]> cards_;
-  int32_t count_ = 0;
-  int64_t dropped_ = 0;
-  int64_t handedTo_ = 0;
-};
 
 // The 1P card waiting for its 2P card.
 class Pending1P {
@@ -188,7 +131,7 @@ void readonlykinems(std::string_view path, int32_t unit, int32_t& loaded, int32_
   } bulk;
 
   char line[kCardLen];
-  PendingCards cards;
+  store::PendingCards cards(msg::kDroppedHead, msg::kDroppedTail);
   Pending1P card1p;
   int64_t lastKey = 0;  // the vector added last
   bool addedSinceHandOver = false;
@@ -196,7 +139,7 @@ void readonlykinems(std::string_view path, int32_t unit, int32_t& loaded, int32_
 
   auto handOver = [&] {
     if (addedSinceHandOver && cards.any() && lastKey != 0) {
-      cards.handTo(lastKey);
+      cards.handTo(lastKey, [](int64_t key, auto&& f) { return kinemmodifyrec(key, f); });
       addedSinceHandOver = false;
     }
   };

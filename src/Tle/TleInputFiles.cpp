@@ -6,14 +6,20 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <type_traits>
 #include <system_error>
 
 #include "Platform/kernix/core/Format.h"
 #include "Services/kernix.h"
+#include "Store/PendingCards.h"
 #include "Tle/TleCardReading.h"
 #include "Tle/TleTree.h"
 
 namespace vx::tle {
+
+// The reader's pending maneuver cards move into the record as they are.
+static_assert(store::PendingCards::kMaxCards == kMaxMnvrCards &&
+              std::is_same_v<store::PendingCards::Card, MnvrCard>);
 
 namespace msg {
 constexpr std::string_view kUnitFortN =
@@ -29,6 +35,8 @@ constexpr std::string_view kUnitRewind = "ReadTlesFrFileUnit: Cannot rewind the 
 constexpr std::string_view kReentered =
     "TleLoadFile: Cannot load a file while this thread is loading one (called from a log callback?)";
 constexpr std::string_view kCannotWrite = "TleSaveFile: cannot write \"";
+constexpr std::string_view kDroppedHead = "ReadOnlyTLEs: Dropped ";
+constexpr std::string_view kDroppedTail = " maneuver cards beyond the 100 an element set holds.";
 }  // namespace msg
 
 namespace {
@@ -91,56 +99,6 @@ int32_t firstPassClass(std::string_view line) {
   return kCardOther;
 }
 
-// Maneuver cards collected since the last hand-over.
-class PendingCards {
- public:
-  // False when the buffer cannot be made.
-  bool add(const char* line) {
-    if (!cards_) {
-      try {
-        cards_ = std::make_unique<MnvrCard[]>(kMaxMnvrCards);
-      } catch (const std::bad_alloc&) {
-        return false;
-      }
-      for (int32_t i = 0; i < kMaxMnvrCards; ++i) cards_[i].fill(' ');
-    }
-    if (count_ < kMaxMnvrCards)
-      std::memcpy(cards_[count_++].data(), line, kCardLen);
-    else
-      ++dropped_;
-    return true;
-  }
-  bool any() const { return cards_ != nullptr; }
-
-  // Gives the cards to the stored element set of satKey.
-  void handTo(int64_t satKey) {
-    // In one step under the writer side: a field update by another thread
-    // between a read and a write back here would be lost.
-    tlemodifyrec(satKey, [&](Tlerecord& rec) {
-      rec.mnvrCards = std::move(cards_);
-      rec.numMnvrCards = count_;
-      return 0;
-    });
-    reportDropped();
-    cards_.reset();
-    count_ = 0;
-  }
-  ~PendingCards() { reportDropped(); }
-
- private:
-  void reportDropped() {
-    if (dropped_ == 0) return;
-    LogLine()
-        .text("ReadOnlyTLEs: Dropped ")
-        .num(dropped_)
-        .text(" maneuver cards beyond the 100 an element set holds.")
-        .info();
-    dropped_ = 0;
-  }
-  std::unique_ptr<MnvrCard[]> cards_;
-  int32_t count_ = 0;
-  int64_t dropped_ = 0;
-};
 
 }  // namespace
 
@@ -160,7 +118,7 @@ void readonlytles(int32_t unit, int32_t& loaded, int32_t& dup, int32_t& bad, int
 
   char line[kCardLen];
   char line2[kCardLen];
-  PendingCards cards;
+  store::PendingCards cards(msg::kDroppedHead, msg::kDroppedTail);
   int64_t lastKey = 0;        // entry of the element set added last
   bool addedSinceHandOver = false;
   bool lastParsedWell = false;
@@ -169,7 +127,7 @@ void readonlytles(int32_t unit, int32_t& loaded, int32_t& dup, int32_t& bad, int
 
   auto handOver = [&] {
     if (addedSinceHandOver && cards.any() && lastKey != 0) {
-      cards.handTo(lastKey);
+      cards.handTo(lastKey, [](int64_t key, auto&& f) { return tlemodifyrec(key, f); });
       addedSinceHandOver = false;
     }
   };
