@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "Kinem/KinemCardReading.h"
+#include "Kinem/KinemColumns.h"
 #include "Kinem/KinemLines.h"
 #include "Kinem/KinemOpxFiles.h"
 #include "Kinem/KinemTree.h"
@@ -66,12 +67,16 @@ std::mutex& cs_readonlykinems() {
 bool isComment(const char* line) { return line[0] == '*'; }
 bool isEmptyLine(const char* line) { return isblankornull(std::string_view(line, kCardLen)); }
 
-// Class of a line as the input files see it: keywords in any case.
+// Class of a line as the input files see it: keywords in any case. The
+// classifier looks no further than the card marks in columns 78-80 (the
+// keywords are shorter), so only the card's 80 columns are upper-cased: the
+// whole 512-character line cost as much as reading the card set itself.
 int32_t classify(const char* line) {
-  char upper[kCardLen];
-  std::memcpy(upper, line, kCardLen);
-  touppercase(upper, kCardLen);
-  return kinemcardtype(std::string_view(upper, kCardLen));
+  static_assert(card1p::kMark.last <= kCardCols && card2p::kMark.last <= kCardCols);
+  char upper[kCardCols];
+  std::memcpy(upper, line, kCardCols);
+  touppercase(upper, kCardCols);
+  return kinemcardtype(std::string_view(upper, kCardCols));
 }
 
 // Whether the key of a parsed vector can be made: its epoch text read as
