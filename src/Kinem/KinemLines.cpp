@@ -160,14 +160,10 @@ class Checker {
   // False, with the code of the first bad byte told, for a text that holds
   // a byte outside printable ASCII.
   bool printable(std::string_view text, const CheckMsg& m) {
-    for (char c : text) {
-      const auto u = static_cast<unsigned char>(c);
-      if (u < 0x20 || u > 0x7E) {
-        fail(m, int64_t{u});
-        return false;
-      }
-    }
-    return true;
+    const size_t at = firstunprintable(text);
+    if (at == std::string_view::npos) return true;
+    fail(m, int64_t{static_cast<unsigned char>(text[at])});
+    return false;
   }
 
  private:
@@ -258,29 +254,12 @@ constexpr RealField kTermFields[3] = {
      "thrust acceleration changes when written"},
 };
 
-// Half a unit of the last digit a fixed-column real field shows: of its last
-// decimal when a point is written, else of its implied decimals.
-double halfUnit(std::string_view field, int implied) {
-  int decimals = implied;
-  const size_t point = field.find('.');
-  if (point != std::string_view::npos) {
-    decimals = 0;
-    for (size_t i = point + 1; i < field.size() && field[i] >= '0' && field[i] <= '9'; ++i) ++decimals;
-  }
-  return 0.5 * std::pow(10.0, -decimals);
-}
-
-// Whether written, read back as `back`, is value to within tol (with a
-// little room for the rounding of the arithmetic itself).
-bool within(double value, double back, double tol) {
-  return std::fabs(value - back) <= tol * (1 + 1e-9) + 1e-15 * std::fabs(value);
-}
 
 std::string_view realLoss(std::string_view line, const RealField& f, double value) {
   const std::string_view text = colText(line, f.cols);
   double back = 0;
   if (!fmt::readReal(text, f.implied, back)) return f.tooWide;
-  return within(value, back, halfUnit(text, f.implied)) ? std::string_view() : f.changes;
+  return fmt::readsbackwithin(value, back, fmt::halfunitshown(text, f.implied)) ? std::string_view() : f.changes;
 }
 
 bool intBack(std::string_view line, Cols c, int32_t value) {

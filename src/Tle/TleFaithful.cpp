@@ -42,23 +42,6 @@ bool beginsWithQuote(std::string_view text) {
   return !t.empty() && (t.front() == '\'' || t.front() == '"');
 }
 
-// Half a unit of the last digit a fixed-column real field shows: of its last
-// decimal when a point is written, else of its implied decimals.
-double halfUnit(std::string_view field, int implied) {
-  int decimals = implied;
-  const size_t point = field.find('.');
-  if (point != std::string_view::npos) {
-    decimals = 0;
-    for (size_t i = point + 1; i < field.size() && field[i] >= '0' && field[i] <= '9'; ++i) ++decimals;
-  }
-  return 0.5 * std::pow(10.0, -decimals);
-}
-
-// Whether written, read back as `back`, is value to within tol (with a
-// little room for the rounding of the arithmetic itself).
-bool within(double value, double back, double tol) {
-  return std::fabs(value - back) <= tol * (1 + 1e-9) + 1e-15 * std::fabs(value);
-}
 
 // ---- Two lines ----------------------------------------------------------------
 
@@ -86,7 +69,7 @@ std::string_view coefLoss(std::string_view l1, const Coef& c, double value) {
   if (c.exp.first == 0) {
     double back = 0;
     if (!fmt::readReal(mant, 0, back)) return c.doesNotFit;
-    return within(value, back, halfUnit(mant, 0)) ? std::string_view() : c.changes;
+    return fmt::readsbackwithin(value, back, fmt::halfunitshown(mant, 0)) ? std::string_view() : c.changes;
   }
   double m = 0;
   int32_t e = 0;
@@ -94,7 +77,7 @@ std::string_view coefLoss(std::string_view l1, const Coef& c, double value) {
   // Zero stands for every value below 1e-10 as well as for the values of
   // 1e9 and above that the one-digit exponent cannot hold.
   if (m == 0) return std::fabs(value) < 1e-10 ? std::string_view() : c.asZero;
-  return within(value, gettlevalue(m, e), 0.5e-5 * std::pow(10.0, e)) ? std::string_view() : c.changes;
+  return fmt::readsbackwithin(value, gettlevalue(m, e), 0.5e-5 * std::pow(10.0, e)) ? std::string_view() : c.changes;
 }
 
 // An element of line 2.
@@ -129,7 +112,7 @@ std::string_view epochLoss(const Tlerecord& rec, std::string_view l1) {
   // written as day 1 of that year, which is no loss.
   const double written = yrdays2ds50(year, days);
   const double held = yrdays2ds50(rec.epochYr, rec.epochDays);
-  if (within(held, written, 0.5e-8)) return {};
+  if (fmt::readsbackwithin(held, written, 0.5e-8)) return {};
   return std::fabs(written - held) > 36000 ? why::kYear : why::kEpoch;
 }
 
@@ -163,8 +146,8 @@ std::string_view tlelinesloss(const Tlerecord& rec, const char* line1, const cha
     if (!fmt::readReal(text, e.implied, back)) return e.doesNotFit;
     // The largest eccentricity below one is written in place of one that
     // would round up to one: a full unit of the seventh decimal.
-    const double tol = e.field == &Tlerecord::eccen ? 1e-7 : halfUnit(text, e.implied);
-    if (!within(rec.*e.field, back, tol)) return e.changes;
+    const double tol = e.field == &Tlerecord::eccen ? 1e-7 : fmt::halfunitshown(text, e.implied);
+    if (!fmt::readsbackwithin(rec.*e.field, back, tol)) return e.changes;
     if (e.field == &Tlerecord::mnMotion && back <= 0) return why::kMeanMotionZero;
   }
   if (!fmt::readInt(colText(l2, line2::kRevNum), rev) || rev != rec.revNum)

@@ -348,14 +348,10 @@ constexpr FiniteCheck<Csvtledata> kFiniteCsvChecks[] = {
 // False, with the code of the first bad byte logged, for a text that holds
 // a byte outside printable ASCII.
 bool printable(std::string_view text, const CheckMsg& m) {
-  for (char c : text) {
-    const auto u = static_cast<unsigned char>(c);
-    if (u < 0x20 || u > 0x7E) {
-      logInvalid(m, int64_t{u});
-      return false;
-    }
-  }
-  return true;
+  const size_t at = firstunprintable(text);
+  if (at == std::string_view::npos) return true;
+  logInvalid(m, int64_t{static_cast<unsigned char>(text[at])});
+  return false;
 }
 
 std::string_view textof(const auto& arr) { return {arr.data(), arr.size()}; }

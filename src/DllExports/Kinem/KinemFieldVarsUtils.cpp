@@ -36,15 +36,6 @@ constexpr int kKeyWidth = 19;
 
 void logmissing(std::string_view head, int64_t satKey) { tracelognumbered(head, satKey, kKeyWidth, msg::kMissingTail); }
 
-// Whether text holds a byte outside printable ASCII (32-126): such a byte
-// breaks the cards of a saved file apart.
-bool hasunprintable(std::string_view text) {
-  for (char c : text) {
-    const auto u = static_cast<unsigned char>(c);
-    if (u < 0x20 || u > 0x7E) return true;
-  }
-  return false;
-}
 
 // ---- The members of a vector ------------------------------------------------------
 // One row per member a host reaches by field index, as one of the twelve
@@ -155,7 +146,7 @@ bool readmember(const M& m, Kinemrecord& rec, std::string_view value) {
   } else {
     const std::span<char> chars = charsof(v);
     const std::string_view text = value.substr(0, chars.size());
-    if (hasunprintable(text)) {
+    if (firstunprintable(text) != std::string_view::npos) {
       LogLine().text(msg::kSetFieldTextHead).num(m.field).text(msg::kSetFieldTextTail).error();
       return false;
     }
@@ -293,13 +284,6 @@ void memberfromarray(const M& m, ConstVecArr arr, std::string_view text, Kinemre
 
 }  // namespace
 
-void leftadjust(char* text, size_t n) {
-  size_t lead = 0;
-  while (lead < n && text[lead] == ' ') ++lead;
-  if (lead == 0 || lead == n) return;
-  std::memmove(text, text + lead, n - lead);
-  std::memset(text + n - lead, ' ', lead);
-}
 
 // ---- Single fields ---------------------------------------------------------
 

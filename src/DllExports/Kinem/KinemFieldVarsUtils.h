@@ -26,8 +26,6 @@ inline constexpr size_t kVecTextLen = 512;
 using VecArr = std::span<double, kVecArrLen>;
 using ConstVecArr = std::span<const double, kVecArrLen>;
 
-// Moves the leading blanks of text[0, n) to its end.
-void leftadjust(char* text, size_t n);
 
 // ---- Single fields ---------------------------------------------------------
 // Writes field idx of the stored vector into value (kFieldTextLen

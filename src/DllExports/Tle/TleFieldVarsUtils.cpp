@@ -42,16 +42,6 @@ void logmissing(std::string_view head, int64_t satKey) { tracelognumbered(head, 
 // Columns of a field index (1-25) written without padding.
 int digitsof(int32_t idx) { return idx >= 10 ? 2 : 1; }
 
-// Whether text holds a byte outside printable ASCII (32-126): control
-// characters break the line and CSV forms apart in a saved file, and other
-// bytes are no text of these forms.
-bool hasunprintable(std::string_view text) {
-  for (char c : text) {
-    const auto u = static_cast<unsigned char>(c);
-    if (u < 0x20 || u > 0x7E) return true;
-  }
-  return false;
-}
 
 // ---- Field index table ---------------------------------------------------------
 
@@ -207,7 +197,7 @@ bool readfield(Tlerecord& rec, int32_t idx, std::string_view value) {
     case Form::kChar:
     case Form::kText: {
       const std::string_view text = value.substr(0, w);
-      if (hasunprintable(text)) {
+      if (firstunprintable(text) != std::string_view::npos) {
         if (idx == 3)
           tracelogerror(msg::kSetFieldName);
         else
@@ -300,13 +290,6 @@ int32_t truncint(double v) {
 
 }  // namespace
 
-void leftadjust(char* text, size_t n) {
-  size_t lead = 0;
-  while (lead < n && text[lead] == ' ') ++lead;
-  if (lead == 0 || lead == n) return;
-  std::memmove(text, text + lead, n - lead);
-  std::memset(text + n - lead, ' ', lead);
-}
 
 // ---- Single fields ---------------------------------------------------------
 

@@ -47,8 +47,6 @@ struct SpFields : SetFields {
 // name of the messages.
 enum class FieldSet { kGP, kGP2, kSP };
 
-// Moves the leading blanks of text[0, n) to its end.
-void leftadjust(char* text, size_t n);
 
 // ---- Single fields ---------------------------------------------------------
 // Writes field idx of the stored element set into value (kFieldTextLen

@@ -93,6 +93,21 @@ TEST(KernixText, Helpers) {
   EXPECT_TRUE(neqr(1.0, 1.0 + 1e-9));
 }
 
+TEST(KernixText, LeftAdjustAndUnprintableBytes) {
+  const struct {
+    std::string in, adjusted;
+  } rows[] = {{"  ab ", "ab   "}, {"ab   ", "ab   "}, {"     ", "     "}, {" a b", "a b "}};
+  for (const auto& r : rows) {
+    std::string t = r.in;
+    leftadjust(t.data(), t.size());
+    EXPECT_EQ(t, r.adjusted) << r.in;
+  }
+  EXPECT_EQ(firstunprintable(" ~az09"), std::string_view::npos);
+  EXPECT_EQ(firstunprintable(std::string("ab\x1f", 3)), 2u);
+  EXPECT_EQ(firstunprintable("a\x7f"), 1u);
+  EXPECT_EQ(firstunprintable("\x80"), 0u);
+}
+
 TEST(KernixSort, KeysFollowTheirTexts) {
   std::string texts = "ccc" + std::string(29, ' ') + "aaa" + std::string(29, ' ') + "bbb" + std::string(29, ' ');
   int64_t keys[3] = {3, 1, 2};

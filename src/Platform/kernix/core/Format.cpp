@@ -529,4 +529,18 @@ ListReader::Got ListReader::readText(char* out, size_t width) {
   return Got::Value;
 }
 
+double halfunitshown(std::string_view field, int implied) {
+  int decimals = implied;
+  const size_t point = field.find('.');
+  if (point != std::string_view::npos) {
+    decimals = 0;
+    for (size_t i = point + 1; i < field.size() && field[i] >= '0' && field[i] <= '9'; ++i) ++decimals;
+  }
+  return 0.5 * std::pow(10.0, -decimals);
+}
+
+bool readsbackwithin(double value, double back, double tol) {
+  return std::fabs(value - back) <= tol * (1 + 1e-9) + 1e-15 * std::fabs(value);
+}
+
 }  // namespace vx::fmt

@@ -91,6 +91,14 @@ size_t writeListReal(char* out, double v);
 // Plain decimal integer, "-" when negative; returns characters written.
 size_t writeListInt(char* out, int64_t v);
 
+// ---- Reading back what was written -------------------------------------------
+// Half a unit of the last digit a written fixed-column real field shows: of
+// its last decimal when a point is written, else of its implied decimals.
+double halfunitshown(std::string_view field, int implied);
+// Whether value, written and read back as back, is value to within tol (with
+// a little room for the rounding of the arithmetic itself).
+bool readsbackwithin(double value, double back, double tol);
+
 // ---- List input ------------------------------------------------------------
 // Reads the values of one text in order. Each read takes the next value:
 // after a comma that ends the text the value is Null; with no separator

@@ -52,6 +52,22 @@ std::string_view rtrimmed(std::string_view text) {
   return text.substr(0, e);
 }
 
+void leftadjust(char* text, size_t n) {
+  size_t lead = 0;
+  while (lead < n && text[lead] == ' ') ++lead;
+  if (lead == 0 || lead == n) return;
+  std::memmove(text, text + lead, n - lead);
+  std::memset(text + n - lead, ' ', lead);
+}
+
+size_t firstunprintable(std::string_view text) {
+  for (size_t i = 0; i < text.size(); ++i) {
+    const auto u = static_cast<unsigned char>(text[i]);
+    if (u < 0x20 || u > 0x7E) return i;
+  }
+  return std::string_view::npos;
+}
+
 bool strtoint(std::string_view text, int32_t& out) { return fmt::readInt(text, out); }
 
 bool strtoreal(std::string_view text, double& out) { return fmt::readReal(text, 0, out); }

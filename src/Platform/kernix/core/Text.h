@@ -23,6 +23,12 @@ bool isblankornull(std::string_view text);
 std::string_view trimmed(std::string_view text);
 // Text without trailing blanks.
 std::string_view rtrimmed(std::string_view text);
+// Moves text[0, n) left past its leading blanks, blank filling the end.
+void leftadjust(char* text, size_t n);
+// Position of the first byte outside printable ASCII (32-126), npos when
+// there is none. Such a byte would break the lines and cards of a saved file
+// apart, and is no text of these forms.
+size_t firstunprintable(std::string_view text);
 // Integer / real of a whole text by the fixed-column input rules; false when
 // it does not read.
 bool strtoint(std::string_view text, int32_t& out);
