@@ -59,6 +59,9 @@ struct Member {
   int at;  // element (counted from 1) or first text column
   Of of;   // the member of a record, const or not
 };
+// Spelled out for compilers that do not yet deduce an aggregate's arguments.
+template <class Of>
+Member(int32_t, int, bool, InArray, int, Of) -> Member<Of>;
 
 constexpr int kRealWidth = 35;
 constexpr int kRealDecimals = 15;
