@@ -67,12 +67,15 @@ std::mutex& cs_readonlykinems() {
 bool isComment(const char* line) { return line[0] == '*'; }
 bool isEmptyLine(const char* line) { return isblankornull(std::string_view(line, kCardLen)); }
 
-// Class of a line as the input files see it: keywords in any case. The
+// Class of a line as the input files see it: keywords in any case. A line
+// whose marks already read "B1P" or "2P" as written is that card in upper
+// case too, so the cards, most of any file, are classed as they stand. The
 // classifier looks no further than the card marks in columns 78-80 (the
-// keywords are shorter), so only the card's 80 columns are upper-cased: the
-// whole 512-character line cost as much as reading the card set itself.
+// keywords are shorter), so only the card's 80 columns are upper-cased.
 int32_t classify(const char* line) {
   static_assert(card1p::kMark.last <= kCardCols && card2p::kMark.last <= kCardCols);
+  const int32_t asWritten = kinemcardtype(std::string_view(line, kCardCols));
+  if (asWritten == kCard1P || asWritten == kCard2P) return asWritten;
   char upper[kCardCols];
   std::memcpy(upper, line, kCardCols);
   touppercase(upper, kCardCols);
