@@ -184,7 +184,7 @@ void readonlykinems(std::string_view path, int32_t unit, int32_t& loaded, int32_
           ++bad;
           break;
         }
-        const int64_t key = addkinemtomemtaking(rec);
+        const int64_t key = addkinemtomemparsed(rec);
         if (key == 0) {
           ++dup;
         } else if (key == -1) {

@@ -10,6 +10,7 @@ KinemStore& kinemstore() {
 
 int64_t addkinemtomem(Kinemrecord& rec, Kinembintree** node) { return kinemstore().add(rec, node); }
 int64_t addkinemtomemtaking(Kinemrecord& rec) { return kinemstore().addTaking(rec); }
+int64_t addkinemtomemparsed(Kinemrecord& rec) { return kinemstore().addTakingChecked(rec); }
 int32_t kinemaddnode(Kinembintree* node, int64_t* linkedKey) { return kinemstore().addNode(node, linkedKey); }
 int32_t kinemremovenode(int64_t satKey) { return kinemstore().remove(satKey); }
 int32_t kinemupdaterec(int64_t satKey, const Kinemrecord& rec) { return kinemstore().update(satKey, rec); }

@@ -38,6 +38,9 @@ int64_t addkinemtomem(Kinemrecord& rec, Kinembintree** node = nullptr);
 // The same for a record the caller drops afterwards: the store takes over
 // its contents instead of copying them.
 int64_t addkinemtomemtaking(Kinemrecord& rec);
+// The same for a record lines2kinem has just read: it ran the value checks
+// already, and they are not run again.
+int64_t addkinemtomemparsed(Kinemrecord& rec);
 // Links a node made by the caller (tree key and record, not checked) under
 // the writer side; keys taken by different records are advanced as in an
 // add. 0 or 1 linked (the store owns the node; linkedKey, optional, gets

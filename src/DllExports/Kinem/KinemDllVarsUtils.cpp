@@ -14,8 +14,9 @@ constexpr std::string_view kGetSatKeySuffix = " in the KINEM binary tree.";
 int64_t addsatfrlines(std::string_view line1, std::string_view line2) {
   Kinemrecord rec;
   if (lines2kinem(line1, line2, rec) != 0) return -1;
-  // The record is dropped afterwards: the store takes its contents over.
-  return addkinemtomemtaking(rec);
+  // The record is dropped afterwards: the store takes its contents over. The
+  // reader ran the value checks.
+  return addkinemtomemparsed(rec);
 }
 
 int64_t getsatkey(int32_t satNum) {
