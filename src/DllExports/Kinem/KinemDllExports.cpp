@@ -108,25 +108,16 @@ VX_API int32_t KinemGetLoadedN(int32_t order, int32_t capacity, int64_t* satKeys
 VX_API int32_t KinemGetLines(int64_t satKey, char line1[512], char line2[512]) {
   return guarded("KinemGetLines", int32_t{2}, [&] {
     if (line1 == nullptr || line2 == nullptr) return int32_t{2};
-    strtochararr({}, line1, kLineLen);
-    strtochararr({}, line2, kLineLen);
-    char a[kLineLen], b[kLineLen];
-    bool found = false;
-    {
-      // The writer may log while the read hold is taken; a log callback
-      // that called back into the store would wait for this very hold.
-      LogDeferral quiet;
-      found = withkinemrecord(satKey, [&](const Kinemrecord& rec) { kinem2lines(rec, a, b); });
-    }
+    // The cards are written straight into the host's buffers of 512, which
+    // kinem2lines fills completely; the writer never logs, so nothing waits
+    // on the read hold.
+    const bool found = withkinemrecord(satKey, [&](const Kinemrecord& rec) { kinem2lines(rec, line1, line2); });
     if (!found) {
+      strtochararr({}, line1, kLineLen);
+      strtochararr({}, line2, kLineLen);
       tracelognumbered(kGetLinesMissingHead, satKey, 19, kMissingTail);
       return int32_t{2};
     }
-    // A vector the writer cannot put on cards comes back with a blank 1P
-    // card; the writer has said why.
-    if (isblankornull(std::string_view(a, kLineLen))) return int32_t{2};
-    strtochararr({a, kLineLen}, line1, kLineLen);
-    strtochararr({b, kLineLen}, line2, kLineLen);
     return int32_t{0};
   });
 }
