@@ -180,7 +180,10 @@ void readonlykinems(std::string_view path, int32_t unit, int32_t& loaded, int32_
         lastParsedWell = lines2kinem(card1p.text(), std::string_view(line, kCardLen), rec) == 0;
         // The pending 1P card stays for a further 2P card unless the vector
         // is stored.
-        if (!lastParsedWell || epochKey(rec) == -1) {
+        // In tree mode the store makes the same key from the epoch as read
+        // (a 17-character epoch that reads has no blank inside it) and
+        // refuses the vector when it cannot: only DMA mode needs the check.
+        if (!lastParsedWell || (effectivekeymode() == 1 && epochKey(rec) == -1)) {
           ++bad;
           break;
         }
