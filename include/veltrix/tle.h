@@ -101,6 +101,11 @@ VX_API int32_t TleRemoveAllSats(void);
  *   a character device such as /dev/zero, 9006 the unit is in use on this
  *   thread (a log callback during an EnvLoadFile). No totals line then. */
 VX_API int32_t TleLoadFile(const char tleFile[512]);
+/* The same load, with the counts of its totals line: *loaded, *dup and *bad
+ * (each may be NULL) receive the element sets this call loaded, found
+ * duplicate and refused, as far as the load got (all 0 when the file does
+ * not open). Result, messages and store as TleLoadFile. */
+VX_API int32_t TleLoadFileCounts(const char tleFile[512], int32_t* loaded, int32_t* dup, int32_t* bad);
 /* Writes every element set in ascending satKey order. saveMode: 0 create or
  * replace, other append; saveForm: 0 line pairs (each line cut to 80
  * characters), other CSV lines. Maneuver cards are not written. An element
@@ -227,6 +232,16 @@ VX_API void TleAddSatFrFieldsSPML(int32_t satNum, char secClass, const char satN
  * Note the GP argument order of TleParseGP, TleGPFieldsToLines and
  * TleGPFieldsToCsv: nDotO2, n2DotO6, bStar right after the epoch. */
 VX_API int32_t TleDataToArray(int64_t satKey, double tleArr[64], char tleText[512]);
+/* Many element sets in one call: row i of arrays (count x 64 doubles, row
+ * after row) receives the TleDataToArray array of satKeys[i], all 0 when the
+ * key is not loaded; found[i] (found may be NULL) is 1 or 0. Each key is
+ * read under its own read hold, so a set removed or changed by another
+ * thread during the call is seen either whole before or whole after. Returns
+ * the number of keys found; keys not loaded give one error line for the call
+ * ("TleDataToArrays: <n> of <count> satKeys not loaded, the first <key>.").
+ * -1 (logged) for a negative count, or NULL keys or arrays with a count above
+ * 0. Never writes past count rows. */
+VX_API int32_t TleDataToArrays(int32_t count, const int64_t* satKeys, double* arrays, int32_t* found);
 VX_API int32_t TleUpdateSatFrArray(int64_t satKey, const double tleArr[64], const char tleText[512]);
 VX_API int64_t TleAddSatFrArray(const double tleArr[64], const char tleText[512]);
 VX_API void TleAddSatFrArrayML(const double tleArr[64], const char tleText[512], int64_t* satKey);

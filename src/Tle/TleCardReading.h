@@ -44,8 +44,15 @@ double gettlevalue(double mantissa, int32_t exponent);
 // argument conversion); 0, 2, or the error code of fileopen. A thread that
 // is loading a file (a log callback called during the load) is refused
 // with 2.
-int32_t readtlesfrfile(std::string_view name);
-int32_t readtlesfrfileunit(int32_t unit);
+// counts (optional) receives the numbers of the totals line, as far as the
+// load got.
+struct LoadCounts {
+  int32_t loaded = 0;
+  int32_t dup = 0;
+  int32_t bad = 0;
+};
+int32_t readtlesfrfile(std::string_view name, LoadCounts* counts = nullptr);
+int32_t readtlesfrfileunit(int32_t unit, LoadCounts* counts = nullptr);
 // Reads the element sets of one open unit into the store, adding to the
 // counters; status 0, or 2 when reading was refused or memory ran out.
 void readonlytles(int32_t unit, int32_t& loaded, int32_t& dup, int32_t& bad, int32_t& status);

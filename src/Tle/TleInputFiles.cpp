@@ -215,12 +215,16 @@ void readonlytles(int32_t unit, int32_t& loaded, int32_t& dup, int32_t& bad, int
   if (lastParsedWell) handOver();
 }
 
-int32_t readtlesfrfileunit(int32_t unit) {
+int32_t readtlesfrfileunit(int32_t unit, LoadCounts* counts) {
+  LoadCounts local;
+  LoadCounts& c = counts != nullptr ? *counts : local;
+  c = LoadCounts{};
   if (existfortdotfileunit(unit)) {
     tracelogerror(msg::kUnitFortN);
     return 2;
   }
-  int32_t loaded = 0, dup = 0, bad = 0, result = 0;
+  int32_t &loaded = c.loaded, &dup = c.dup, &bad = c.bad;
+  int32_t result = 0;
   // Two passes need a file that can go back to its start; a pipe cannot.
   if (filerewind(unit) != 0) {
     tracelogerror(msg::kUnitRewind);
@@ -276,7 +280,8 @@ int32_t readtlesfrfileunit(int32_t unit) {
   return result;
 }
 
-int32_t readtlesfrfile(std::string_view name) {
+int32_t readtlesfrfile(std::string_view name, LoadCounts* counts) {
+  if (counts != nullptr) *counts = LoadCounts{};
   if (tl_loading) {
     tracelogerror(msg::kReentered);
     return 2;
@@ -288,7 +293,7 @@ int32_t readtlesfrfile(std::string_view name) {
     ~Loading() { tl_loading = false; }
   } loading;
   UnitCloser input(kUnitHostFile);
-  return readtlesfrfileunit(kUnitHostFile);
+  return readtlesfrfileunit(kUnitHostFile, counts);
 }
 
 int32_t savetlefile(std::string_view name, int32_t saveMode, int32_t saveForm) {

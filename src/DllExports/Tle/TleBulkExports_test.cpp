@@ -1,0 +1,172 @@
+// The bulk exports: many keys to arrays in one call, and a load that hands
+// back its counts.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "support/HostText.h"
+#include "support/LogCapture.h"
+#include "veltrix/kernix.h"
+#include "veltrix/tle.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using vx::testing::hostText;
+using vx::testing::LogCapture;
+
+const std::string kL1 = "1 25544U 98067A   18020.59659722  .00001558  00000-0  30975-4 0  9993";
+const std::string kL2 = "2 25544  51.6421 313.2312 0003370 277.6394 199.7473 15.54148547 96357";
+const std::string kM1 = "1 43013U 17073A   18020.90595486 -.00000036  00000-0  37063-5 0  9990";
+const std::string kM2 = "2 43013  98.7325 320.6416 0001320  96.1617 263.9712 14.19556508  9984";
+
+class TleBulk : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    TleRemoveAllSats();
+    KernixSetDupKeyMode(0);
+    dir_ = fs::temp_directory_path() / ("vx_tlebulk_" + std::to_string(::getpid()) + "_" +
+                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::create_directories(dir_);
+  }
+  void TearDown() override {
+    TleRemoveAllSats();
+    std::error_code ec;
+    fs::remove_all(dir_, ec);
+  }
+  std::string write(const std::string& name, const std::string& body) {
+    const std::string path = (dir_ / name).string();
+    std::ofstream(path) << body;
+    return path;
+  }
+  static int64_t add(const std::string& l1, const std::string& l2) {
+    return TleAddSatFrLines(hostText(l1).c_str(), hostText(l2).c_str());
+  }
+  fs::path dir_;
+};
+
+TEST_F(TleBulk, ArraysMatchOneByOneAndMarkMissingKeys) {
+  const int64_t a = add(kL1, kL2), b = add(kM1, kM2);
+  ASSERT_GT(a, 0);
+  ASSERT_GT(b, 0);
+  const std::vector<int64_t> keys = {b, 12345, a};
+  // One spare row after the last must stay untouched.
+  std::vector<double> rows(4 * 64, -7.0);
+  std::vector<int32_t> found(3, -1);
+  LogCapture log;
+  EXPECT_EQ(TleDataToArrays(3, keys.data(), rows.data(), found.data()), 2);
+  EXPECT_EQ(found, (std::vector<int32_t>{1, 0, 1}));
+  for (int r : {0, 2}) {
+    double one[64];
+    char text[512];
+    ASSERT_EQ(TleDataToArray(keys[r], one, text), 0);
+    for (int k = 0; k < 64; ++k) EXPECT_EQ(rows[r * 64 + k], one[k]) << "row " << r << " element " << k + 1;
+  }
+  for (int k = 0; k < 64; ++k) EXPECT_EQ(rows[64 + k], 0.0);
+  for (int k = 0; k < 64; ++k) EXPECT_EQ(rows[3 * 64 + k], -7.0);
+  EXPECT_EQ(rows[0], 43013.0);
+  EXPECT_EQ(rows[2 * 64], 25544.0);
+  ASSERT_EQ(log.errors().size(), 1u);
+  EXPECT_EQ(log.errors()[0], "TleDataToArrays: 1 of 3 satKeys not loaded, the first               12345.");
+}
+
+TEST_F(TleBulk, ArraysAllFoundWithoutFoundBufferLogNothing) {
+  const int64_t keys[] = {add(kL1, kL2), add(kM1, kM2)};
+  double rows[2 * 64];
+  LogCapture log;
+  EXPECT_EQ(TleDataToArrays(2, keys, rows, nullptr), 2);
+  EXPECT_EQ(TleDataToArrays(0, nullptr, nullptr, nullptr), 0);
+  EXPECT_TRUE(log.errors().empty());
+}
+
+TEST_F(TleBulk, ArraysRefuseBadArguments) {
+  const int64_t key = 1;
+  double row[64];
+  struct Case {
+    int32_t count;
+    const int64_t* keys;
+    double* arrays;
+    const char* message;
+  } cases[] = {
+      {-1, &key, row, "TleDataToArrays: Invalid count or no key or array buffer, count          -1."},
+      {1, nullptr, row, "TleDataToArrays: Invalid count or no key or array buffer, count           1."},
+      {1, &key, nullptr, "TleDataToArrays: Invalid count or no key or array buffer, count           1."},
+  };
+  for (const Case& c : cases) {
+    LogCapture log;
+    EXPECT_EQ(TleDataToArrays(c.count, c.keys, c.arrays, nullptr), -1);
+    ASSERT_EQ(log.errors().size(), 1u);
+    EXPECT_EQ(log.errors()[0], c.message);
+  }
+}
+
+TEST_F(TleBulk, LoadCountsMatchTheTotalsLine) {
+  const std::string body = kL1 + "\n" + kL2 + "\n" + kL1 + "\n" + kL2 + "\n" +  // a duplicate
+                           "1 99999U 17073A   18020.90595486\n" + kM2 + "\n" +  // line 1 too short
+                           kM1 + "\n" + kM2 + "\n";
+  const std::string file = hostText(write("three.tle", body));
+  struct Case {
+    int32_t loaded, dup, bad;
+    const char* totals;
+  } const cases[] = {
+      {2, 1, 1, "Total TLEs = 4, Loaded = 2, Dup = 1, Bad = 1"},
+      {0, 3, 1, "Total TLEs = 4, Loaded = 0, Dup = 3, Bad = 1"},  // the same file again
+  };
+  for (const Case& c : cases) {
+    LogCapture log;
+    int32_t loaded = -1, dup = -1, bad = -1;
+    EXPECT_EQ(TleLoadFileCounts(file.c_str(), &loaded, &dup, &bad), 0);
+    EXPECT_EQ(loaded, c.loaded);
+    EXPECT_EQ(dup, c.dup);
+    EXPECT_EQ(bad, c.bad);
+    ASSERT_FALSE(log.infos().empty());
+    EXPECT_EQ(log.infos().back(), c.totals);
+  }
+  EXPECT_EQ(TleGetCount(), 2);
+}
+
+TEST_F(TleBulk, LoadCountsOfAMissingFileAreZero) {
+  const std::string file = hostText((dir_ / "absent.tle").string());
+  int32_t loaded = -1, dup = -1, bad = -1;
+  LogCapture log;
+  EXPECT_EQ(TleLoadFileCounts(file.c_str(), &loaded, &dup, &bad), 2);
+  EXPECT_EQ(loaded + dup + bad, 0);
+  EXPECT_EQ(TleLoadFileCounts(file.c_str(), nullptr, nullptr, nullptr), 2);
+  ASSERT_FALSE(log.errors().empty());
+  EXPECT_EQ(log.errors()[0].rfind("TleLoadFile: cannot open \"", 0), 0u) << log.errors()[0];
+}
+
+// One thread reads many keys while another removes and adds them again:
+// every row found is whole (its satellite number matches the key's).
+TEST_F(TleBulk, ConcurrentArraysWhileWriting) {
+  const int64_t a = add(kL1, kL2), b = add(kM1, kM2);
+  std::atomic<bool> stop{false};
+  std::thread writer([&] {
+    for (int i = 0; i < 300; ++i) {
+      TleRemoveSat(b);
+      add(kM1, kM2);
+    }
+    stop = true;
+  });
+  const int64_t keys[] = {a, b};
+  double rows[2 * 64];
+  int32_t found[2];
+  int rounds = 0;
+  while (!stop || rounds == 0) {
+    const int32_t n = TleDataToArrays(2, keys, rows, found);
+    ASSERT_EQ(n, found[0] + found[1]);
+    ASSERT_EQ(found[0], 1);
+    EXPECT_EQ(rows[0], 25544.0);
+    EXPECT_EQ(rows[64], found[1] ? 43013.0 : 0.0);
+    ++rounds;
+  }
+  writer.join();
+}
+
+}  // namespace
