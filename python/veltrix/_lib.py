@@ -1,0 +1,283 @@
+"""The one binding layer over the C libraries.
+
+Every ctypes type, text buffer and blank-padding rule of the package lives
+here; the public modules call the functions below with Python values and get
+Python values back.
+"""
+from __future__ import annotations
+
+import ctypes
+import os
+import threading
+from contextlib import contextmanager
+from pathlib import Path
+
+from . import errors
+
+_LIBS = ("kernix", "chronom", "orbix", "ambit", "tle", "kinem")
+TEXT = 512
+
+
+def _candidates():
+    env = os.environ.get("VELTRIX_LIB_DIR")
+    if env:
+        yield Path(env)
+    here = Path(__file__).resolve().parent
+    # Installed: P/share/veltrix/python/veltrix beside P/lib.
+    yield here
+    yield here.parent / ".." / ".." / ".." / "lib"
+    # The source tree: python/veltrix with the build in build/lib.
+    yield here.parent.parent / "build" / "lib"
+
+
+def _find_dir() -> Path:
+    tried = []
+    for d in _candidates():
+        if (d / "libtle.so").exists():
+            return d.resolve()
+        tried.append(str(d))
+    raise ImportError(
+        "veltrix: libtle.so not found; set VELTRIX_LIB_DIR to the directory of the "
+        "Veltrix libraries (looked in: " + ", ".join(tried) + ")"
+    )
+
+
+LIB_DIR = _find_dir()
+_dll = {}
+for _name in _LIBS:
+    _path = LIB_DIR / f"lib{_name}.so"
+    if _path.exists():
+        _dll[_name] = ctypes.CDLL(str(_path))
+
+# ---- per-call, per-thread messages through the log callback ----------------
+
+_LOGFN = ctypes.CFUNCTYPE(None, ctypes.c_int32, ctypes.c_char_p, ctypes.c_int32, ctypes.c_void_p)
+_local = threading.local()
+
+
+def _on_log(is_error, text, length, _user):
+    lines = getattr(_local, "lines", None)
+    if lines is not None:
+        line = ctypes.string_at(text, length).decode("latin-1")
+        (lines if is_error else lines.infos).append(line)
+
+
+class Lines(list):
+    """The error lines of a call; the information lines in .infos."""
+
+    def __init__(self):
+        super().__init__()
+        self.infos = []
+
+
+# Kept referenced for the life of the process: the library calls it.
+_callback = _LOGFN(_on_log)
+_dll["kernix"].KernixSetLogCallback.argtypes = [_LOGFN, ctypes.c_void_p]
+_dll["kernix"].KernixSetLogCallback.restype = None
+_dll["kernix"].KernixSetLogCallback(_callback, None)
+
+
+@contextmanager
+def capture():
+    """Collects the error lines the calling thread's library calls write."""
+    outer = getattr(_local, "lines", None)
+    _local.lines = Lines()
+    try:
+        yield _local.lines
+    finally:
+        caught = _local.lines
+        _local.lines = outer
+        if outer is not None:
+            outer.extend(caught)
+            outer.infos.extend(caught.infos)
+
+
+def fail(kind, lines, fallback, status=None):
+    message = lines[-1] if lines else fallback
+    raise kind(message, status, lines)
+
+
+# ---- types and prototypes ---------------------------------------------------
+
+I32, I64, F64, CHR = ctypes.c_int32, ctypes.c_int64, ctypes.c_double, ctypes.c_char
+P32, P64, PF64, PCHR = (ctypes.POINTER(t) for t in (I32, I64, F64, CHR))
+
+_PROTOS = {
+    "kernix": {
+        "KernixSetDupKeyMode": (None, [I32]),
+        "KernixGetDupKeyMode": (I32, []),
+    },
+    "tle": {
+        "TleAddSatFrLines": (I64, [PCHR, PCHR]),
+        "TleGetSatKey": (I64, [I32]),
+        "TleGetCount": (I32, []),
+        "TleGetLoadedN": (I32, [I32, I32, P64, P32]),
+        "TleGetLines": (I32, [I64, PCHR, PCHR]),
+        "TleRemoveSat": (I32, [I64]),
+        "TleRemoveAllSats": (I32, []),
+        "TleLoadFileCounts": (I32, [PCHR, P32, P32, P32]),
+        "TleSaveFile": (I32, [PCHR, I32, I32]),
+        "TleDataToArrays": (I32, [I32, P64, PF64, P32]),
+        "TleParseGP": (I32, [PCHR, PCHR, P32, PCHR, PCHR, P32, PF64, PF64, PF64, PF64, P32, P32,
+                             PF64, PF64, PF64, PF64, PF64, PF64, P32]),
+        "TleGetAllFieldsGP2": (I32, [I64, P32, PCHR, PCHR, P32, PF64, PF64, P32, P32, PF64, PF64, PF64,
+                                     PF64, PF64, PF64, P32, PF64, PF64]),
+        "TleGPFieldsToLines": (None, [I32, CHR, PCHR, I32, F64, F64, F64, F64, I32, I32, F64, F64, F64,
+                                      F64, F64, F64, I32, PCHR, PCHR]),
+    },
+    "kinem": {
+        "KinemAddSatFrLines": (I64, [PCHR, PCHR]),
+        "KinemGetSatKey": (I64, [I32]),
+        "KinemGetCount": (I32, []),
+        "KinemGetLoadedN": (I32, [I32, I32, P64, P32]),
+        "KinemGetLines": (I32, [I64, PCHR, PCHR]),
+        "KinemRemoveSat": (I32, [I64]),
+        "KinemRemoveAllSats": (I32, []),
+        "KinemLoadFile": (I32, [PCHR]),
+        "KinemSaveFile": (I32, [PCHR, I32]),
+        "KinemParse": (I32, [PCHR, PCHR, PF64, PF64, PCHR, P32, PCHR, PCHR, P32, P32, PF64, PF64, PF64, PCHR]),
+    },
+    "ambit": {
+        "EnvLoadFile": (I32, [PCHR]),
+        "EnvSaveFile": (I32, [PCHR, I32]),
+        "EnvGetGeoIdx": (I32, []),
+        "EnvSetGeoIdx": (None, [I32]),
+        "EnvGetGeoStr": (None, [PCHR]),
+        "EnvSetGeoStr": (None, [PCHR]),
+        "EnvGetGeoConst": (F64, [I32]),
+        "EnvGetFkIdx": (I32, []),
+        "EnvSetFkIdx": (None, [I32]),
+        "EnvGetFkConst": (F64, [I32]),
+        "EnvGetEarthShape": (I32, []),
+        "EnvSetEarthShape": (None, [I32]),
+    },
+}
+
+C = {}
+for _lib, _fns in _PROTOS.items():
+    if _lib not in _dll:
+        continue
+    for _fn, (_res, _args) in _fns.items():
+        _f = getattr(_dll[_lib], _fn)
+        _f.restype = _res
+        _f.argtypes = _args
+        C[_fn] = _f
+
+
+def has(name: str) -> bool:
+    return name in C
+
+
+# ---- text buffers -------------------------------------------------------------
+
+def text_in(s: str, size: int = TEXT):
+    """An input text: the bytes, cut to size, ended by a NUL (the libraries
+    read an input text up to its first NUL or its full length)."""
+    raw = s.encode("latin-1", "replace")[:size]
+    return ctypes.create_string_buffer(raw, size + 1)
+
+
+def text_out(size: int = TEXT):
+    """An output buffer one longer than the library writes, NUL at the end."""
+    return ctypes.create_string_buffer(size + 1)
+
+
+def text_value(buf, size: int | None = None) -> str:
+    """An output text without its blank padding."""
+    raw = buf.raw[: (size if size is not None else len(buf.raw) - 1)]
+    return raw.decode("latin-1").rstrip(" \0")
+
+
+# ---- small value holders -------------------------------------------------------
+
+def i32():
+    return I32(0)
+
+
+def i64():
+    return I64(0)
+
+
+def f64():
+    return F64(0.0)
+
+
+def ref(x):
+    return ctypes.byref(x)
+
+
+def i64_array(values):
+    return (I64 * len(values))(*values)
+
+
+def i64_buffer(n: int):
+    return (I64 * max(n, 1))()
+
+
+def i32_buffer(n: int):
+    return (I32 * max(n, 1))()
+
+
+def f64_buffer(n: int):
+    return (F64 * max(n, 1))()
+
+
+def f64_triple(values=(0.0, 0.0, 0.0)):
+    return (F64 * 3)(*values)
+
+
+def char(c: str):
+    return (c or " ").encode("latin-1")[:1]
+
+
+def loaded_keys(prefix: str, order: int) -> list:
+    """Every key of a store in an order, read consistently with its count."""
+    get = C[prefix + "GetLoadedN"]
+    cap = C[prefix + "GetCount"]() + 16
+    while True:
+        keys = i64_buffer(cap)
+        total = i32()
+        with capture() as lines:
+            n = get(order, cap, keys, ref(total))
+        if n < 0:
+            fail(errors.Error, lines, prefix + "GetLoadedN failed")
+        if total.value <= cap:
+            return list(keys[:n])
+        cap = total.value + 16
+
+
+def file_failure(lines, status, fallback):
+    """The exception of a failed load or save: a missing file is FileNotFound."""
+    message = lines[-1] if lines else fallback
+    if status == 2 and "cannot open" in message:
+        return errors.FileNotFound(message, status, lines)
+    return errors.Error(message, status, lines)
+
+
+_ORDERS = {"satnum": 0, "satnum_desc": 1, "load": 2, "key": 3}
+
+
+def order_code(order: str) -> int:
+    try:
+        return _ORDERS[order]
+    except KeyError:
+        raise ValueError(f"order must be one of {', '.join(_ORDERS)}, not {order!r}") from None
+
+
+def tle_arrays(keys):
+    """Rows of 64 values (the array layout of one element set) for keys, in
+    chunks of one library call each; returns (numpy rows, numpy found)."""
+    import numpy as np
+
+    n = len(keys)
+    rows = np.zeros((n, 64), dtype=np.float64)
+    found = np.zeros(n, dtype=np.int32)
+    step = 65536
+    for start in range(0, n, step):
+        part = keys[start:start + step]
+        k = np.ascontiguousarray(part, dtype=np.int64)
+        r = rows[start:start + len(part)]
+        f = found[start:start + len(part)]
+        with capture():
+            C["TleDataToArrays"](len(part), k.ctypes.data_as(P64), r.ctypes.data_as(PF64), f.ctypes.data_as(P32))
+    return rows, found

@@ -1,0 +1,31 @@
+"""The exceptions of the package: each carries the library's message."""
+
+
+class Error(Exception):
+    """A Veltrix call failed; str() is the library's message for that call."""
+
+    def __init__(self, message: str, status=None, lines=()):
+        super().__init__(message)
+        self.message = message
+        self.status = status
+        # Every error line the failing call wrote, the message last.
+        self.lines = list(lines) or [message]
+
+
+class FileNotFound(Error, FileNotFoundError):
+    """A file to read does not exist."""
+
+
+class ParseError(Error, ValueError):
+    """Text or values the library refuses."""
+
+
+class NotFound(Error, KeyError):
+    """No such satellite key or number in the store."""
+
+    def __str__(self):
+        return self.message
+
+
+class Duplicate(Error):
+    """The store already holds an element set or vector under that key."""

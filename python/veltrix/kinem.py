@@ -1,0 +1,128 @@
+"""State vectors: parse 1P/2P cards, and the process-wide vector store."""
+from __future__ import annotations
+
+import re
+from dataclasses import dataclass
+
+from . import _lib
+from .errors import Duplicate, Error, NotFound, ParseError
+
+_C = _lib.C
+_TOTALS = re.compile(r"Total Kinems = (\d+), Loaded = (\d+), Dup = (\d+), Bad = (\d+)")
+
+
+@dataclass(frozen=True)
+class Vector:
+    """One state vector in the units of its cards: position in km, velocity
+    in m/s, epoch as the cards' text (YYDDDHHMMSS.SSS)."""
+
+    position: tuple
+    velocity: tuple
+    classification: str
+    satnum: int
+    intl_des: str
+    epoch: str
+    epoch_rev: int
+    elset_num: int
+    b_term: float
+    agom: float
+    thrust_acc: float
+    coord_sys: str
+
+
+def parse(line1: str, line2: str) -> Vector:
+    """Parses the 1P card (line1) and the 2P card (line2)."""
+    pos, vel = _lib.f64_triple(), _lib.f64_triple()
+    cls, des, dtg, cs = _lib.text_out(1), _lib.text_out(8), _lib.text_out(17), _lib.text_out(5)
+    satnum, rev, num = _lib.i32(), _lib.i32(), _lib.i32()
+    b, agom, thrust = _lib.f64(), _lib.f64(), _lib.f64()
+    r = _lib.ref
+    with _lib.capture() as lines:
+        rc = _C["KinemParse"](_lib.text_in(line1), _lib.text_in(line2), pos, vel, cls, r(satnum), des, dtg, r(rev),
+                              r(num), r(b), r(agom), r(thrust), cs)
+    if rc != 0:
+        _lib.fail(ParseError, lines, "KinemParse: the cards do not parse", rc)
+    return Vector(tuple(pos), tuple(vel), _lib.text_value(cls, 1), satnum.value, _lib.text_value(des, 8),
+                  _lib.text_value(dtg, 17).strip(), rev.value, num.value, b.value, agom.value, thrust.value,
+                  _lib.text_value(cs, 5))
+
+
+@dataclass(frozen=True)
+class LoadReport:
+    total: int
+    loaded: int
+    dup: int
+    bad: int
+
+
+class KinemStore:
+    """The process-wide state-vector store."""
+
+    def load(self, path) -> LoadReport:
+        with _lib.capture() as lines:
+            rc = _C["KinemLoadFile"](_lib.text_in(str(path)))
+        if rc != 0:
+            raise _lib.file_failure(lines, rc, f"KinemLoadFile: cannot load {path}")
+        for info in reversed(lines.infos):
+            m = _TOTALS.match(info)
+            if m:
+                return LoadReport(*(int(g) for g in m.groups()))
+        return LoadReport(0, 0, 0, 0)
+
+    def add(self, line1: str, line2: str) -> int:
+        with _lib.capture() as lines:
+            key = _C["KinemAddSatFrLines"](_lib.text_in(line1), _lib.text_in(line2))
+        if key == 0:
+            _lib.fail(Duplicate, lines, "KinemAddSatFrLines: duplicate state vector", 0)
+        if key < 0:
+            _lib.fail(ParseError, lines, "KinemAddSatFrLines: the cards were refused", -1)
+        return key
+
+    def remove(self, key: int) -> None:
+        with _lib.capture() as lines:
+            rc = _C["KinemRemoveSat"](key)
+        if rc != 0:
+            _lib.fail(NotFound, lines, f"KinemRemoveSat: no state vector {key}", rc)
+
+    def clear(self) -> None:
+        _C["KinemRemoveAllSats"]()
+
+    def __len__(self) -> int:
+        return _C["KinemGetCount"]()
+
+    def keys(self, order: str = "satnum") -> list:
+        return _lib.loaded_keys("Kinem", _lib.order_code(order))
+
+    def lines(self, key: int) -> tuple:
+        l1, l2 = _lib.text_out(), _lib.text_out()
+        with _lib.capture() as lines:
+            rc = _C["KinemGetLines"](key, l1, l2)
+        if rc != 0:
+            _lib.fail(NotFound, lines, f"KinemGetLines: no state vector {key}", rc)
+        return _lib.text_value(l1), _lib.text_value(l2)
+
+    def get(self, key: int) -> Vector:
+        return parse(*self.lines(key))
+
+    def __iter__(self):
+        for key in self.keys():
+            try:
+                yield self.get(key)
+            except Error:
+                continue  # removed by another thread meanwhile
+
+    def by_satnum(self, satnum: int) -> Vector:
+        with _lib.capture() as lines:
+            key = _C["KinemGetSatKey"](satnum)
+        if key <= 0:
+            _lib.fail(NotFound, lines, f"KinemGetSatKey: satellite {satnum} not loaded", key)
+        return self.get(key)
+
+    def save(self, path, append: bool = False) -> None:
+        with _lib.capture() as lines:
+            rc = _C["KinemSaveFile"](_lib.text_in(str(path)), 1 if append else 0)
+        if rc != 0:
+            raise _lib.file_failure(lines, rc, f"KinemSaveFile: cannot save {path}")
+
+
+store = KinemStore() if _lib.has("KinemParse") else None

@@ -1,0 +1,251 @@
+"""Two-line element sets: parse, build lines, and the process-wide store."""
+from __future__ import annotations
+
+import dataclasses
+from dataclasses import dataclass
+from datetime import datetime, timedelta, timezone
+
+from . import _lib
+from .errors import Duplicate, Error, NotFound, ParseError
+
+_C = _lib.C
+_DAY = timedelta(days=1)
+
+
+def checksum(line: str) -> int:
+    """The mod-10 checksum of columns 1-68: digits count their value, '-' 1."""
+    return sum(int(c) if c.isdigit() else (1 if c == "-" else 0) for c in line[:68]) % 10
+
+
+def _epoch(year: int, days: float) -> datetime:
+    # Day 1.0 is January 1, 0h; day 0.5 is noon of December 31 before.
+    return datetime(year, 1, 1, tzinfo=timezone.utc) + timedelta(days=days - 1.0)
+
+
+def _epoch_fields(epoch: datetime):
+    if epoch.tzinfo is not None:
+        epoch = epoch.astimezone(timezone.utc).replace(tzinfo=None)
+    year = epoch.year
+    days = (epoch - datetime(year, 1, 1)) / _DAY + 1.0
+    return year, days
+
+
+@dataclass(frozen=True)
+class Elset:
+    """One element set in the units of its lines: angles in degrees, mean
+    motion in revolutions per day, ndot in rev/day^2 (halved), nddot in
+    rev/day^3 (divided by 6), bstar in 1/earth radii."""
+
+    satnum: int
+    classification: str
+    designator: str
+    epoch: datetime
+    ndot: float
+    nddot: float
+    bstar: float
+    ephtype: int
+    elset_num: int
+    inclination: float
+    raan: float
+    eccentricity: float
+    arg_perigee: float
+    mean_anomaly: float
+    mean_motion: float
+    rev_num: int
+
+    def lines(self, checksum: bool = True) -> tuple:
+        """Line 1 and line 2 (69 columns), with their checksums in column 69
+        unless checksum is False (then column 69 is blank)."""
+        year, days = _epoch_fields(self.epoch)
+        l1, l2 = _lib.text_out(), _lib.text_out()
+        with _lib.capture() as lines:
+            _C["TleGPFieldsToLines"](
+                self.satnum, _lib.char(self.classification), _lib.text_in(self.designator, 8), year, days,
+                self.ndot, self.nddot, self.bstar, self.ephtype, self.elset_num, self.inclination, self.raan,
+                self.eccentricity, self.arg_perigee, self.mean_anomaly, self.mean_motion, self.rev_num, l1, l2)
+        out = []
+        for buf in (l1, l2):
+            text = buf.raw[:69].decode("latin-1")
+            if not text.strip():
+                _lib.fail(ParseError, lines, "TleGPFieldsToLines: the fields do not make lines")
+            out.append(text[:68] + (str(_checksum(text)) if checksum else " "))
+        return tuple(out)
+
+    def replace(self, **changes) -> "Elset":
+        return dataclasses.replace(self, **changes)
+
+
+_checksum = checksum
+
+
+def _elset(satnum, cls, name, year, days, ndot, nddot, bstar, ephtype, elset_num, incl, raan, ecc, argp, ma, mm,
+           rev) -> Elset:
+    return Elset(satnum=satnum, classification=cls.decode("latin-1").strip(), designator=name,
+                 epoch=_epoch(year, days), ndot=ndot, nddot=nddot, bstar=bstar, ephtype=ephtype,
+                 elset_num=elset_num, inclination=incl, raan=raan, eccentricity=ecc, arg_perigee=argp,
+                 mean_anomaly=ma, mean_motion=mm, rev_num=rev)
+
+
+def parse(line1: str, line2: str) -> Elset:
+    """Parses two lines; raises ParseError with the library's message."""
+    ints = [_lib.i32() for _ in range(5)]  # satNum, epochYr, ephType, elsetNum, revNum
+    reals = [_lib.f64() for _ in range(10)]  # epochDays, nDotO2, n2DotO6, bStar, 6 elements
+    cls, name = _lib.text_out(1), _lib.text_out(8)
+    r = _lib.ref
+    with _lib.capture() as lines:
+        rc = _C["TleParseGP"](
+            _lib.text_in(line1), _lib.text_in(line2), r(ints[0]), cls, name, r(ints[1]), r(reals[0]), r(reals[1]),
+            r(reals[2]), r(reals[3]), r(ints[2]), r(ints[3]), *(r(x) for x in reals[4:]), r(ints[4]))
+    if rc != 0:
+        _lib.fail(ParseError, lines, "TleParseGP: the lines do not parse", rc)
+    v = [x.value for x in reals]
+    return _elset(ints[0].value, cls.raw[:1], _lib.text_value(name, 8), ints[1].value, v[0], v[1], v[2], v[3],
+                  ints[2].value, ints[3].value, *v[4:], ints[4].value)
+
+
+@dataclass(frozen=True)
+class LoadReport:
+    """The counts of one load, as its totals line gives them."""
+
+    total: int
+    loaded: int
+    dup: int
+    bad: int
+
+
+# Columns of the 64-value array (counted from 1) that to_numpy hands out.
+_COLUMNS = {
+    "satnum": 1, "ndot": 3, "nddot": 4, "bstar": 5, "ephtype": 6, "inclination": 21, "raan": 22,
+    "eccentricity": 23, "arg_perigee": 24, "mean_anomaly": 25, "mean_motion": 26, "rev_num": 27, "elset_num": 31,
+}
+_INT_COLUMNS = {"satnum", "ephtype", "rev_num", "elset_num"}
+
+
+class TleStore:
+    """The process-wide element-set store (one per process, shared by every
+    thread and every object of this class)."""
+
+    def load(self, path) -> LoadReport:
+        loaded, dup, bad = _lib.i32(), _lib.i32(), _lib.i32()
+        r = _lib.ref
+        with _lib.capture() as lines:
+            rc = _C["TleLoadFileCounts"](_lib.text_in(str(path)), r(loaded), r(dup), r(bad))
+        if rc != 0:
+            raise _lib.file_failure(lines, rc, f"TleLoadFile: cannot load {path}")
+        return LoadReport(loaded.value + dup.value + bad.value, loaded.value, dup.value, bad.value)
+
+    def add(self, line1, line2: str | None = None) -> int:
+        """Adds an Elset or two lines; returns the new satellite key."""
+        if isinstance(line1, Elset):
+            line1, line2 = line1.lines()
+        with _lib.capture() as lines:
+            key = _C["TleAddSatFrLines"](_lib.text_in(line1), _lib.text_in(line2 or ""))
+        if key == 0:
+            _lib.fail(Duplicate, lines, "TleAddSatFrLines: duplicate element set", 0)
+        if key < 0:
+            _lib.fail(ParseError, lines, "TleAddSatFrLines: the lines were refused", -1)
+        return key
+
+    def remove(self, key: int) -> None:
+        with _lib.capture() as lines:
+            rc = _C["TleRemoveSat"](key)
+        if rc != 0:
+            _lib.fail(NotFound, lines, f"TleRemoveSat: no element set {key}", rc)
+
+    def clear(self) -> None:
+        with _lib.capture() as lines:
+            rc = _C["TleRemoveAllSats"]()
+        if rc != 0:
+            _lib.fail(Error, lines, "TleRemoveAllSats failed", rc)
+
+    def __len__(self) -> int:
+        return _C["TleGetCount"]()
+
+    def keys(self, order: str = "satnum") -> list:
+        """Keys in an order: "satnum" (number, type, epoch), "satnum_desc",
+        "load" or "key"."""
+        return _lib.loaded_keys("Tle", _lib.order_code(order))
+
+    def get(self, key: int) -> Elset:
+        e = self._get(key)
+        if isinstance(e, Error):
+            raise e
+        return e
+
+    def _get(self, key: int):
+        ints = [_lib.i32() for _ in range(5)]  # satNum, epochYr, ephType, elsetNum, revNum
+        reals = [_lib.f64() for _ in range(10)]  # epochDays, drag term, 6 elements, nDotO2, n2DotO6
+        cls, name = _lib.text_out(1), _lib.text_out(8)
+        r = _lib.ref
+        with _lib.capture() as lines:
+            rc = _C["TleGetAllFieldsGP2"](key, r(ints[0]), cls, name, r(ints[1]), r(reals[0]), r(reals[1]),
+                                          r(ints[2]), r(ints[3]), *(r(x) for x in reals[2:8]), r(ints[4]),
+                                          r(reals[8]), r(reals[9]))
+        if rc != 0:
+            return NotFound(lines[-1] if lines else f"no element set {key}", rc)
+        v = [x.value for x in reals]
+        return _elset(ints[0].value, cls.raw[:1], _lib.text_value(name, 8), ints[1].value, v[0], v[8], v[9], v[1],
+                      ints[2].value, ints[3].value, *v[2:8], ints[4].value)
+
+    def items(self, order: str = "satnum"):
+        """(key, Elset) pairs; a set removed meanwhile by another thread is
+        passed over."""
+        for key in self.keys(order):
+            e = self._get(key)
+            if not isinstance(e, Error):
+                yield key, e
+
+    def iter(self, order: str = "satnum"):
+        for _, e in self.items(order):
+            yield e
+
+    def __iter__(self):
+        return self.iter()
+
+    def key_of(self, satnum: int) -> int:
+        with _lib.capture() as lines:
+            key = _C["TleGetSatKey"](satnum)
+        if key <= 0:
+            _lib.fail(NotFound, lines, f"TleGetSatKey: satellite {satnum} not loaded", key)
+        return key
+
+    def by_satnum(self, satnum: int) -> Elset:
+        """The element set of a satellite number (its latest when there are several)."""
+        return self.get(self.key_of(satnum))
+
+    def save(self, path, form: str = "lines", append: bool = False) -> None:
+        """Writes every element set: form "lines" (line pairs) or "csv"."""
+        if form not in ("lines", "csv"):
+            raise ValueError(f"form must be 'lines' or 'csv', not {form!r}")
+        with _lib.capture() as lines:
+            rc = _C["TleSaveFile"](_lib.text_in(str(path)), 1 if append else 0, 0 if form == "lines" else 1)
+        if rc != 0:
+            raise _lib.file_failure(lines, rc, f"TleSaveFile: cannot save {path}")
+
+    def to_numpy(self, order: str = "satnum") -> dict:
+        """Columns of every element set as numpy arrays ("key", "epoch" as
+        datetime64[us] UTC, and the numeric fields of Elset), read with one
+        library call per 65536 sets."""
+        import numpy as np
+
+        keys = np.asarray(self.keys(order), dtype=np.int64)
+        rows, found = _lib.tle_arrays(keys)
+        keep = found != 0
+        rows = rows[keep]
+        cols = {"key": keys[keep]}
+        for name, col in _COLUMNS.items():
+            v = rows[:, col - 1]
+            cols[name] = v.astype(np.int64) if name in _INT_COLUMNS else v.copy()
+        cols["epoch"] = _ds50_to_datetime64(rows[:, 1])
+        return cols
+
+
+def _ds50_to_datetime64(days):
+    import numpy as np
+
+    # Days since 1950: day 1.0 is 1950 January 1, 0h.
+    base = np.datetime64("1949-12-31T00:00:00", "us")
+    return base + np.round(days * 86_400_000_000.0).astype("timedelta64[us]")
+
+
+store = TleStore()
