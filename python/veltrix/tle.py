@@ -249,3 +249,46 @@ def _ds50_to_datetime64(days):
 
 
 store = TleStore()
+
+
+# Columns parse_text hands out, besides "epoch" and "line".
+_TEXT_COLUMNS = ("satnum", "ndot", "nddot", "bstar", "ephtype", "elset_num", "inclination", "raan", "eccentricity",
+                 "arg_perigee", "mean_anomaly", "mean_motion", "rev_num")
+
+
+def parse_text(text) -> tuple:
+    """Parses every line pair of a text (a str or a list of lines) without
+    touching the store, so it runs anywhere, any number of times at once
+    (a Dask map_partitions function, for one).
+
+    Returns (columns, bad): columns a dict of numpy arrays (the numeric
+    fields of Elset, "epoch" as datetime64[us] UTC, "line" the line number
+    of each line 1, counted from 1), bad a list of (line number, message)
+    for each pair the library refuses and each line 1 without its line 2.
+    Other lines (names, comments) are passed over."""
+    import numpy as np
+
+    lines = text.splitlines() if isinstance(text, str) else [str(l).rstrip("\r\n") for l in text]
+    rows, at, bad = [], [], []
+    i = 0
+    while i < len(lines):
+        line = lines[i]
+        if not line.startswith("1 "):
+            i += 1
+            continue
+        if i + 1 >= len(lines) or not lines[i + 1].startswith("2 "):
+            bad.append((i + 1, "line 1 without its line 2"))
+            i += 1
+            continue
+        try:
+            rows.append(parse(line, lines[i + 1]))
+            at.append(i + 1)
+        except ParseError as e:
+            bad.append((i + 1, e.message))
+        i += 2
+    columns = {name: np.array([getattr(e, name) for e in rows],
+                              dtype=np.int64 if name in _INT_COLUMNS else np.float64) for name in _TEXT_COLUMNS}
+    columns["epoch"] = np.array([np.datetime64(e.epoch.replace(tzinfo=None), "us") for e in rows],
+                                dtype="datetime64[us]")
+    columns["line"] = np.array(at, dtype=np.int64)
+    return columns, bad
