@@ -1,36 +1,82 @@
 /*
  * vxtle: command-line host of the Veltrix TLE library, built only on the
  * public C headers, as any user's program would be.
+ *
+ * Every subcommand reads its input file through one reader (readFile): it
+ * pairs the lines as the library's loader does and hands each element set
+ * to the library, so load, check and convert report the same totals, the
+ * same bad sets and the same exit status for the same file.
  */
 #define _POSIX_C_SOURCE 200809L
+#include <errno.h>
+#include <stdarg.h>
 #include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/stat.h>
 #include <time.h>
+#include <unistd.h>
 
 #include "veltrix/kernix.h"
 #include "veltrix/tle.h"
 
 #define LINE_LEN 512
+#define READ_LEN 2048
+#define MSG_LEN 128
+#define PAIR_COLS 80
+#define CHECKSUM_COL 69
+
+/* Exit status. */
+#define RC_OK 0
+#define RC_USAGE 1
+#define RC_BAD 2
 
 static const char* usage =
-    "usage: vxtle COMMAND ARGS\n"
+    "usage: vxtle COMMAND ARGS        vxtle help | --help | --version\n"
     "\n"
-    "  check FILE                      report every element set of FILE that does not\n"
-    "                                  parse or validate, with the library's message\n"
-    "  convert --to csv|lines IN OUT   convert IN between line pairs and CSV lines\n"
-    "  load FILE...                    load the files, print the totals, count and time\n"
-    "  show FILE SATNUM                load FILE, print the element sets of SATNUM as\n"
+    "  check FILE [--strict] [--json]  report every element set of FILE that the\n"
+    "                                  library refuses, with its message, and every\n"
+    "                                  wrong checksum (a warning; an error with\n"
+    "                                  --strict)\n"
+    "  convert --to csv|lines IN OUT [--no-checksums]\n"
+    "                                  write the element sets of IN to OUT as CSV\n"
+    "                                  lines or as line pairs\n"
+    "  load FILE... [--json]           load the files, print the totals, count, time\n"
+    "  show FILE SATNUM [--json]       load FILE, print the element sets of SATNUM as\n"
     "                                  lines and as fields\n"
-    "  save IN OUT --csv|--lines       load IN and save everything to OUT\n"
+    "  save IN OUT --csv|--lines [--no-checksums]\n"
+    "                                  load IN and save everything to OUT\n"
     "\n"
     "FILE is a TLE input file: line pairs (optionally with name lines), CSV lines,\n"
-    "comments starting with '*'.\n";
+    "comments starting with '*'. A line 1 takes the next line 2, past comments,\n"
+    "name lines and CSV lines; another line 1 first leaves it without a line 2.\n"
+    "load, check and convert print the same report for a file: one line per bad\n"
+    "element set (FILE:LINE: the library's message) and the totals line.\n"
+    "\n"
+    "Checksums: the library writes column 69 blank and ignores it on input. Line\n"
+    "pairs written by convert, save and show carry the checksum in column 69;\n"
+    "--no-checksums keeps the library's lines as they are.\n"
+    "\n"
+    "Exit status: 0 all good; 1 usage; 2 some element sets bad (or, with --strict,\n"
+    "a wrong checksum), no element set at all, a file that cannot be read or\n"
+    "written, or no such satellite.\n";
 
-static int fail(const char* what, const char* detail) {
-  fprintf(stderr, "vxtle: %s%s%s\n", what, detail ? ": " : "", detail ? detail : "");
-  return 1;
+/* An error or warning: stdout is flushed first so the two streams keep
+ * their order on a terminal or in one log. */
+static void errorLine(const char* fmt, ...) {
+  va_list ap;
+  fflush(stdout);
+  fputs("vxtle: ", stderr);
+  va_start(ap, fmt);
+  vfprintf(stderr, fmt, ap);
+  va_end(ap);
+  fputc('\n', stderr);
+}
+
+static int usageError(const char* what) {
+  errorLine("%s (see vxtle --help)", what);
+  return RC_USAGE;
 }
 
 /* Copies s into a library text buffer of LINE_LEN, blank padded. */
@@ -41,33 +87,107 @@ static void toText(char* out, const char* s) {
   memset(out + n, ' ', LINE_LEN - n);
 }
 
-/* Prints a library text of len characters without its trailing blanks. */
-static void printText(FILE* f, const char* text, size_t len) {
+/* A library text of len characters as a C string without trailing blanks;
+ * out has room for len + 1. */
+static char* cText(char* out, const char* text, size_t len) {
   while (len > 0 && text[len - 1] == ' ') --len;
-  fwrite(text, 1, len, f);
-  fputc('\n', f);
+  memcpy(out, text, len);
+  out[len] = '\0';
+  return out;
 }
 
 static void lastError(char* msg) {
-  size_t n = 128;
-  KernixGetLastErrMsg(msg);
-  while (n > 0 && msg[n - 1] == ' ') --n;
-  msg[n] = '\0';
+  char m[MSG_LEN];
+  KernixGetLastErrMsg(m);
+  cText(msg, m, MSG_LEN);
 }
 
-/* Reads one line without its end (CR LF or LF); 0 at the end of the file. */
-static int readLine(FILE* f, char* buf, size_t cap) {
-  size_t n;
-  if (!fgets(buf, (int)cap, f)) return 0;
-  n = strlen(buf);
-  if (n > 0 && buf[n - 1] != '\n' && !feof(f)) {
-    int c; /* longer than the buffer: drop the rest */
-    while ((c = fgetc(f)) != EOF && c != '\n') {
-    }
+/* Writes s as a JSON string. Bytes outside ASCII are written as \u00XX, so
+ * the output is valid JSON whatever the file held. */
+static void jsonString(FILE* f, const char* s) {
+  fputc('"', f);
+  for (; *s; ++s) {
+    unsigned char c = (unsigned char)*s;
+    if (c == '"' || c == '\\')
+      fprintf(f, "\\%c", c);
+    else if (c < 0x20 || c >= 0x7f)
+      fprintf(f, "\\u%04x", c);
+    else
+      fputc(c, f);
   }
-  while (n > 0 && (buf[n - 1] == '\n' || buf[n - 1] == '\r')) buf[--n] = '\0';
-  return 1;
+  fputc('"', f);
 }
+
+/* Puts the checksums into column 69 of a line pair (a line shorter than 68
+ * columns is padded with blanks). l1 and l2 hold LINE_LEN characters. */
+static void addChecksums(char* l1, char* l2) {
+  int32_t s1 = 0, s2 = 0, err = 0;
+  GetCheckSums(l1, l2, &s1, &s2, &err);
+  if (err != 0) return;
+  l1[CHECKSUM_COL - 1] = (char)('0' + s1);
+  l2[CHECKSUM_COL - 1] = (char)('0' + s2);
+}
+
+/* Writes a line pair of the library (LINE_LEN each), checksums added unless
+ * raw; 0, or -1 when the stream failed. */
+static int writePair(FILE* out, const char* l1, const char* l2, int raw) {
+  char a[LINE_LEN], b[LINE_LEN], s[PAIR_COLS + 1];
+  memcpy(a, l1, LINE_LEN);
+  memcpy(b, l2, LINE_LEN);
+  if (!raw) addChecksums(a, b);
+  fprintf(out, "%s\n", cText(s, a, PAIR_COLS));
+  fprintf(out, "%s\n", cText(s, b, PAIR_COLS));
+  return ferror(out) ? -1 : 0;
+}
+
+/* ---- The reader ------------------------------------------------------------ */
+
+struct BadSet {
+  long line;
+  char msg[MSG_LEN + 1];
+};
+
+/* A line whose column 69 does not hold the checksum of its characters. */
+struct ChecksumIssue {
+  long line;
+  int which; /* 1 or 2 */
+  char found;
+  int computed;
+};
+
+struct ReadResult {
+  long lines, loaded, dup, bad;
+  struct BadSet* bads;
+  size_t nBads, capBads;
+  struct ChecksumIssue* sums;
+  size_t nSums, capSums;
+  int64_t* keys; /* the loaded sets in file order */
+  size_t nKeys, capKeys;
+  char error[MSG_LEN + 1]; /* why the file could not be read; "" if it could */
+};
+
+static void freeResult(struct ReadResult* r) {
+  free(r->bads);
+  free(r->sums);
+  free(r->keys);
+  memset(r, 0, sizeof *r);
+}
+
+/* Grows *arr (of element size elem) to hold one more; 0, or -1 out of memory. */
+static int grow(void** arr, size_t* cap, size_t n, size_t elem) {
+  void* p;
+  size_t newCap;
+  if (n < *cap) return 0;
+  newCap = *cap ? *cap * 2 : 64;
+  p = realloc(*arr, newCap * elem);
+  if (!p) return -1;
+  *arr = p;
+  *cap = newCap;
+  return 0;
+}
+
+static int isLine1(const char* s) { return s[0] == '1' && s[1] == ' '; }
+static int isLine2(const char* s) { return s[0] == '2' && s[1] == ' '; }
 
 static int isCsv(const char* s) {
   int commas = 0;
@@ -75,143 +195,20 @@ static int isCsv(const char* s) {
   return commas == 25;
 }
 
-static int isBlank(const char* s) {
+static int isSkipped(const char* s) {
+  if (s[0] == '*') return 1;
   for (; *s; ++s)
     if (*s != ' ' && *s != '\t') return 0;
   return 1;
 }
 
-/* Writes two lines with their checksums in column 69. */
-static void writePair(FILE* out, const char* l1, const char* l2) {
-  char a[LINE_LEN + 1], b[LINE_LEN + 1];
-  int32_t s1 = 0, s2 = 0, err = 0;
-  memcpy(a, l1, LINE_LEN);
-  memcpy(b, l2, LINE_LEN);
-  GetCheckSums(a, b, &s1, &s2, &err);
-  if (err == 0) {
-    a[68] = (char)('0' + s1);
-    b[68] = (char)('0' + s2);
-  }
-  printText(out, a, 80);
-  printText(out, b, 80);
-}
-
-/* Walks the element sets of a file: fn(lineNo, line1, line2 or NULL for a
- * CSV line, user). A line 1 without a line 2 is passed with an empty line 2. */
-typedef int (*ElsetFn)(long lineNo, const char* l1, const char* l2, void* user);
-
-static int walkFile(const char* path, ElsetFn fn, void* user) {
-  char cur[2048], next[2048];
-  long lineNo = 0;
-  int pending = 0;
-  FILE* f = fopen(path, "rb");
-  if (!f) return fail("cannot read file", path), -1;
-  while (pending || readLine(f, cur, sizeof cur)) {
-    long at;
-    if (pending) {
-      memcpy(cur, next, sizeof cur);
-      pending = 0;
-    }
-    at = ++lineNo;
-    if (cur[0] == '*' || isBlank(cur)) continue;
-    if (cur[0] == '1' && cur[1] == ' ') {
-      if (readLine(f, next, sizeof next)) {
-        ++lineNo;
-        if (next[0] == '2' && next[1] == ' ') {
-          fn(at, cur, next, user);
-        } else {
-          fn(at, cur, "", user);
-          pending = 1;
-          --lineNo;
-        }
-      } else {
-        fn(at, cur, "", user);
-      }
-    } else if (isCsv(cur)) {
-      fn(at, cur, NULL, user);
-    }
-  }
-  fclose(f);
-  return 0;
-}
-
-struct CheckTally {
-  long good, bad;
+struct Source {
+  FILE* f;
+  const char* path;
+  long lineNo;
+  int progress; /* stderr is a terminal: show how far a long read got */
+  double started, shown;
 };
-
-static int checkOne(long lineNo, const char* l1, const char* l2, void* user) {
-  struct CheckTally* t = (struct CheckTally*)user;
-  char a[LINE_LEN], b[LINE_LEN], out1[LINE_LEN], out2[LINE_LEN], msg[129];
-  int32_t status;
-  toText(a, l1);
-  toText(b, l2 ? l2 : "");
-  status = l2 ? TleLinesToCsv(a, b, out1) : TleCsvToLines(a, 0, out1, out2);
-  if (status == 0) {
-    ++t->good;
-    return 0;
-  }
-  ++t->bad;
-  lastError(msg);
-  printf("line %ld: %s\n  %s\n", lineNo, l1, msg[0] ? msg : "not an element set");
-  return 0;
-}
-
-static int cmdCheck(const char* path) {
-  struct CheckTally t = {0, 0};
-  if (walkFile(path, checkOne, &t) != 0) return 1;
-  printf("%ld element sets checked: %ld good, %ld bad\n", t.good + t.bad, t.good, t.bad);
-  return t.bad == 0 ? 0 : 2;
-}
-
-struct Convert {
-  FILE* out;
-  int toCsv;
-  long written, failed;
-};
-
-static int convertOne(long lineNo, const char* l1, const char* l2, void* user) {
-  struct Convert* c = (struct Convert*)user;
-  char a[LINE_LEN], b[LINE_LEN], o1[LINE_LEN], o2[LINE_LEN], msg[129];
-  int32_t status;
-  toText(a, l1);
-  toText(b, l2 ? l2 : "");
-  if (c->toCsv) {
-    status = TleLinesToCsv(a, b, o1);
-    if (status == 0) printText(c->out, o1, LINE_LEN);
-  } else {
-    status = TleCsvToLines(a, 0, o1, o2);
-    if (status == 1 && l2) { /* already line pairs: rewrite them */
-      status = TleLinesToCsv(a, b, o1);
-      if (status == 0) status = TleCsvToLines(o1, 0, o1, o2);
-    }
-    if (status == 0) writePair(c->out, o1, o2);
-  }
-  if (status == 0) {
-    ++c->written;
-  } else {
-    ++c->failed;
-    lastError(msg);
-    fprintf(stderr, "line %ld skipped: %s\n", lineNo, msg);
-  }
-  return 0;
-}
-
-static int cmdConvert(int argc, char** argv) {
-  struct Convert c = {NULL, 0, 0, 0};
-  int rc;
-  if (argc != 6 || strcmp(argv[2], "--to") != 0) return fail("convert needs --to csv|lines IN OUT", NULL);
-  if (strcmp(argv[3], "csv") == 0)
-    c.toCsv = 1;
-  else if (strcmp(argv[3], "lines") != 0)
-    return fail("unknown target form (csv or lines)", argv[3]);
-  c.out = fopen(argv[5], "wb");
-  if (!c.out) return fail("cannot write file", argv[5]);
-  rc = walkFile(argv[4], convertOne, &c);
-  if (fclose(c.out) != 0) return fail("cannot write file", argv[5]);
-  if (rc != 0) return 1;
-  printf("%ld element sets written to %s, %ld skipped\n", c.written, argv[5], c.failed);
-  return c.failed == 0 ? 0 : 2;
-}
 
 static double now(void) {
   struct timespec ts;
@@ -219,113 +216,509 @@ static double now(void) {
   return (double)ts.tv_sec + (double)ts.tv_nsec * 1e-9;
 }
 
-/* Loads one file and prints its totals line; 0 on success. */
-static int loadOne(const char* path) {
-  char name[LINE_LEN], info[129], msg[129];
-  size_t n = 128;
-  int32_t rc;
-  toText(name, path);
-  rc = TleLoadFile(name);
-  if (rc != 0) {
-    lastError(msg);
-    fprintf(stderr, "vxtle: cannot load %s (code %d)%s%s\n", path, (int)rc, msg[0] ? ": " : "", msg);
-    return 1;
+/* Reads one line without its end (CR LF or LF); 0 at the end of the file. */
+static int readLine(struct Source* src, char* buf, size_t cap) {
+  size_t n;
+  if (!fgets(buf, (int)cap, src->f)) return 0;
+  ++src->lineNo;
+  n = strlen(buf);
+  if (n > 0 && buf[n - 1] != '\n' && !feof(src->f)) {
+    int c; /* longer than the buffer: drop the rest */
+    while ((c = fgetc(src->f)) != EOF && c != '\n') {
+    }
   }
-  KernixGetLastInfoMsg(info);
-  while (n > 0 && info[n - 1] == ' ') --n;
-  info[n] = '\0';
-  printf("%s: %s\n", path, info);
+  while (n > 0 && (buf[n - 1] == '\n' || buf[n - 1] == '\r')) buf[--n] = '\0';
+  if (src->progress && (src->lineNo & 0xffff) == 0) {
+    double t = now();
+    if (t - src->started > 1.0 && t - src->shown > 0.25) {
+      fflush(stdout);
+      fprintf(stderr, "\rvxtle: %s: %ld lines read", src->path, src->lineNo);
+      fflush(stderr);
+      src->shown = t;
+    }
+  }
+  return 1;
+}
+
+/* Notes a wrong checksum of line which (1 or 2); an absent one (column 69
+ * blank or past the end) is no issue. */
+static int noteChecksum(struct ReadResult* r, long line, int which, const char* text, int computed) {
+  char found = strlen(text) >= CHECKSUM_COL ? text[CHECKSUM_COL - 1] : ' ';
+  if (found == ' ' || found == '0' + computed) return 0;
+  if (grow((void**)&r->sums, &r->capSums, r->nSums, sizeof *r->sums) != 0) return -1;
+  r->sums[r->nSums].line = line;
+  r->sums[r->nSums].which = which;
+  r->sums[r->nSums].found = found;
+  r->sums[r->nSums].computed = computed;
+  ++r->nSums;
   return 0;
 }
 
-static int cmdLoad(int argc, char** argv) {
-  int i, failed = 0;
-  double t0, t1;
-  if (argc < 3) return fail("load needs at least one FILE", NULL);
-  t0 = now();
-  for (i = 2; i < argc; ++i) failed |= loadOne(argv[i]);
-  t1 = now();
-  printf("%d element sets loaded in %.3f s\n", (int)TleGetCount(), t1 - t0);
-  return failed;
+/* Hands one element set to the library: a line pair (l2 may be "") or a CSV
+ * line (l2 NULL) starting at line lineNo. 0, or -1 out of memory. */
+static int addSet(struct ReadResult* r, long lineNo, long line2No, const char* l1, const char* l2) {
+  char a[LINE_LEN], b[LINE_LEN];
+  int64_t key;
+  toText(a, l1);
+  if (l2) {
+    toText(b, l2);
+    key = TleAddSatFrLines(a, b);
+    if (l2[0]) {
+      int32_t s1 = 0, s2 = 0, err = 0;
+      GetCheckSums(a, b, &s1, &s2, &err);
+      if (err == 0 &&
+          (noteChecksum(r, lineNo, 1, l1, s1) != 0 || noteChecksum(r, line2No, 2, l2, s2) != 0))
+        return -1;
+    }
+  } else {
+    key = TleAddSatFrCsv(a);
+  }
+  if (key > 0) {
+    if (grow((void**)&r->keys, &r->capKeys, r->nKeys, sizeof *r->keys) != 0) return -1;
+    r->keys[r->nKeys++] = key;
+    ++r->loaded;
+  } else if (key == 0) {
+    ++r->dup;
+  } else {
+    if (grow((void**)&r->bads, &r->capBads, r->nBads, sizeof *r->bads) != 0) return -1;
+    r->bads[r->nBads].line = lineNo;
+    lastError(r->bads[r->nBads].msg);
+    if (!r->bads[r->nBads].msg[0]) strcpy(r->bads[r->nBads].msg, "not an element set");
+    ++r->nBads;
+    ++r->bad;
+  }
+  return 0;
 }
 
-static void printField(int64_t key, int32_t idx, const char* label) {
-  char v[LINE_LEN];
-  TleGetField(key, idx, v);
-  printf("  %-22s ", label);
-  printText(stdout, v, LINE_LEN);
+/* Reads path into the library's store and fills r. 0; -1 when the file
+ * cannot be read (the reason in r->error and on stderr). */
+static int readFile(const char* path, struct ReadResult* r) {
+  char cur[READ_LEN], next[READ_LEN];
+  long pending = 0; /* line number of a line 1 read ahead, 0 if none */
+  int failed = 0;
+  struct stat st;
+  struct Source src;
+  memset(r, 0, sizeof *r);
+  memset(&src, 0, sizeof src);
+  src.path = path;
+  src.f = fopen(path, "rb");
+  if (!src.f) {
+    snprintf(r->error, sizeof r->error, "%s", strerror(errno));
+  } else if (fstat(fileno(src.f), &st) != 0) {
+    snprintf(r->error, sizeof r->error, "%s", strerror(errno));
+    fclose(src.f);
+  } else if (S_ISDIR(st.st_mode)) {
+    snprintf(r->error, sizeof r->error, "%s", strerror(EISDIR));
+    fclose(src.f);
+  }
+  if (r->error[0]) {
+    errorLine("cannot read %s: %s", path, r->error);
+    return -1;
+  }
+  src.progress = isatty(STDERR_FILENO);
+  src.started = now();
+  while (!failed && (pending || readLine(&src, cur, sizeof cur))) {
+    long at = pending ? pending : src.lineNo;
+    pending = 0;
+    if (isSkipped(cur)) continue;
+    if (isLine1(cur)) {
+      /* The line 2 may come after comments, name lines and CSV lines;
+       * another line 1 first leaves this one without its line 2. */
+      int found = 0;
+      while (readLine(&src, next, sizeof next)) {
+        if (isLine2(next)) {
+          found = 2;
+          break;
+        }
+        if (isLine1(next)) {
+          found = 1;
+          break;
+        }
+      }
+      failed = addSet(r, at, src.lineNo, cur, found == 2 ? next : "") != 0;
+      if (found == 1) {
+        memcpy(cur, next, sizeof cur);
+        pending = src.lineNo;
+      }
+    } else if (isCsv(cur)) {
+      failed = addSet(r, at, at, cur, NULL) != 0;
+    }
+  }
+  if (src.shown > 0) fprintf(stderr, "\r%*s\r", (int)strlen(path) + 40, "");
+  r->lines = src.lineNo;
+  if (failed)
+    snprintf(r->error, sizeof r->error, "%s", "out of memory");
+  else if (ferror(src.f))
+    snprintf(r->error, sizeof r->error, "%s", strerror(errno ? errno : EIO));
+  fclose(src.f);
+  if (r->error[0]) {
+    errorLine("cannot read %s: %s", path, r->error);
+    return -1;
+  }
+  if (r->loaded + r->dup + r->bad == 0) {
+    snprintf(r->error, sizeof r->error, "no element set in %ld lines", src.lineNo);
+    errorLine("%s: no element set found (%ld lines read)", path, src.lineNo);
+    return -1;
+  }
+  return 0;
 }
 
-static int cmdShow(int argc, char** argv) {
+/* The report load, check and convert share: one line per bad set, then the
+ * totals line, on stdout. */
+static void printReport(const char* path, const struct ReadResult* r) {
+  size_t i;
+  for (i = 0; i < r->nBads; ++i) printf("%s:%ld: %s\n", path, r->bads[i].line, r->bads[i].msg);
+  printf("%s: Total TLEs = %ld, Loaded = %ld, Dup = %ld, Bad = %ld\n", path, r->loaded + r->dup + r->bad,
+         r->loaded, r->dup, r->bad);
+}
+
+static void jsonReport(const char* path, const struct ReadResult* r) {
+  size_t i;
+  printf("{\"file\": ");
+  jsonString(stdout, path);
+  if (r->error[0]) {
+    printf(", \"error\": ");
+    jsonString(stdout, r->error);
+  }
+  printf(", \"total\": %ld, \"loaded\": %ld, \"dup\": %ld, \"bad\": %ld, \"badSets\": [", r->loaded + r->dup + r->bad,
+         r->loaded, r->dup, r->bad);
+  for (i = 0; i < r->nBads; ++i) {
+    printf("%s{\"line\": %ld, \"message\": ", i ? ", " : "", r->bads[i].line);
+    jsonString(stdout, r->bads[i].msg);
+    printf("}");
+  }
+  printf("]");
+}
+
+static int resultCode(int readRc, const struct ReadResult* r) { return readRc != 0 || r->bad != 0 ? RC_BAD : RC_OK; }
+
+/* ---- Arguments ------------------------------------------------------------- */
+
+struct Args {
+  const char* pos[8];
+  int nPos;
+  int json, strict, raw, help;
+  const char* to;   /* convert --to */
+  const char* form; /* save --csv / --lines */
+};
+
+/* Splits argv[2..] into positional arguments and the options in allowed
+ * (names without "--", blank separated). 0, or RC_USAGE after a message. */
+static int parseArgs(int argc, char** argv, const char* allowed, struct Args* a) {
+  int i;
+  memset(a, 0, sizeof *a);
+  for (i = 2; i < argc; ++i) {
+    const char* s = argv[i];
+    char opt[64];
+    if (strcmp(s, "--help") == 0 || strcmp(s, "-h") == 0) {
+      a->help = 1;
+      continue;
+    }
+    if (s[0] != '-' || s[1] == '\0') {
+      if (a->nPos == (int)(sizeof a->pos / sizeof a->pos[0])) return usageError("too many arguments");
+      a->pos[a->nPos++] = s;
+      continue;
+    }
+    snprintf(opt, sizeof opt, " %s ", s[1] == '-' ? s + 2 : s + 1);
+    if (s[1] != '-' || strlen(s) > 40 || !strstr(allowed, opt)) {
+      errorLine("%s does not take the option %s (see vxtle --help)", argv[1], s);
+      return RC_USAGE;
+    }
+    if (strcmp(s, "--json") == 0) a->json = 1;
+    if (strcmp(s, "--strict") == 0) a->strict = 1;
+    if (strcmp(s, "--no-checksums") == 0) a->raw = 1;
+    if (strcmp(s, "--csv") == 0 || strcmp(s, "--lines") == 0) a->form = s + 2;
+    if (strcmp(s, "--to") == 0) {
+      if (i + 1 >= argc) return usageError("--to needs csv or lines");
+      a->to = argv[++i];
+    }
+  }
+  return 0;
+}
+
+/* ---- Subcommands ----------------------------------------------------------- */
+
+static int cmdCheck(const struct Args* a) {
+  struct ReadResult r;
+  const char* path;
+  int rc;
+  size_t i;
+  if (a->nPos != 1) return usageError("check needs one FILE");
+  path = a->pos[0];
+  rc = resultCode(readFile(path, &r), &r);
+  if (a->strict && r.nSums > 0) rc = RC_BAD;
+  if (a->json) {
+    jsonReport(path, &r);
+    printf(", \"strict\": %s, \"checksums\": [", a->strict ? "true" : "false");
+    for (i = 0; i < r.nSums; ++i)
+      printf("%s{\"line\": %ld, \"lineOfPair\": %d, \"found\": \"%c\", \"computed\": %d}", i ? ", " : "",
+             r.sums[i].line, r.sums[i].which, r.sums[i].found, r.sums[i].computed);
+    printf("]}\n");
+  } else if (!r.error[0]) {
+    for (i = 0; i < r.nSums; ++i)
+      printf("%s:%ld: %s: line %d checksum is '%c', computed %d\n", path, r.sums[i].line,
+             a->strict ? "error" : "warning", r.sums[i].which, r.sums[i].found, r.sums[i].computed);
+    printReport(path, &r);
+  }
+  freeResult(&r);
+  return rc;
+}
+
+static int cmdConvert(const struct Args* a) {
+  struct ReadResult r;
+  FILE* out;
+  int toCsv, rc, writeFailed = 0;
+  size_t i;
+  if (!a->to || a->nPos != 2) return usageError("convert needs --to csv|lines IN OUT");
+  if (strcmp(a->to, "csv") != 0 && strcmp(a->to, "lines") != 0) {
+    errorLine("unknown target form '%s' (csv or lines)", a->to);
+    return RC_USAGE;
+  }
+  toCsv = strcmp(a->to, "csv") == 0;
+  rc = resultCode(readFile(a->pos[0], &r), &r);
+  if (r.error[0]) {
+    freeResult(&r);
+    return rc;
+  }
+  out = fopen(a->pos[1], "wb");
+  if (!out) {
+    errorLine("cannot write %s: %s", a->pos[1], strerror(errno));
+    freeResult(&r);
+    return RC_BAD;
+  }
+  for (i = 0; i < r.nKeys && !writeFailed; ++i) {
+    char l1[LINE_LEN], l2[LINE_LEN], s[LINE_LEN + 1];
+    if (toCsv) {
+      if (TleGetCsv(r.keys[i], l1) == 0) writeFailed = fprintf(out, "%s\n", cText(s, l1, LINE_LEN)) < 0;
+    } else if (TleGetLines(r.keys[i], l1, l2) == 0) {
+      writeFailed = writePair(out, l1, l2, a->raw) != 0;
+    }
+  }
+  if (fclose(out) != 0 || writeFailed) {
+    errorLine("cannot write %s: %s", a->pos[1], strerror(errno ? errno : EIO));
+    rc = RC_BAD;
+  }
+  printReport(a->pos[0], &r);
+  printf("%ld element sets written to %s\n", r.loaded, a->pos[1]);
+  freeResult(&r);
+  return rc;
+}
+
+static int cmdLoad(const struct Args* a) {
+  int i, rc = RC_OK;
+  double t0 = now();
+  if (a->nPos < 1) return usageError("load needs at least one FILE");
+  if (a->json) printf("{\"files\": [");
+  for (i = 0; i < a->nPos; ++i) {
+    struct ReadResult r;
+    int fileRc = resultCode(readFile(a->pos[i], &r), &r);
+    if (fileRc != RC_OK) rc = fileRc;
+    if (a->json) {
+      printf("%s", i ? ", " : "");
+      jsonReport(a->pos[i], &r);
+      printf("}");
+    } else if (!r.error[0]) {
+      printReport(a->pos[i], &r);
+    }
+    freeResult(&r);
+  }
+  if (a->json)
+    printf("], \"count\": %d, \"seconds\": %.3f}\n", (int)TleGetCount(), now() - t0);
+  else
+    printf("%d element sets loaded in %.3f s\n", (int)TleGetCount(), now() - t0);
+  return rc;
+}
+
+static int cmdShow(const struct Args* a) {
   static const char* labels[] = {"satellite number", "classification", "name", "epoch",
                                  "drag term", "ephemeris type", "element set number", "inclination",
                                  "right ascension", "eccentricity", "argument of perigee", "mean anomaly",
                                  "mean motion", "revolution number", "first derivative", "second derivative"};
+  struct ReadResult r;
   char* end = NULL;
   long satNum;
-  int32_t count, i, shown = 0;
-  int64_t* keys;
-  if (argc != 4) return fail("show needs FILE SATNUM", NULL);
-  satNum = strtol(argv[3], &end, 10);
-  if (!end || *end != '\0' || satNum < 0 || satNum > 999999999) return fail("not a satellite number", argv[3]);
-  if (loadOne(argv[2]) != 0) return 1;
-  count = TleGetCount();
-  keys = (int64_t*)calloc((size_t)count + 1, sizeof *keys);
-  if (!keys) return fail("out of memory", NULL);
-  TleGetLoaded(0, keys);
-  for (i = 0; i < count; ++i) {
-    char v[LINE_LEN], l1[LINE_LEN], l2[LINE_LEN];
-    int32_t f;
-    TleGetField(keys[i], 1, v);
-    if (strtol(v, NULL, 10) != satNum) continue;
-    ++shown;
-    printf("satKey %lld\n", (long long)keys[i]);
-    if (TleGetLines(keys[i], l1, l2) == 0) writePair(stdout, l1, l2);
-    for (f = 1; f <= 16; ++f) printField(keys[i], f, labels[f - 1]);
+  int rc, shown = 0;
+  size_t i, b;
+  if (a->nPos != 2) return usageError("show needs FILE SATNUM");
+  errno = 0;
+  satNum = strtol(a->pos[1], &end, 10);
+  if (errno || end == a->pos[1] || *end != '\0' || satNum < 0 || satNum > 999999999) {
+    errorLine("not a satellite number: %s", a->pos[1]);
+    return RC_USAGE;
   }
-  free(keys);
+  rc = resultCode(readFile(a->pos[0], &r), &r);
+  if (r.error[0]) {
+    freeResult(&r);
+    return rc;
+  }
+  for (b = 0; b < r.nBads; ++b) errorLine("%s:%ld: %s", a->pos[0], r.bads[b].line, r.bads[b].msg);
+  if (a->json) {
+    printf("{\"file\": ");
+    jsonString(stdout, a->pos[0]);
+    printf(", \"satellite\": %ld, \"elementSets\": [", satNum);
+  }
+  for (i = 0; i < r.nKeys; ++i) {
+    char v[LINE_LEN], s[LINE_LEN + 1], l1[LINE_LEN], l2[LINE_LEN];
+    int32_t f;
+    TleGetField(r.keys[i], 1, v);
+    if (strtol(cText(s, v, LINE_LEN), NULL, 10) != satNum) continue;
+    if (TleGetLines(r.keys[i], l1, l2) == 0) addChecksums(l1, l2);
+    if (a->json) {
+      printf("%s{\"satKey\": %lld, \"line1\": ", shown ? ", " : "", (long long)r.keys[i]);
+      jsonString(stdout, cText(s, l1, PAIR_COLS));
+      printf(", \"line2\": ");
+      jsonString(stdout, cText(s, l2, PAIR_COLS));
+      printf(", \"fields\": {");
+      for (f = 1; f <= 16; ++f) {
+        TleGetField(r.keys[i], f, v);
+        printf("%s", f > 1 ? ", " : "");
+        jsonString(stdout, labels[f - 1]);
+        printf(": ");
+        jsonString(stdout, cText(s, v, LINE_LEN));
+      }
+      printf("}}");
+    } else {
+      printf("satKey %lld\n", (long long)r.keys[i]);
+      writePair(stdout, l1, l2, 1);
+      for (f = 1; f <= 16; ++f) {
+        TleGetField(r.keys[i], f, v);
+        printf("  %-22s %s\n", labels[f - 1], cText(s, v, LINE_LEN));
+      }
+    }
+    ++shown;
+  }
+  if (a->json) printf("]}\n");
+  freeResult(&r);
   if (shown == 0) {
-    fprintf(stderr, "vxtle: satellite %ld is not in %s\n", satNum, argv[2]);
-    return 2;
+    errorLine("satellite %ld is not in %s", satNum, a->pos[0]);
+    return RC_BAD;
+  }
+  return rc;
+}
+
+/* Rewrites the line pairs of a saved file with their checksums. 0, or -1
+ * with the reason on stderr. */
+static int checksumFile(const char* path) {
+  char tmpPath[4096], l1[READ_LEN], l2[READ_LEN];
+  FILE *in, *out;
+  int have = 0, bad = 0;
+  if (snprintf(tmpPath, sizeof tmpPath, "%s.vxtle-tmp", path) >= (int)sizeof tmpPath) {
+    errorLine("cannot write %s: %s", path, strerror(ENAMETOOLONG));
+    return -1;
+  }
+  in = fopen(path, "rb");
+  out = in ? fopen(tmpPath, "wb") : NULL;
+  if (!in || !out) {
+    errorLine("cannot write %s: %s", in ? tmpPath : path, strerror(errno));
+    if (in) fclose(in);
+    return -1;
+  }
+  for (;;) {
+    if (!have && !fgets(l1, sizeof l1, in)) break;
+    have = 0;
+    l1[strcspn(l1, "\r\n")] = '\0';
+    if (isLine1(l1) && fgets(l2, sizeof l2, in)) {
+      l2[strcspn(l2, "\r\n")] = '\0';
+      if (isLine2(l2)) {
+        char a[LINE_LEN], b[LINE_LEN];
+        toText(a, l1);
+        toText(b, l2);
+        bad |= writePair(out, a, b, 0);
+        continue;
+      }
+      fprintf(out, "%s\n", l1);
+      memcpy(l1, l2, sizeof l1);
+      have = 1;
+      continue;
+    }
+    fprintf(out, "%s\n", l1);
+  }
+  fclose(in);
+  if (fclose(out) != 0 || bad || rename(tmpPath, path) != 0) {
+    errorLine("cannot write %s: %s", path, strerror(errno ? errno : EIO));
+    remove(tmpPath);
+    return -1;
   }
   return 0;
 }
 
-static int cmdSave(int argc, char** argv) {
-  char name[LINE_LEN], msg[129];
-  int32_t form, rc;
-  if (argc != 5) return fail("save needs IN OUT --csv|--lines", NULL);
-  if (strcmp(argv[4], "--csv") == 0)
-    form = 1;
-  else if (strcmp(argv[4], "--lines") == 0)
-    form = 0;
-  else
-    return fail("unknown save form (--csv or --lines)", argv[4]);
-  if (loadOne(argv[2]) != 0) return 1;
-  toText(name, argv[3]);
-  rc = TleSaveFile(name, 0, form);
-  if (rc != 0) {
-    lastError(msg);
-    fprintf(stderr, "vxtle: cannot save %s (code %d)\n", argv[3], (int)rc);
-    return 1;
+static int cmdSave(const struct Args* a) {
+  struct ReadResult r;
+  char name[LINE_LEN], msg[MSG_LEN + 1];
+  int32_t saved;
+  int rc;
+  if (a->nPos != 2 || !a->form) return usageError("save needs IN OUT --csv|--lines");
+  rc = resultCode(readFile(a->pos[0], &r), &r);
+  if (r.error[0]) {
+    freeResult(&r);
+    return rc;
   }
-  printf("%d element sets saved to %s\n", (int)TleGetCount(), argv[3]);
-  return 0;
+  printReport(a->pos[0], &r);
+  freeResult(&r);
+  toText(name, a->pos[1]);
+  saved = TleSaveFile(name, 0, strcmp(a->form, "csv") == 0);
+  if (saved != 0) {
+    lastError(msg);
+    errorLine("cannot save %s: %s", a->pos[1], msg[0] ? msg : "the library refused it");
+    if (saved != 2) return RC_BAD; /* nothing written */
+    rc = RC_BAD;
+  }
+  if (strcmp(a->form, "lines") == 0 && !a->raw && checksumFile(a->pos[1]) != 0) return RC_BAD;
+  printf("%d element sets saved to %s\n", (int)TleGetCount(), a->pos[1]);
+  return rc;
+}
+
+struct Command {
+  const char* name;
+  const char* options;
+  int (*run)(const struct Args*);
+};
+
+static const struct Command commands[] = {
+    {"check", " strict json ", cmdCheck},
+    {"convert", " to no-checksums ", cmdConvert},
+    {"load", " json ", cmdLoad},
+    {"show", " json ", cmdShow},
+    {"save", " csv lines no-checksums ", cmdSave},
+};
+
+static int printVersion(void) {
+  char info[MSG_LEN], s[MSG_LEN + 1];
+  TleGetInfo(info);
+  printf("vxtle: %s\n", cText(s, info, MSG_LEN));
+  return RC_OK;
 }
 
 int main(int argc, char** argv) {
-  if (argc < 2 || strcmp(argv[1], "--help") == 0 || strcmp(argv[1], "-h") == 0) {
-    fputs(usage, argc < 2 ? stderr : stdout);
-    return argc < 2 ? 1 : 0;
+  size_t i;
+  int rc;
+  if (argc < 2) {
+    fputs(usage, stderr);
+    return RC_USAGE;
   }
-  if (strcmp(argv[1], "check") == 0) {
-    if (argc != 3) return fail("check needs one FILE", NULL);
-    return cmdCheck(argv[2]);
+  if (strcmp(argv[1], "--help") == 0 || strcmp(argv[1], "-h") == 0 || strcmp(argv[1], "help") == 0) {
+    fputs(usage, stdout);
+    return RC_OK;
   }
-  if (strcmp(argv[1], "convert") == 0) return cmdConvert(argc, argv);
-  if (strcmp(argv[1], "load") == 0) return cmdLoad(argc, argv);
-  if (strcmp(argv[1], "show") == 0) return cmdShow(argc, argv);
-  if (strcmp(argv[1], "save") == 0) return cmdSave(argc, argv);
-  fprintf(stderr, "vxtle: unknown command '%s'\n\n%s", argv[1], usage);
-  return 1;
+  if (strcmp(argv[1], "--version") == 0) return printVersion();
+  for (i = 0; i < sizeof commands / sizeof commands[0]; ++i) {
+    struct Args a;
+    if (strcmp(argv[1], commands[i].name) != 0) continue;
+    /* --help after a subcommand wins over anything else on the line. */
+    for (rc = 2; rc < argc; ++rc)
+      if (strcmp(argv[rc], "--help") == 0 || strcmp(argv[rc], "-h") == 0) {
+        fputs(usage, stdout);
+        return RC_OK;
+      }
+    rc = parseArgs(argc, argv, commands[i].options, &a);
+    if (rc != 0) return rc;
+    rc = commands[i].run(&a);
+    if (fflush(stdout) != 0) {
+      errorLine("cannot write the output: %s", strerror(errno));
+      return RC_BAD;
+    }
+    return rc;
+  }
+  errorLine("unknown command '%s' (see vxtle --help)", argv[1]);
+  return RC_USAGE;
 }
