@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# The command-line hosts end to end: exit codes, conversions that round
-# trip, clear failures for bad arguments and unreadable files.
+# The command-line hosts end to end: exit codes (0 all good, 1 usage, 2 bad
+# element sets or a file that cannot be read), one report from load, check
+# and convert, checksums, --json, conversions that round trip, clear
+# failures for bad arguments and unreadable files.
 set -u
 bin=$1
 data=$2
@@ -18,31 +20,116 @@ expect() {  # expect CODE DESCRIPTION COMMAND...
     fails=$((fails + 1))
   fi
 }
+note() { echo "FAIL: $1"; fails=$((fails + 1)); }
+cat_=$data/catalog-2018.tle
 
-expect 0 "check the sample catalog" "$bin/vxtle" check "$data/catalog-2018.tle"
-grep -q "979 element sets checked: 979 good, 0 bad" "$tmp/out" || { echo "FAIL: check summary"; fails=$((fails + 1)); }
-expect 0 "convert to csv" "$bin/vxtle" convert --to csv "$data/catalog-2018.tle" "$tmp/c.csv"
+# vxtle: the sample catalog, through every subcommand.
+for cmd in check load; do
+  expect 0 "$cmd the sample catalog" "$bin/vxtle" $cmd "$cat_"
+  grep -qx "$cat_: Total TLEs = 979, Loaded = 979, Dup = 0, Bad = 0" "$tmp/out" || note "$cmd totals"
+done
+expect 0 "the catalog's checksums are right" "$bin/vxtle" check --strict "$cat_"
+expect 0 "convert to csv" "$bin/vxtle" convert --to csv "$cat_" "$tmp/c.csv"
+grep -qx "$cat_: Total TLEs = 979, Loaded = 979, Dup = 0, Bad = 0" "$tmp/out" || note "convert totals"
+[ "$(wc -l <"$tmp/c.csv")" = 979 ] || note "convert wrote $(wc -l <"$tmp/c.csv") CSV lines"
 expect 0 "convert back to lines" "$bin/vxtle" convert --to lines "$tmp/c.csv" "$tmp/c.tle"
 expect 0 "convert lines again" "$bin/vxtle" convert --to csv "$tmp/c.tle" "$tmp/c2.csv"
-cmp -s "$tmp/c.csv" "$tmp/c2.csv" || { echo "FAIL: csv -> lines -> csv differs"; fails=$((fails + 1)); }
-expect 0 "the converted lines check clean" "$bin/vxtle" check "$tmp/c.tle"
-expect 0 "load" "$bin/vxtle" load "$data/catalog-2018.tle"
-grep -q "Total TLEs = 979, Loaded = 979, Dup = 0, Bad = 0" "$tmp/out" || { echo "FAIL: load totals"; fails=$((fails + 1)); }
-expect 0 "show" "$bin/vxtle" show "$data/catalog-2018.tle" 25544
-grep -q "^1 25544U" "$tmp/out" || { echo "FAIL: show lines"; fails=$((fails + 1)); }
-expect 0 "save csv" "$bin/vxtle" save "$data/catalog-2018.tle" "$tmp/s.csv" --csv
+cmp -s "$tmp/c.csv" "$tmp/c2.csv" || note "csv -> lines -> csv differs"
+expect 0 "converted lines carry right checksums" "$bin/vxtle" check --strict "$tmp/c.tle"
+grep -q "warning" "$tmp/out" && note "checksum warnings on converted lines"
+blank69() { awk 'substr($0, 69, 1) == " " || length($0) < 69' "$1" | wc -l; }
+[ "$(grep -c '^[12] ' "$tmp/c.tle")" = 1958 ] && [ "$(blank69 "$tmp/c.tle")" = 0 ] || note "converted lines without checksums"
+expect 0 "convert without checksums" "$bin/vxtle" convert --to lines "$cat_" "$tmp/raw.tle" --no-checksums
+[ "$(blank69 "$tmp/raw.tle")" = 1958 ] || note "--no-checksums lines carry a column 69"
+expect 0 "show" "$bin/vxtle" show "$cat_" 25544
+grep -q "^1 25544U.*[0-9]$" "$tmp/out" || note "show lines with checksum"
+expect 0 "save lines" "$bin/vxtle" save "$cat_" "$tmp/s.tle" --lines
+[ "$(grep -c '^[12] ' "$tmp/s.tle")" = 1958 ] && [ "$(blank69 "$tmp/s.tle")" = 0 ] || note "saved lines without checksums"
+expect 0 "saved lines check strict" "$bin/vxtle" check --strict "$tmp/s.tle"
+expect 0 "save raw lines" "$bin/vxtle" save "$cat_" "$tmp/r.tle" --lines --no-checksums
+[ "$(blank69 "$tmp/r.tle")" = 1958 ] || note "save --no-checksums lines carry a column 69"
+expect 0 "save csv" "$bin/vxtle" save "$cat_" "$tmp/s.csv" --csv
 expect 0 "reload saved csv" "$bin/vxtle" load "$tmp/s.csv"
-grep -q "Loaded = 979" "$tmp/out" || { echo "FAIL: reload"; fails=$((fails + 1)); }
+grep -q "Loaded = 979," "$tmp/out" || note "reload"
 
-printf '1 25544U 98067A   18020.59659722  .00001558  00000-0  30975-4 0  9993\n2 25544  51.6421 313.2312 0003370 277.6394 199.7473 15.541485x7 96357\n' >"$tmp/bad.tle"
-expect 2 "check reports a bad pair" "$bin/vxtle" check "$tmp/bad.tle"
-grep -q "Lines2Tle: Cannot read TLE's second line." "$tmp/out" || { echo "FAIL: message"; fails=$((fails + 1)); }
+# One bad file, one answer from load, check and convert: a pair whose line 2
+# does not read (line 1), a line 1 another line 1 follows (line 4), a name
+# line between a pair (5-7), a duplicate (8-9), a line 1 at the end (11).
+l1='1 25544U 98067A   18020.59659722  .00001558  00000-0  30975-4 0  9993'
+l2='2 25544  51.6421 313.2312 0003370 277.6394 199.7473 15.54148547 96357'
+{
+  echo "$l1"; echo "${l2/54148547/541485x7}"; echo "* comment"
+  echo "${l1/25544U/25545U}"; echo "$l1"; echo "ISS (ZARYA)"; echo "$l2"
+  echo "$l1"; echo "$l2"; echo "garbage"; echo "$l1"
+} >"$tmp/bad.tle"
+{
+  echo "$tmp/bad.tle:1: Lines2Tle: Cannot read TLE's second line."
+  echo "$tmp/bad.tle:4: Lines2Tle: Invalid TLE's second line."
+  echo "$tmp/bad.tle:11: Lines2Tle: Invalid TLE's second line."
+  echo "$tmp/bad.tle: Total TLEs = 5, Loaded = 1, Dup = 1, Bad = 3"
+} >"$tmp/bad.want"
+for cmd in "load" "check" "convert --to csv" "convert --to lines"; do
+  out=$tmp/x.out
+  [ "${cmd%% *}" = convert ] || out=
+  expect 2 "$cmd of a file with bad sets" "$bin/vxtle" $cmd "$tmp/bad.tle" $out
+  grep -E "^$tmp/bad.tle(:[0-9]+: [A-Z]|: Total)" "$tmp/out" | cmp -s - "$tmp/bad.want" || { note "$cmd report"; cat "$tmp/out"; }
+done
+
+# Checksums: a warning, an error under --strict; the library ignores them.
+{ echo "${l1/9993/9994}"; echo "$l2"; } >"$tmp/sum.tle"
+expect 0 "a wrong checksum is a warning" "$bin/vxtle" check "$tmp/sum.tle"
+grep -qx "$tmp/sum.tle:1: warning: line 1 checksum is '4', computed 3" "$tmp/out" || note "checksum warning"
+expect 2 "a wrong checksum fails under --strict" "$bin/vxtle" check --strict "$tmp/sum.tle"
+grep -qx "$tmp/sum.tle:1: error: line 1 checksum is '4', computed 3" "$tmp/out" || note "checksum error"
+expect 0 "load ignores column 69" "$bin/vxtle" load "$tmp/sum.tle"
+grep -q "checksum" "$tmp/out" && note "load reports checksums"
+
+# --json parses and holds the report.
+json() {  # json DESCRIPTION PYTHON-CONDITION-ON-d COMMAND...
+  local what=$1 cond=$2
+  shift 2
+  "$@" >"$tmp/j" 2>/dev/null
+  python3 -m json.tool "$tmp/j" >/dev/null || { note "$what: not JSON"; cat "$tmp/j"; return; }
+  python3 -c "import json,sys; d=json.load(open(sys.argv[1])); sys.exit(0 if ($cond) else 1)" "$tmp/j" || note "$what: $cond"
+}
+json "load --json" 'd["files"][0]["bad"] == 3 and d["files"][0]["badSets"][1]["line"] == 4 and d["count"] == 1' \
+  "$bin/vxtle" load --json "$tmp/bad.tle"
+json "load --json of a missing file" 'd["files"][0]["error"] == "No such file or directory"' \
+  "$bin/vxtle" load --json "$tmp/none.tle"
+json "check --json" 'd["checksums"][0]["line"] == 1 and d["checksums"][0]["computed"] == 3 and d["total"] == 1' \
+  "$bin/vxtle" check "$tmp/sum.tle" --json
+json "show --json" 'd["elementSets"][0]["fields"]["satellite number"] == "25544" and d["elementSets"][0]["line1"].startswith("1 25544U")' \
+  "$bin/vxtle" show --json "$cat_" 25544
+
+# Files that cannot be read, and files without an element set.
+for cmd in load check "convert --to csv"; do
+  out=$tmp/x.out
+  [ "${cmd%% *}" = convert ] || out=
+  expect 2 "$cmd of a missing file" "$bin/vxtle" $cmd "$tmp/none.tle" $out
+  grep -qx "vxtle: cannot read $tmp/none.tle: No such file or directory" "$tmp/err" || note "$cmd missing file message"
+  expect 2 "$cmd of a directory" "$bin/vxtle" $cmd "$tmp" $out
+  grep -qx "vxtle: cannot read $tmp: Is a directory" "$tmp/err" || note "$cmd directory message"
+done
+printf 'these are\nno element sets\n' >"$tmp/garbage.tle"
+for cmd in load check; do
+  expect 2 "$cmd of a file without element sets" "$bin/vxtle" $cmd "$tmp/garbage.tle"
+  grep -qx "vxtle: $tmp/garbage.tle: no element set found (2 lines read)" "$tmp/err" || note "$cmd garbage message"
+done
+
+# Conventions.
 expect 1 "no arguments" "$bin/vxtle"
+expect 0 "help" "$bin/vxtle" help
+grep -q "^Exit status: 0 all good; 1 usage; 2" "$tmp/out" || note "help text"
+expect 0 "--help after a command" "$bin/vxtle" check "$cat_" --help
+grep -q "^usage: vxtle" "$tmp/out" || note "check --help"
+expect 0 "--version" "$bin/vxtle" --version
+grep -q "^vxtle: .*version [0-9]" "$tmp/out" || note "version"
 expect 1 "unknown command" "$bin/vxtle" frobnicate
-expect 1 "missing file" "$bin/vxtle" check "$tmp/none.tle"
-expect 1 "load of a directory" "$bin/vxtle" load "$tmp"
-expect 1 "bad form" "$bin/vxtle" convert --to xml "$data/catalog-2018.tle" "$tmp/x"
-expect 1 "bad satellite number" "$bin/vxtle" show "$data/catalog-2018.tle" abc
+expect 1 "an option the command does not take" "$bin/vxtle" load --strict "$cat_"
+expect 1 "bad form" "$bin/vxtle" convert --to xml "$cat_" "$tmp/x"
+expect 1 "bad satellite number" "$bin/vxtle" show "$cat_" abc
+expect 2 "satellite not loaded" "$bin/vxtle" show "$cat_" 1
+expect 2 "save into a missing directory" "$bin/vxtle" save "$cat_" "$tmp/no/x.tle" --lines
 if [ -x "$bin/vxkinem" ]; then
   vec="$data/vectors-sample.vec"
   expect 0 "vxkinem check the sample vectors" "$bin/vxkinem" check "$vec"
@@ -72,18 +159,45 @@ if [ -x "$bin/vxkinem" ]; then
   grep -q "3 card sets checked: 0 good, 3 bad" "$tmp/out" || { echo "FAIL: vxkinem bad summary"; fails=$((fails + 1)); }
   expect 1 "vxkinem no arguments" "$bin/vxkinem"
   expect 0 "vxkinem help" "$bin/vxkinem" --help
+  expect 0 "vxkinem help command" "$bin/vxkinem" help
+  expect 0 "vxkinem --help after a command" "$bin/vxkinem" load "$vec" --help
+  grep -q "^usage: vxkinem" "$tmp/out" || note "vxkinem load --help"
+  expect 0 "vxkinem --version" "$bin/vxkinem" --version
+  grep -q "^vxkinem: .*version [0-9]" "$tmp/out" || note "vxkinem version"
   expect 1 "vxkinem unknown command" "$bin/vxkinem" frobnicate
-  expect 1 "vxkinem missing file" "$bin/vxkinem" check "$tmp/none.vec"
-  expect 1 "vxkinem load of a directory" "$bin/vxkinem" load "$tmp"
+  expect 2 "vxkinem missing file" "$bin/vxkinem" check "$tmp/none.vec"
+  grep -qx "vxkinem: cannot read $tmp/none.vec: No such file or directory" "$tmp/err" || note "vxkinem missing file message"
+  expect 2 "vxkinem load of a directory" "$bin/vxkinem" load "$tmp"
   grep -q 'KinemLoadFile: cannot open ".*": Is a directory' "$tmp/err" || { echo "FAIL: vxkinem load message"; fails=$((fails + 1)); }
   expect 1 "vxkinem bad form" "$bin/vxkinem" convert --to xml "$vec" "$tmp/x"
   expect 1 "vxkinem bad satellite number" "$bin/vxkinem" show "$vec" abc
   expect 2 "vxkinem satellite not loaded" "$bin/vxkinem" show "$vec" 1
-  expect 1 "vxkinem save into a missing directory" "$bin/vxkinem" save "$vec" "$tmp/no/x.vec"
+  expect 2 "vxkinem save into a missing directory" "$bin/vxkinem" save "$vec" "$tmp/no/x.vec"
 fi
 if [ -x "$bin/vxenv" ]; then
   expect 0 "vxenv" "$bin/vxenv"
-  expect 1 "vxenv unreadable file" "$bin/vxenv" "$tmp/none.env"
+  grep -qx "   6 radiuskm             6378.135" "$tmp/out" || note "vxenv WGS-72 radius"
+  expect 0 "vxenv sample file" "$bin/vxenv" "$data/sample.env"
+  [ -s "$tmp/err" ] && note "vxenv warns about the sample file"
+  grep -qx "Geopotential set: 84 WGS-84" "$tmp/out" || note "vxenv sample set"
+  grep -qx "   6 radiuskm             6378.137" "$tmp/out" || note "vxenv shortest form"
+  grep -qx "   7 earthrate (rad/min)  0.0043752690880113" "$tmp/out" || note "vxenv digits where needed"
+  printf 'GEOCONST=WGS-85\nfkconst = FK6\nBCONST=SPECTR\nGEOCONST= wgs84 \nFOO=1\n  OBLATEEARTH\n* GEOCONST=bad\n\nSPHERICALEARTH\n' >"$tmp/w.env"
+  expect 0 "vxenv warns and goes on" "$bin/vxenv" "$tmp/w.env"
+  {
+    echo "vxenv: $tmp/w.env:1: warning: unknown geopotential set \"WGS-85\"; the library uses WGS-72"
+    echo "vxenv: $tmp/w.env:2: warning: unknown FK set \"FK6\"; the library uses FK5"
+    echo "vxenv: $tmp/w.env:5: warning: unknown key \"FOO\"; the library ignores the line"
+    echo "vxenv: $tmp/w.env:6: warning: unknown key \"  OBLATEEARTH\"; the library ignores the line"
+  } >"$tmp/w.want"
+  cmp -s "$tmp/err" "$tmp/w.want" || { note "vxenv warnings"; cat "$tmp/err"; }
+  grep -qx "Geopotential set: 84 WGS-84" "$tmp/out" || note "vxenv reads the cards in order"
+  grep -qx "Earth shape: spherical" "$tmp/out" || note "vxenv reads the file as the library does"
+  expect 2 "vxenv unreadable file" "$bin/vxenv" "$tmp/none.env"
+  grep -q "No such file or directory" "$tmp/err" || note "vxenv missing file message"
+  expect 1 "vxenv usage" "$bin/vxenv" a b
+  expect 0 "vxenv help" "$bin/vxenv" help
+  expect 0 "vxenv --version" "$bin/vxenv" --version
 fi
 [ $fails -eq 0 ] && echo "tools: ok"
 exit $fails

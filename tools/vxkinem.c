@@ -3,10 +3,12 @@
  * on the public C headers, as any user's program would be.
  */
 #define _POSIX_C_SOURCE 200809L
+#include <errno.h>
 #include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/stat.h>
 #include <time.h>
 
 #include "veltrix/kernix.h"
@@ -17,7 +19,7 @@
 #define ARRAY_LEN 155
 
 static const char* usage =
-    "usage: vxkinem COMMAND ARGS\n"
+    "usage: vxkinem COMMAND ARGS      vxkinem help | --help | --version\n"
     "\n"
     "  check FILE                        report every 1P/2P card set of FILE that does\n"
     "                                    not parse or validate, with the library's message\n"
@@ -35,11 +37,13 @@ static const char* usage =
     "elsetNum, bTerm, agom, thrustAcc, coordinate code) and 21-26 (position km,\n"
     "velocity m/s), then the classification and the designator, comma separated.\n"
     "\n"
-    "Exit status: 0 success; 1 bad arguments, a file that cannot be read or\n"
-    "written, or vectors not saved; 2 card sets that do not read, or no such\n"
-    "satellite.\n";
+    "Exit status: 0 success; 1 usage; 2 card sets that do not read, a file that\n"
+    "cannot be read or written, vectors not saved, or no such satellite.\n";
 
+/* A usage error: 1. stdout is flushed first so the two streams keep their
+ * order. */
 static int fail(const char* what, const char* detail) {
+  fflush(stdout);
   fprintf(stderr, "vxkinem: %s%s%s\n", what, detail ? ": " : "", detail ? detail : "");
   return 1;
 }
@@ -116,8 +120,15 @@ static int walkFile(const char* path, SetFn fn, void* user) {
   char cur[2048], pending[2048];
   long lineNo = 0, pendingAt = 0;
   int waiting = 0;
+  struct stat st;
   FILE* f = fopen(path, "rb");
-  if (!f) return fail("cannot read file", path), -1;
+  int err = !f ? errno : fstat(fileno(f), &st) != 0 ? errno : S_ISDIR(st.st_mode) ? EISDIR : 0;
+  if (err != 0) {
+    if (f) fclose(f);
+    fflush(stdout);
+    fprintf(stderr, "vxkinem: cannot read %s: %s\n", path, strerror(err));
+    return -1;
+  }
   while (readLine(f, cur, sizeof cur)) {
     ++lineNo;
     if (cur[0] == '*' || isBlank(cur) || strncmp(cur, "MNVR", 4) == 0) continue;
@@ -189,7 +200,7 @@ static void checkOne(long lineNo, const char* l1, const char* l2, void* user) {
 
 static int cmdCheck(const char* path) {
   struct CheckTally t = {0, 0};
-  if (walkFile(path, checkOne, &t) != 0) return 1;
+  if (walkFile(path, checkOne, &t) != 0) return 2;
   printf("%ld card sets checked: %ld good, %ld bad\n", t.good + t.bad, t.good, t.bad);
   return t.bad == 0 ? 0 : 2;
 }
@@ -247,10 +258,10 @@ static int cmdConvert(int argc, char** argv) {
   else if (strcmp(argv[3], "cards") != 0)
     return fail("unknown target form (cards or array)", argv[3]);
   c.out = fopen(argv[5], "wb");
-  if (!c.out) return fail("cannot write file", argv[5]);
+  if (!c.out) return fail("cannot write file", argv[5]) + 1;
   rc = walkFile(argv[4], convertOne, &c);
-  if (fclose(c.out) != 0) return fail("cannot write file", argv[5]);
-  if (rc != 0) return 1;
+  if (fclose(c.out) != 0) return fail("cannot write file", argv[5]) + 1;
+  if (rc != 0) return 2;
   printf("%ld vectors written to %s, %ld skipped\n", c.written, argv[5], c.failed);
   return c.failed == 0 ? 0 : 2;
 }
@@ -269,8 +280,9 @@ static int loadOne(const char* path) {
   rc = KinemLoadFile(name);
   if (rc != 0) {
     lastError(msg);
+    fflush(stdout);
     fprintf(stderr, "vxkinem: cannot load %s (code %d)%s%s\n", path, (int)rc, msg[0] ? ": " : "", msg);
-    return 1;
+    return 2;
   }
   KernixGetLastInfoMsg(info);
   printf("%s: %s\n", path, cText(text, info, 128));
@@ -282,7 +294,8 @@ static int cmdLoad(int argc, char** argv) {
   double t0, t1;
   if (argc < 3) return fail("load needs at least one FILE", NULL);
   t0 = now();
-  for (i = 2; i < argc; ++i) failed |= loadOne(argv[i]);
+  for (i = 2; i < argc; ++i)
+    if (loadOne(argv[i]) != 0) failed = 2;
   t1 = now();
   printf("%d vectors loaded in %.3f s\n", (int)KinemGetCount(), t1 - t0);
   return failed;
@@ -302,10 +315,10 @@ static int cmdShow(int argc, char** argv) {
   satNum = strtol(argv[3], &end, 10);
   if (!end || *end != '\0' || end == argv[3] || satNum < 0 || satNum > 999999999)
     return fail("not a satellite number", argv[3]);
-  if (loadOne(argv[2]) != 0) return 1;
+  if (loadOne(argv[2]) != 0) return 2;
   count = KinemGetCount();
   keys = (int64_t*)calloc((size_t)count + 1, sizeof *keys);
-  if (!keys) return fail("out of memory", NULL);
+  if (!keys) return fail("out of memory", NULL) + 1;
   count = KinemGetLoadedN(0, count, keys, NULL);
   for (i = 0; i < count; ++i) {
     char v[LINE_LEN], l1[LINE_LEN], l2[LINE_LEN], buf[LINE_LEN + 1];
@@ -339,22 +352,36 @@ static int cmdSave(int argc, char** argv) {
     mode = 1;
   else if (argc != 4)
     return fail("save needs IN OUT [--append]", NULL);
-  if (loadOne(argv[2]) != 0) return 1;
+  if (loadOne(argv[2]) != 0) return 2;
   toText(name, LINE_LEN, argv[3]);
   rc = KinemSaveFile(name, mode);
   if (rc != 0) {
     lastError(msg);
+    fflush(stdout);
     fprintf(stderr, "vxkinem: cannot save %s (code %d)%s%s\n", argv[3], (int)rc, msg[0] ? ": " : "", msg);
-    return 1;
+    return 2;
   }
   printf("%d vectors saved to %s\n", (int)KinemGetCount(), argv[3]);
   return 0;
 }
 
 int main(int argc, char** argv) {
-  if (argc < 2 || strcmp(argv[1], "--help") == 0 || strcmp(argv[1], "-h") == 0) {
-    fputs(usage, argc < 2 ? stderr : stdout);
-    return argc < 2 ? 1 : 0;
+  int i;
+  if (argc < 2) {
+    fputs(usage, stderr);
+    return 1;
+  }
+  /* help, and --help anywhere on the line, print the usage. */
+  for (i = 1; i < argc; ++i)
+    if (strcmp(argv[i], "--help") == 0 || strcmp(argv[i], "-h") == 0 || (i == 1 && strcmp(argv[i], "help") == 0)) {
+      fputs(usage, stdout);
+      return 0;
+    }
+  if (strcmp(argv[1], "--version") == 0) {
+    char info[128], text[129];
+    KinemGetInfo(info);
+    printf("vxkinem: %s\n", cText(text, info, 128));
+    return 0;
   }
   if (strcmp(argv[1], "check") == 0) {
     if (argc != 3) return fail("check needs one FILE", NULL);
