@@ -26,6 +26,10 @@
  *     set may get the same address, and so the same key, and a host that
  *     kept the old key would reach the new set. Drop a key when its set is
  *     removed.
+ *  8. Checksums: line pairs are written with column 69 blank, and column 69
+ *     is ignored on input; a wrong or missing checksum never makes a set
+ *     bad. GetCheckSums gives the digits for a host that writes them (the
+ *     vxtle tool writes and checks them).
  */
 #ifndef VELTRIX_TLE_H
 #define VELTRIX_TLE_H
