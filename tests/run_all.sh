@@ -16,18 +16,18 @@ FUZZ_SECONDS=${FUZZ_SECONDS:-15}
 step() { printf '\n=== %s\n' "$*"; }
 
 step "release build, warnings as errors"
-cmake -S . -B build/test-release -DCMAKE_BUILD_TYPE=Release -DVX_WERROR=ON >/dev/null
+cmake -S . -B build/test-release -DCMAKE_BUILD_TYPE=Release -DVX_WERROR=ON -DVX_TESTS=ON >/dev/null
 cmake --build build/test-release -j"$JOBS"
 ctest --test-dir build/test-release --output-on-failure -j"$JOBS"
 
 step "address and undefined-behaviour sanitizers"
-cmake -S . -B build/test-asan -DCMAKE_BUILD_TYPE=Debug -DVX_WERROR=ON -DVX_SANITIZE=address,undefined >/dev/null
+cmake -S . -B build/test-asan -DCMAKE_BUILD_TYPE=Debug -DVX_WERROR=ON -DVX_TESTS=ON -DVX_SANITIZE=address,undefined >/dev/null
 cmake --build build/test-asan -j"$JOBS"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir build/test-asan --output-on-failure -j"$JOBS"
 
 step "thread sanitizer: concurrency tests"
-cmake -S . -B build/test-tsan -DCMAKE_BUILD_TYPE=Debug -DVX_WERROR=ON -DVX_SANITIZE=thread -DVX_TOOLS=OFF >/dev/null
+cmake -S . -B build/test-tsan -DCMAKE_BUILD_TYPE=Debug -DVX_WERROR=ON -DVX_TESTS=ON -DVX_SANITIZE=thread -DVX_TOOLS=OFF >/dev/null
 cmake --build build/test-tsan -j"$JOBS" --target tle_test store_test ambit_test kinem_test
 for t in tle_test store_test ambit_test kinem_test; do
   TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
