@@ -246,6 +246,17 @@ VX_API int32_t TleDataToArray(int64_t satKey, double tleArr[64], char tleText[51
  * -1 (logged) for a negative count, or NULL keys or arrays with a count above
  * 0. Never writes past count rows. */
 VX_API int32_t TleDataToArrays(int32_t count, const int64_t* satKeys, double* arrays, int32_t* found);
+/* Every loaded element set as columns, in one walk of the store in
+ * ascending satKey order under one read hold: the first
+ * min(capacity, number loaded) keys go to satKeys, and for each of the
+ * nElems array elements listed in elems (1-64, the TleDataToArray layout)
+ * their values go to one column of capacity doubles: element elems[j] of
+ * the i-th set at columns[j * capacity + i]. *total (may be NULL) receives
+ * the number loaded. Returns the number of sets written; -1 (logged) for a
+ * negative capacity or nElems, an element outside 1-64, or a NULL buffer
+ * that is needed. Never writes past capacity rows or nElems columns. */
+VX_API int32_t TleGetLoadedColumns(int32_t capacity, int32_t nElems, const int32_t* elems, int64_t* satKeys,
+                                   double* columns, int32_t* total);
 VX_API int32_t TleUpdateSatFrArray(int64_t satKey, const double tleArr[64], const char tleText[512]);
 VX_API int64_t TleAddSatFrArray(const double tleArr[64], const char tleText[512]);
 VX_API void TleAddSatFrArrayML(const double tleArr[64], const char tleText[512], int64_t* satKey);

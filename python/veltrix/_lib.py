@@ -118,6 +118,7 @@ _PROTOS = {
         "TleLoadFileCounts": (I32, [PCHR, P32, P32, P32]),
         "TleSaveFile": (I32, [PCHR, I32, I32]),
         "TleDataToArrays": (I32, [I32, P64, PF64, P32]),
+        "TleGetLoadedColumns": (I32, [I32, I32, P32, P64, PF64, P32]),
         "TleParseGP": (I32, [PCHR, PCHR, P32, PCHR, PCHR, P32, PF64, PF64, PF64, PF64, P32, P32,
                              PF64, PF64, PF64, PF64, PF64, PF64, P32]),
         "TleGetAllFieldsGP2": (I32, [I64, P32, PCHR, PCHR, P32, PF64, PF64, P32, P32, PF64, PF64, PF64,
@@ -262,6 +263,28 @@ def order_code(order: str) -> int:
         return _ORDERS[order]
     except KeyError:
         raise ValueError(f"order must be one of {', '.join(_ORDERS)}, not {order!r}") from None
+
+
+def tle_columns(elems):
+    """Keys (ascending) and the columns of the array elements elems of every
+    loaded element set, from one walk of the store; returns (numpy keys,
+    numpy columns of shape (len(elems), n))."""
+    import numpy as np
+
+    want = np.ascontiguousarray(elems, dtype=np.int32)
+    cap = C["TleGetCount"]() + 16
+    while True:
+        keys = np.empty(cap, dtype=np.int64)
+        cols = np.empty((len(want), cap), dtype=np.float64)
+        total = i32()
+        with capture() as lines:
+            n = C["TleGetLoadedColumns"](cap, len(want), want.ctypes.data_as(P32), keys.ctypes.data_as(P64),
+                                         cols.ctypes.data_as(PF64), ref(total))
+        if n < 0:
+            fail(errors.Error, lines, "TleGetLoadedColumns failed")
+        if total.value <= cap:
+            return keys[:n], cols[:, :n]
+        cap = total.value + 16
 
 
 def tle_arrays(keys):

@@ -119,6 +119,7 @@ _COLUMNS = {
     "eccentricity": 23, "arg_perigee": 24, "mean_anomaly": 25, "mean_motion": 26, "rev_num": 27, "elset_num": 31,
 }
 _INT_COLUMNS = {"satnum", "ephtype", "rev_num", "elset_num"}
+_EPOCH_ELEMENT = 2  # days since 1950
 
 
 class TleStore:
@@ -222,22 +223,28 @@ class TleStore:
         if rc != 0:
             raise _lib.file_failure(lines, rc, f"TleSaveFile: cannot save {path}")
 
-    def to_numpy(self, order: str = "satnum") -> dict:
+    def to_numpy(self, order: str = "key") -> dict:
         """Columns of every element set as numpy arrays ("key", "epoch" as
-        datetime64[us] UTC, and the numeric fields of Elset), read with one
-        library call per 65536 sets."""
+        datetime64[us] UTC, and the numeric fields of Elset), read in one
+        walk of the store. Order "key" (ascending key: by satellite number,
+        ephemeris type and epoch for keys made from the fields) costs
+        nothing more; the other orders of keys() are one sort more."""
         import numpy as np
 
-        keys = np.asarray(self.keys(order), dtype=np.int64)
-        rows, found = _lib.tle_arrays(keys)
-        keep = found != 0
-        rows = rows[keep]
-        cols = {"key": keys[keep]}
-        for name, col in _COLUMNS.items():
-            v = rows[:, col - 1]
-            cols[name] = v.astype(np.int64) if name in _INT_COLUMNS else v.copy()
-        cols["epoch"] = _ds50_to_datetime64(rows[:, 1])
-        return cols
+        names = list(_COLUMNS)
+        keys, cols = _lib.tle_columns([_COLUMNS[n] for n in names] + [_EPOCH_ELEMENT])
+        if order != "key":
+            wanted = np.asarray(self.keys(order), dtype=np.int64)
+            # keys is ascending; a set added or removed between the two calls
+            # is left out.
+            at = np.minimum(np.searchsorted(keys, wanted), max(len(keys) - 1, 0))
+            hit = keys[at] == wanted if len(keys) else np.zeros(len(wanted), dtype=bool)
+            keys, cols = wanted[hit], cols[:, at[hit]]
+        out = {"key": keys}
+        for j, name in enumerate(names):
+            out[name] = cols[j].astype(np.int64) if name in _INT_COLUMNS else cols[j].copy()
+        out["epoch"] = _ds50_to_datetime64(cols[-1])
+        return out
 
 
 def _ds50_to_datetime64(days):

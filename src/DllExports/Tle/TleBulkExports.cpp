@@ -56,6 +56,40 @@ VX_API int32_t TleDataToArrays(int32_t count, const int64_t* satKeys, double* ar
   });
 }
 
+VX_API int32_t TleGetLoadedColumns(int32_t capacity, int32_t nElems, const int32_t* elems, int64_t* satKeys,
+                                   double* columns, int32_t* total) {
+  return guarded("TleGetLoadedColumns", int32_t{-1}, [&]() -> int32_t {
+    if (total != nullptr) *total = 0;
+    const bool badElem = elems != nullptr && std::any_of(elems, elems + std::max(nElems, 0), [](int32_t e) {
+      return e < 1 || e > static_cast<int32_t>(kTleArrLen);
+    });
+    if (capacity < 0 || nElems < 0 || badElem || (nElems > 0 && elems == nullptr) ||
+        (capacity > 0 && (satKeys == nullptr || (nElems > 0 && columns == nullptr)))) {
+      tracelognumbered("TleGetLoadedColumns: Invalid capacity, element list or buffer, capacity ", capacity, 11,
+                       ".");
+      return -1;
+    }
+    const auto cap = static_cast<size_t>(capacity);
+    size_t n = 0;
+    TleArray work;
+    // One walk in ascending key order under one read hold: the keys, the
+    // columns and the total agree, and no key is looked up twice.
+    tlestore().forEachKeyedInOrder([&](int64_t key, const Tlerecord& rec) {
+      if (n < cap) {
+        satKeys[n] = key;
+        if (nElems > 0) {
+          tle2arrayvalues(rec, work);
+          for (size_t j = 0; j < static_cast<size_t>(nElems); ++j)
+            columns[j * cap + n] = work[static_cast<size_t>(elems[j] - 1)];
+        }
+      }
+      ++n;
+    });
+    if (total != nullptr) *total = static_cast<int32_t>(n);
+    return static_cast<int32_t>(std::min(n, cap));
+  });
+}
+
 VX_API int32_t TleLoadFileCounts(const char tleFile[512], int32_t* loaded, int32_t* dup, int32_t* bad) {
   LoadCounts counts;
   const int32_t rc = guarded("TleLoadFileCounts", int32_t{2}, [&] {

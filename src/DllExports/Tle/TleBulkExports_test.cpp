@@ -106,6 +106,45 @@ TEST_F(TleBulk, ArraysRefuseBadArguments) {
   }
 }
 
+// Columns of the whole store agree with the one-by-one arrays, in ascending
+// key order, and never spill past the capacity or the element list.
+TEST_F(TleBulk, ColumnsAgreeWithArraysAndKeepToTheirCapacity) {
+  ASSERT_EQ(TleLoadFile(hostText(std::string(VX_SOURCE_DIR) + "/data/catalog-2018.tle").c_str()), 0);
+  const int32_t n = TleGetCount();
+  ASSERT_GT(n, 100);
+  std::vector<int64_t> keys(static_cast<size_t>(n));
+  int32_t total = 0;
+  ASSERT_EQ(TleGetLoadedN(9, n, keys.data(), &total), n);
+  std::vector<double> arrays(static_cast<size_t>(n) * 64);
+  ASSERT_EQ(TleDataToArrays(n, keys.data(), arrays.data(), nullptr), n);
+
+  const std::vector<int32_t> elems = {1, 2, 22, 26, 64};
+  for (const int32_t cap : {0, 1, n - 1, n, n + 3}) {
+    const size_t c = static_cast<size_t>(cap);
+    std::vector<int64_t> ks(c + 1, -7);
+    std::vector<double> cols(elems.size() * c + 1, -7.0);
+    total = -1;
+    const int32_t got = TleGetLoadedColumns(cap, static_cast<int32_t>(elems.size()), elems.data(), ks.data(),
+                                            cols.data(), &total);
+    ASSERT_EQ(got, std::min(cap, n)) << cap;
+    EXPECT_EQ(total, n);
+    EXPECT_EQ(ks[c], -7);
+    EXPECT_EQ(cols.back(), -7.0);
+    for (size_t i = 0; i < static_cast<size_t>(got); ++i) {
+      ASSERT_EQ(ks[i], keys[i]) << i;
+      for (size_t j = 0; j < elems.size(); ++j)
+        ASSERT_EQ(cols[j * c + i], arrays[i * 64 + static_cast<size_t>(elems[j] - 1)]) << i << " " << elems[j];
+    }
+  }
+  const int32_t bad[] = {0, 65};
+  int64_t k = 0;
+  double v = 0;
+  for (const int32_t e : bad) EXPECT_EQ(TleGetLoadedColumns(1, 1, &e, &k, &v, &total), -1) << e;
+  EXPECT_EQ(TleGetLoadedColumns(-1, 0, nullptr, nullptr, nullptr, &total), -1);
+  EXPECT_EQ(TleGetLoadedColumns(0, 0, nullptr, nullptr, nullptr, &total), 0);
+  EXPECT_EQ(total, n);
+}
+
 TEST_F(TleBulk, LoadCountsMatchTheTotalsLine) {
   const std::string body = kL1 + "\n" + kL2 + "\n" + kL1 + "\n" + kL2 + "\n" +  // a duplicate
                            "1 99999U 17073A   18020.90595486\n" + kM2 + "\n" +  // line 1 too short

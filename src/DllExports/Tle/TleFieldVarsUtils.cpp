@@ -488,16 +488,22 @@ int64_t addsatfrfieldssp(const SpFields& f) {
 
 // ---- Array form ----------------------------------------------------------------
 
-void tle2array(const Tlerecord& rec, TleArray& arr, char* text) {
+void tle2arrayvalues(const Tlerecord& rec, TleArray& arr) {
   arr.fill(0.0);
-  std::memset(text, ' ', kTleTextLen);
   for (const auto& e : kIntElements) at(arr, e.n) = rec.*e.member;
   for (const auto& e : kRealElements) at(arr, e.n) = rec.*e.member;
   at(arr, el::kEpochDs50) = yrdays2ds50(rec.epochYr, rec.epochDays);
-  *colPtr(text, txt::kSecClass) = rec.secClass;
   if (const Csvtledata* ext = rec.csvExt.get()) {
     at(arr, el::kCsvNum) = ext->csvNum;
     for (int k = 0; k < 5; ++k) at(arr, el::kCsvVal1 + k) = ext->*kCsvVals[k];
+  }
+}
+
+void tle2array(const Tlerecord& rec, TleArray& arr, char* text) {
+  tle2arrayvalues(rec, arr);
+  std::memset(text, ' ', kTleTextLen);
+  *colPtr(text, txt::kSecClass) = rec.secClass;
+  if (const Csvtledata* ext = rec.csvExt.get()) {
     std::memcpy(colPtr(text, txt::kSatNameLong), ext->satNameLong.data(), ext->satNameLong.size());
     std::memcpy(colPtr(text, txt::kCsvText), ext->csvText.data(), ext->csvText.size());
   } else {

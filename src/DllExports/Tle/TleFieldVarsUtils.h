@@ -82,6 +82,8 @@ int64_t addsatfrfieldssp(const SpFields& f);
 // ---- Array form ----------------------------------------------------------------
 // Array and text of a record (the array zeroed and the text blanked first).
 void tle2array(const Tlerecord& rec, TleArray& arr, char* text);
+// The numbers of tle2array only, without the text.
+void tle2arrayvalues(const Tlerecord& rec, TleArray& arr);
 // Record from an array and a text (kTleTextLen), from the default record;
 // not validated.
 void array2tle(const TleArray& arr, std::string_view text, Tlerecord& rec);
