@@ -14,12 +14,13 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
-#include <fstream>
 #include <random>
 #include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "PairFile.h"
 
 namespace vxbench {
 
@@ -43,29 +44,13 @@ inline char checksumDigit(std::string_view line) {
   return static_cast<char>('0' + sum % 10);
 }
 
-inline std::string alpha5(int32_t n) {
-  static constexpr char kAlpha[] = "ABCDEFGHJKLMNPQRSTUVWXYZ";  // no I, no O
-  char buf[16];
-  if (n < 100000)
-    std::snprintf(buf, sizeof buf, "%05d", n);
-  else
-    std::snprintf(buf, sizeof buf, "%c%04d", kAlpha[n / 10000 - 10], n % 10000);
-  return buf;
-}
-
 struct Template {
   std::string l1, l2;
 };
 
 // The pairs of the sample catalog, each line cut or blank padded to 69.
 inline std::vector<Template> templates(const std::string& source) {
-  std::ifstream in(source);
-  if (!in) throw std::runtime_error("cannot read " + source);
-  std::vector<std::string> lines;
-  for (std::string s; std::getline(in, s);) {
-    if (!s.empty() && s.back() == '\r') s.pop_back();
-    lines.push_back(s);
-  }
+  const std::vector<std::string> lines = readLines(source);
   std::vector<Template> out;
   for (size_t i = 0; i + 1 < lines.size(); ++i) {
     if (lines[i].rfind("1 ", 0) == 0 && lines[i + 1].rfind("2 ", 0) == 0) {
@@ -102,7 +87,7 @@ void generate(int64_t n, int64_t sats, Put&& put, uint64_t seed = 1957) {
     std::snprintf(elset, sizeof elset, "%4d", static_cast<int>((gen * 7 + sat) % 10000));
     const double m0 = std::stod(t.l2.substr(43, 8));
     std::snprintf(anomaly, sizeof anomaly, "%8.4f", std::fmod(m0 + static_cast<double>(gen) * 13.37, 360.0));
-    const std::string s5 = alpha5(static_cast<int32_t>(sat));
+    const std::string s5 = alpha5(sat);
     l1.assign("1 ").append(s5).append(t.l1, 7, 11).append(epoch).append(t.l1, 32, 32).append(elset);
     l2.assign("2 ").append(s5).append(t.l2, 7, 36).append(anomaly).append(t.l2, 51, 17);
     l1.resize(68);
@@ -114,30 +99,12 @@ void generate(int64_t n, int64_t sats, Put&& put, uint64_t seed = 1957) {
 }
 
 inline std::vector<LinePair> generatePairs(int64_t n, int64_t sats = 0) {
-  std::vector<LinePair> out;
-  out.reserve(static_cast<size_t>(n));
-  generate(n, sats, [&](std::string_view a, std::string_view b) {
-    LinePair p{};
-    a.copy(p.l1, 69);
-    b.copy(p.l2, 69);
-    out.push_back(p);
-  });
-  return out;
+  return collectPairs<LinePair>(n, [&](auto&& put) { generate(n, sats, put); });
 }
 
 // Writes n generated pairs to path as a two-line file.
 inline void writeCatalog(const std::string& path, int64_t n, int64_t sats = 0) {
-  std::FILE* f = std::fopen(path.c_str(), "w");
-  if (f == nullptr) throw std::runtime_error("cannot write " + path);
-  std::vector<char> buf(1 << 20);
-  std::setvbuf(f, buf.data(), _IOFBF, buf.size());
-  generate(n, sats, [&](std::string_view a, std::string_view b) {
-    std::fwrite(a.data(), 1, a.size(), f);
-    std::fputc('\n', f);
-    std::fwrite(b.data(), 1, b.size(), f);
-    std::fputc('\n', f);
-  });
-  if (std::fclose(f) != 0) throw std::runtime_error("cannot write " + path);
+  writePairFile(path, [&](auto&& put) { generate(n, sats, put); });
 }
 
 }  // namespace vxbench

@@ -32,7 +32,9 @@ inline std::string_view cols(std::string_view line, int first, int last) {
   return s;
 }
 
-inline bool readInt(std::string_view s, int32_t& v) {
+// A number filling the whole of s (a leading '+' allowed); blank is 0.
+template <class T>
+bool readNum(std::string_view s, T& v) {
   if (s.empty()) {
     v = 0;
     return true;
@@ -42,15 +44,9 @@ inline bool readInt(std::string_view s, int32_t& v) {
   return r.ec == std::errc() && r.ptr == s.data() + s.size();
 }
 
-inline bool readReal(std::string_view s, double& v) {
-  if (s.empty()) {
-    v = 0;
-    return true;
-  }
-  if (s.front() == '+') s.remove_prefix(1);
-  const auto r = std::from_chars(s.data(), s.data() + s.size(), v);
-  return r.ec == std::errc() && r.ptr == s.data() + s.size();
-}
+inline bool readInt(std::string_view s, int32_t& v) { return readNum(s, v); }
+
+inline bool readReal(std::string_view s, double& v) { return readNum(s, v); }
 
 // "+NNNNN-N": a signed five-digit mantissa with its decimal point implied
 // before it, and a signed one-digit power of ten.

@@ -20,12 +20,13 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <random>
 #include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "PairFile.h"
 
 namespace vxbench {
 
@@ -42,18 +43,6 @@ struct CardPair {
 };
 
 namespace vec {
-
-// 0..99999 as five digits; 100000..339999 as a letter (A..Z without I and
-// O, A = 10) and four digits.
-inline void alpha5(int64_t n, char* out5) {
-  static constexpr char kAlpha[] = "ABCDEFGHJKLMNPQRSTUVWXYZ";
-  char buf[16];
-  if (n < 100000)
-    std::snprintf(buf, sizeof buf, "%05d", static_cast<int>(n));
-  else
-    std::snprintf(buf, sizeof buf, "%c%04d", kAlpha[n / 10000 - 10], static_cast<int>(n % 10000));
-  std::memcpy(out5, buf, 5);
-}
 
 // A value held as a whole number of ten-thousandths, right-aligned in w
 // columns with four decimals ("F12.4", "F13.4").
@@ -104,14 +93,8 @@ struct VectorTemplate {
 
 // The card sets of the sample file.
 inline std::vector<VectorTemplate> vectorTemplates(const std::string& source) {
-  std::ifstream in(source);
-  if (!in) throw std::runtime_error("cannot read " + source);
-  std::vector<std::string> lines;
-  for (std::string s; std::getline(in, s);) {
-    if (!s.empty() && s.back() == '\r') s.pop_back();
-    s.resize(kCardCols, ' ');
-    lines.push_back(s);
-  }
+  std::vector<std::string> lines = readLines(source);
+  for (std::string& s : lines) s.resize(kCardCols, ' ');
   std::vector<VectorTemplate> out;
   for (size_t i = 0; i + 1 < lines.size(); ++i) {
     const std::string& a = lines[i];
@@ -182,7 +165,7 @@ void generateVectors(int64_t n, int64_t sats, Put&& put, uint64_t seed = 1957) {
     std::memcpy(a + 77, "B1P", 3);
 
     std::memset(b, ' ', kCardCols);
-    vec::alpha5(sat, b);
+    std::memcpy(b, alpha5(sat).data(), 5);
     std::memcpy(b + 6, t.intlDes, 8);
     std::memcpy(b + 14, epoch, 17);
     vec::intw(std::min<int64_t>(t.epochRev + gen * 4, 999999), 6, b + 32);
@@ -197,30 +180,12 @@ void generateVectors(int64_t n, int64_t sats, Put&& put, uint64_t seed = 1957) {
 }
 
 inline std::vector<CardPair> generateCardPairs(int64_t n, int64_t sats = 0) {
-  std::vector<CardPair> out;
-  out.reserve(static_cast<size_t>(n));
-  generateVectors(n, sats, [&](std::string_view a, std::string_view b) {
-    CardPair p{};
-    a.copy(p.l1, kCardCols);
-    b.copy(p.l2, kCardCols);
-    out.push_back(p);
-  });
-  return out;
+  return collectPairs<CardPair>(n, [&](auto&& put) { generateVectors(n, sats, put); });
 }
 
 // Writes n generated card sets to path as an input file.
 inline void writeVectorFile(const std::string& path, int64_t n, int64_t sats = 0) {
-  std::FILE* f = std::fopen(path.c_str(), "w");
-  if (f == nullptr) throw std::runtime_error("cannot write " + path);
-  std::vector<char> buf(1 << 20);
-  std::setvbuf(f, buf.data(), _IOFBF, buf.size());
-  generateVectors(n, sats, [&](std::string_view a, std::string_view b) {
-    std::fwrite(a.data(), 1, a.size(), f);
-    std::fputc('\n', f);
-    std::fwrite(b.data(), 1, b.size(), f);
-    std::fputc('\n', f);
-  });
-  if (std::fclose(f) != 0) throw std::runtime_error("cannot write " + path);
+  writePairFile(path, [&](auto&& put) { generateVectors(n, sats, put); });
 }
 
 }  // namespace vxbench

@@ -13,20 +13,16 @@
 // library and read back: each must load and come back as the same cards, or
 // the run stops.
 #include <benchmark/benchmark.h>
-#include <malloc.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <charconv>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <map>
-#include <random>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "PlainElset.h"
+#include "StoreBench.h"
 #include "Vectors.h"
 #include "veltrix/kernix.h"
 #include "veltrix/kinem.h"
@@ -35,58 +31,20 @@ namespace {
 
 using vxbench::kCardCols;
 
-int64_t setCount() {
-  static const int64_t n = [] {
-    const char* env = std::getenv("VX_BENCH_SETS");
-    const long long v = env != nullptr ? std::atoll(env) : 0;
-    return v > 0 ? static_cast<int64_t>(v) : int64_t{1000000};
-  }();
-  return n;
+using vxbench::perSet;
+using vxbench::setCount;
+
+vxbench::DataFile& dataFile() {
+  static vxbench::DataFile file("VX_BENCH_VECTORS", ".vec", vxbench::writeVectorFile);
+  return file;
 }
 
-std::string& vectorPath() {
-  static std::string path;
-  return path;
-}
+const std::string& vectorFile() { return dataFile().path(); }
 
-// Whether the vector file is this run's own, to be removed at exit.
-bool& vectorFileIsTemporary() {
-  static bool temporary = false;
-  return temporary;
-}
-
-const std::string& vectorFile() {
-  std::string& path = vectorPath();
-  if (path.empty()) {
-    const char* keep = std::getenv("VX_BENCH_VECTORS");
-    if (keep != nullptr && *keep != '\0') {
-      path = keep;
-      if (std::FILE* f = std::fopen(keep, "r")) {
-        std::fclose(f);
-        return path;
-      }
-    } else {
-      path = "/tmp/veltrix-bench-" + std::to_string(getpid()) + "-" + std::to_string(setCount()) + ".vec";
-      vectorFileIsTemporary() = true;
-    }
-    vxbench::writeVectorFile(path, setCount());
-  }
-  return path;
-}
-
-// Bytes the heap has handed out and not had back.
-size_t heapInUse() {
-  const struct mallinfo2 m = mallinfo2();
-  return m.uordblks + m.hblkhd;
-}
-
-// Time per vector, in seconds, from n vectors per iteration (shown with an
-// SI prefix: "850n" is 850 ns).
-void perSet(benchmark::State& state, int64_t n) {
-  state.SetItemsProcessed(state.iterations() * n);
-  state.counters["s_per_set"] = benchmark::Counter(
-      static_cast<double>(n), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
-}
+// Field 9 is the satellite number.
+const vxbench::StoreApi kKinem = {"Kinem",       "vector",      "vector file",      &dataFile(),
+                                  KinemLoadFile, KinemGetCount, KinemRemoveAllSats, KinemGetLoadedN,
+                                  KinemGetLines, KinemGetField, KinemGetSatKey,     9};
 
 // A host buffer of 512 characters as text without its trailing blanks.
 std::string_view trimmedCard(const char* buf) {
@@ -154,24 +112,8 @@ struct PlainVector {
 
 namespace plain {
 
-// Columns first..last, 1-based inclusive, without leading and trailing blanks.
-std::string_view cols(std::string_view line, int first, int last) {
-  std::string_view s = line.substr(static_cast<size_t>(first - 1), static_cast<size_t>(last - first + 1));
-  while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
-  while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
-  return s;
-}
-
-template <class T>
-bool readNum(std::string_view s, T& v) {
-  if (s.empty()) {
-    v = 0;
-    return true;
-  }
-  if (s.front() == '+') s.remove_prefix(1);
-  const auto r = std::from_chars(s.data(), s.data() + s.size(), v);
-  return r.ec == std::errc() && r.ptr == s.data() + s.size();
-}
+using vxbench::plain::cols;
+using vxbench::plain::readNum;
 
 // A real with its point written, or four implied decimals without one.
 bool readReal4(std::string_view s, double& v) {
@@ -228,197 +170,29 @@ bool parsePlain(std::string_view l1, std::string_view l2, PlainVector& v) {
 // The key the yardstick files a vector under: satellite number, then epoch.
 int64_t plainKey(const PlainVector& v) { return int64_t{v.satNum} * 10000000000000 + v.epochMs; }
 
-using PlainMap = std::map<int64_t, PlainVector>;
-
-PlainMap& plainMap() {
-  static PlainMap m;
-  return m;
-}
-
-// Reads the file line by line, parses each card set, files it; the number
-// of vectors filed.
-int64_t loadPlain(const std::string& path, PlainMap& into) {
-  std::FILE* f = std::fopen(path.c_str(), "r");
-  if (f == nullptr) return -1;
-  char l1[600], l2[600];
-  PlainVector v;
-  int64_t n = 0;
-  while (std::fgets(l1, sizeof l1, f) != nullptr) {
-    if (l1[0] == '*') continue;
-    if (std::fgets(l2, sizeof l2, f) == nullptr) break;
-    if (!parsePlain(std::string_view(l1, std::strlen(l1)), std::string_view(l2, std::strlen(l2)), v)) continue;
-    if (into.emplace(plainKey(v), v).second) ++n;
-  }
-  std::fclose(f);
-  return n;
-}
+vxbench::Yardstick<PlainVector> yardstick{[](const char* line) { return line[0] == '*'; }, parsePlain, plainKey, {}};
 
 void BM_Baseline_LoadVectorsToMap(benchmark::State& state) {
-  const std::string& path = vectorFile();
-  const int64_t n = setCount();
-  double bytes = 0;
-  for (auto _ : state) {
-    state.PauseTiming();
-    plainMap().clear();
-    const size_t before = heapInUse();
-    state.ResumeTiming();
-    const int64_t got = loadPlain(path, plainMap());
-    state.PauseTiming();
-    bytes = static_cast<double>(heapInUse() - before) / static_cast<double>(n);
-    if (got != n) state.SkipWithError("the yardstick did not file every vector");
-    state.ResumeTiming();
-  }
-  perSet(state, n);
-  state.counters["heap_bytes_per_set"] = bytes;
-}
-
-template <class Keys>
-std::vector<int64_t> shuffled(Keys keys) {
-  std::vector<int64_t> v(keys.begin(), keys.end());
-  std::shuffle(v.begin(), v.end(), std::mt19937_64(42));
-  return v;
+  vxbench::yardstickLoad(state, yardstick, vectorFile(), "vector");
 }
 
 void BM_Baseline_MapFind(benchmark::State& state) {
-  if (plainMap().size() != static_cast<size_t>(setCount())) loadPlain(vectorFile(), plainMap());
-  std::vector<int64_t> keys;
-  for (const auto& kv : plainMap()) keys.push_back(kv.first);
-  keys = shuffled(keys);
-  size_t i = 0, missing = 0;
-  for (auto _ : state) {
-    const auto it = plainMap().find(keys[i]);
-    if (it == plainMap().end()) ++missing;
-    benchmark::DoNotOptimize(it->second.pos[0]);
-    if (++i == keys.size()) i = 0;
-  }
-  if (missing != 0) state.SkipWithError("a key went missing");
-  perSet(state, 1);
-  // The store's benchmarks come next; the map has served its purpose.
-  PlainMap().swap(plainMap());
+  vxbench::yardstickFind(state, yardstick, vectorFile(),
+                         [](const PlainVector& v) { benchmark::DoNotOptimize(v.pos[0]); });
 }
 
 // ---- The store ------------------------------------------------------------------
 
-// Loads the vector file unless the store already holds exactly its vectors.
-bool ensureLoaded() {
-  const int64_t n = setCount();
-  if (KinemGetCount() == n) return true;
-  KinemRemoveAllSats();
-  return KinemLoadFile(vectorFile().c_str()) == 0 && KinemGetCount() == n;
-}
+void BM_KinemLoadFile(benchmark::State& state) { vxbench::storeLoadFile(state, kKinem); }
 
-// Every loaded key, in random order.
-const std::vector<int64_t>& randomKeys() {
-  static std::vector<int64_t> keys;
-  if (keys.size() != static_cast<size_t>(KinemGetCount())) {
-    std::vector<int64_t> k(static_cast<size_t>(KinemGetCount()));
-    const int32_t got = KinemGetLoadedN(9, static_cast<int32_t>(k.size()), k.data(), nullptr);
-    k.resize(static_cast<size_t>(std::max(got, 0)));
-    keys = shuffled(k);
-  }
-  return keys;
-}
-
-void BM_KinemLoadFile(benchmark::State& state) {
-  const std::string& path = vectorFile();
-  const int64_t n = setCount();
-  double bytes = 0;
-  for (auto _ : state) {
-    state.PauseTiming();
-    KinemRemoveAllSats();
-    const size_t before = heapInUse();
-    state.ResumeTiming();
-    const int32_t rc = KinemLoadFile(path.c_str());
-    state.PauseTiming();
-    bytes = static_cast<double>(heapInUse() - before) / static_cast<double>(n);
-    if (rc != 0 || KinemGetCount() != n) state.SkipWithError("KinemLoadFile did not load every vector");
-    state.ResumeTiming();
-  }
-  perSet(state, n);
-  state.counters["heap_bytes_per_set"] = bytes;
-}
-
-void BM_KinemGetLines(benchmark::State& state) {
-  if (!ensureLoaded()) {
-    state.SkipWithError("cannot load the vector file");
-    return;
-  }
-  const auto& keys = randomKeys();
-  char l1[512], l2[512];
-  size_t i = 0, missing = 0;
-  for (auto _ : state) {
-    if (KinemGetLines(keys[i], l1, l2) != 0) ++missing;
-    benchmark::DoNotOptimize(l1);
-    benchmark::DoNotOptimize(l2);
-    if (++i == keys.size()) i = 0;
-  }
-  if (missing != 0) state.SkipWithError("KinemGetLines missed a loaded key");
-  perSet(state, 1);
-}
+void BM_KinemGetLines(benchmark::State& state) { vxbench::storeGetLines(state, kKinem); }
 
 // Argument: the field index (1 position X, 9 satellite number, 11 epoch).
-void BM_KinemGetField(benchmark::State& state) {
-  if (!ensureLoaded()) {
-    state.SkipWithError("cannot load the vector file");
-    return;
-  }
-  const auto field = static_cast<int32_t>(state.range(0));
-  const auto& keys = randomKeys();
-  char value[512];
-  size_t i = 0, missing = 0;
-  for (auto _ : state) {
-    if (KinemGetField(keys[i], field, value) != 0) ++missing;
-    benchmark::DoNotOptimize(value);
-    if (++i == keys.size()) i = 0;
-  }
-  if (missing != 0) state.SkipWithError("KinemGetField missed a loaded key");
-  perSet(state, 1);
-}
+void BM_KinemGetField(benchmark::State& state) { vxbench::storeGetField(state, kKinem); }
 
-// The key of a satellite by its number: numbers of random loaded vectors,
-// so every satellite asked for has several.
-void BM_KinemGetSatKey(benchmark::State& state) {
-  if (!ensureLoaded()) {
-    state.SkipWithError("cannot load the vector file");
-    return;
-  }
-  const auto& keys = randomKeys();
-  std::vector<int32_t> nums;
-  char value[513];
-  for (size_t i = 0; i < keys.size() && i < 4096; ++i) {
-    if (KinemGetField(keys[i], 9, value) != 0) continue;
-    value[512] = '\0';
-    nums.push_back(std::atoi(value));
-  }
-  if (nums.empty()) {
-    state.SkipWithError("no satellite numbers");
-    return;
-  }
-  size_t i = 0, missing = 0;
-  for (auto _ : state) {
-    const int64_t key = KinemGetSatKey(nums[i]);
-    if (key <= 0) ++missing;
-    benchmark::DoNotOptimize(key);
-    if (++i == nums.size()) i = 0;
-  }
-  if (missing != 0) state.SkipWithError("KinemGetSatKey missed a loaded satellite");
-  perSet(state, 1);
-}
+void BM_KinemGetSatKey(benchmark::State& state) { vxbench::storeGetSatKey(state, kKinem); }
 
-// The count a host asks for before it lists the keys. Time per stored
-// vector.
-void BM_KinemGetCount(benchmark::State& state) {
-  if (!ensureLoaded()) {
-    state.SkipWithError("cannot load the vector file");
-    return;
-  }
-  int32_t n = 0;
-  for (auto _ : state) {
-    n = KinemGetCount();
-    benchmark::DoNotOptimize(n);
-  }
-  perSet(state, n);
-}
+void BM_KinemGetCount(benchmark::State& state) { vxbench::storeGetCount(state, kKinem); }
 
 BENCHMARK(BM_Baseline_LoadVectorsToMap)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Baseline_MapFind);
@@ -436,6 +210,6 @@ int main(int argc, char** argv) {
   if (!generatedCardsReadBack()) return 1;
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
-  if (vectorFileIsTemporary()) std::remove(vectorPath().c_str());
+  dataFile().removeIfTemporary();
   return 0;
 }
