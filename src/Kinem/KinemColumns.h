@@ -1,6 +1,6 @@
 // Column layout of the two cards of a state vector, written once as data in
-// the 1-based inclusive columns of the format. Only colText/colChar/colPtr
-// turn a column into an offset.
+// the 1-based inclusive columns of the format. Columns.h turns a column into an
+// offset.
 //
 //          1         2         3         4         5         6         7         8
 // 12345678901234567890123456789012345678901234567890123456789012345678901234567890
@@ -17,15 +17,11 @@
 #include <cstddef>
 #include <string_view>
 
+#include "Platform/kernix/core/Columns.h"
+
 #include "Kinem/KinemTypes.h"
 
 namespace vx::kinem {
-
-struct Cols {
-  int first;  // 1-based, inclusive
-  int last;
-  constexpr int width() const { return last - first + 1; }
-};
 
 // Columns of a card that carry data; the rest of a 512-character line is
 // blank.
@@ -59,23 +55,5 @@ inline constexpr Cols kCoordSys{74, 78};
 inline constexpr Cols kMark{79, 80};
 inline constexpr std::string_view kMarkText = "2P";
 }  // namespace card2p
-
-// Text of columns c; columns beyond the end of the line are left out (they
-// read as blanks).
-inline std::string_view colText(std::string_view line, Cols c) {
-  const size_t first = static_cast<size_t>(c.first - 1);
-  if (first >= line.size()) return {};
-  return line.substr(first, static_cast<size_t>(c.width()));
-}
-
-// Character of column c, a blank beyond the end of the line.
-inline char colChar(std::string_view line, int c) {
-  const size_t at = static_cast<size_t>(c - 1);
-  return at < line.size() ? line[at] : ' ';
-}
-
-// Where columns c start in an output buffer.
-inline char* colPtr(char* buf, Cols c) { return buf + (c.first - 1); }
-inline char* colPtr(char* buf, int c) { return buf + (c - 1); }
 
 }  // namespace vx::kinem

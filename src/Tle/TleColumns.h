@@ -1,6 +1,5 @@
 // Column layout of the two TLE lines, written once as data in the 1-based
-// inclusive columns of the format. Only colText/colChar/colPtr turn a column
-// into an offset.
+// inclusive columns of the format. Columns.h turns a column into an offset.
 //
 //          1         2         3         4         5         6
 // 123456789012345678901234567890123456789012345678901234567890123456789
@@ -10,13 +9,9 @@
 
 #include <string_view>
 
-namespace vx::tle {
+#include "Platform/kernix/core/Columns.h"
 
-struct Cols {
-  int first;  // 1-based, inclusive
-  int last;
-  constexpr int width() const { return last - first + 1; }
-};
+namespace vx::tle {
 
 namespace line1 {
 inline constexpr Cols kLineNo{1, 2};
@@ -55,23 +50,5 @@ inline constexpr Cols kRevNum{64, 68};
 
 // Columns the checksum of a line covers.
 inline constexpr Cols kChecksummed{1, 68};
-
-// Text of columns c; columns beyond the end of the line are left out (they
-// read as blanks).
-inline std::string_view colText(std::string_view line, Cols c) {
-  const size_t first = static_cast<size_t>(c.first - 1);
-  if (first >= line.size()) return {};
-  return line.substr(first, static_cast<size_t>(c.width()));
-}
-
-// Character of column c, a blank beyond the end of the line.
-inline char colChar(std::string_view line, int c) {
-  const size_t at = static_cast<size_t>(c - 1);
-  return at < line.size() ? line[at] : ' ';
-}
-
-// Where columns c start in an output buffer.
-inline char* colPtr(char* buf, Cols c) { return buf + (c.first - 1); }
-inline char* colPtr(char* buf, int c) { return buf + (c - 1); }
 
 }  // namespace vx::tle

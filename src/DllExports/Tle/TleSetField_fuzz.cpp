@@ -88,7 +88,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (status == 2) require(std::memcmp(l1, s.l1, kText) == 0 && std::memcmp(l2, s.l2, kText) == 0);
   // The field functions keep any classification character; the two-line
   // reader takes only a blank, C, S and U, so column 8 is read as "U".
-  char& cls = *vx::tle::colPtr(l1, vx::tle::line1::kSecClass);
+  char& cls = *vx::colPtr(l1, vx::tle::line1::kSecClass);
   if (cls != ' ' && cls != 'C' && cls != 'S' && cls != 'U') cls = 'U';
   vx::tle::Tlerecord back;
   require(vx::tle::lines2tle(std::string_view(l1, kText), std::string_view(l2, kText), back) == 0);
