@@ -20,9 +20,6 @@ int64_t kinemsatkeyget(int32_t satNum) { return kinemstore().satKeyGet(satNum); 
 bool kinemtreeisempty() { return kinemstore().isEmpty(); }
 int32_t kinemgetnumoftreenodes() { return kinemstore().count(); }
 void kinemgettreekeys(int32_t& count, int64_t* keys, int32_t order) { kinemstore().getTreeKeys(count, keys, order); }
-int32_t kinemgettreekeysn(int32_t order, int32_t capacity, int64_t* keys, int32_t& total) {
-  return kinemstore().getTreeKeysN(order, capacity, keys, total);
-}
 void kinememptytree(int32_t& err) { kinemstore().emptyTree(err); }
 void kinembeginread() { kinemstore().beginRead(); }
 void kinemendread() { kinemstore().endRead(); }

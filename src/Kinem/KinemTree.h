@@ -59,9 +59,6 @@ int64_t kinemsatkeyget(int32_t satNum);
 bool kinemtreeisempty();
 int32_t kinemgetnumoftreenodes();
 void kinemgettreekeys(int32_t& count, int64_t* keys, int32_t order);
-// Up to capacity keys in the given order; total gets how many are loaded.
-// Returns how many were written, -1 when no work space could be had.
-int32_t kinemgettreekeysn(int32_t order, int32_t capacity, int64_t* keys, int32_t& total);
 void kinememptytree(int32_t& err);
 void kinembeginread();
 void kinemendread();

@@ -25,9 +25,6 @@ int64_t tlesatkeyget(int32_t satNum) { return tlestore().satKeyGet(satNum); }
 bool tletreeisempty() { return tlestore().isEmpty(); }
 int32_t tlegetnumoftreenodes() { return tlestore().count(); }
 void tlegettreekeys(int32_t& count, int64_t* keys, int32_t order) { tlestore().getTreeKeys(count, keys, order); }
-int32_t tlegettreekeysn(int32_t order, int32_t capacity, int64_t* keys, int32_t& total) {
-  return tlestore().getTreeKeysN(order, capacity, keys, total);
-}
 void tleemptytree(int32_t& err) { tlestore().emptyTree(err); }
 void tlebeginread() { tlestore().beginRead(); }
 void tleendread() { tlestore().endRead(); }

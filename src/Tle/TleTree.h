@@ -50,9 +50,6 @@ int32_t tlefindrec(int64_t satKey, Tlerecord& rec, char* msg = nullptr);
 // outcome: the caller calls tleendread() once after use.
 const Tlerecord* tlefindrecptr(int64_t satKey, char* msg = nullptr);
 int64_t tlesatkeyget(int32_t satNum);
-// Up to capacity keys in the given order; total gets how many are loaded.
-// Returns how many were written, -1 when no work space could be had.
-int32_t tlegettreekeysn(int32_t order, int32_t capacity, int64_t* keys, int32_t& total);
 bool tletreeisempty();
 int32_t tlegetnumoftreenodes();
 void tlegettreekeys(int32_t& count, int64_t* keys, int32_t order);

@@ -9,6 +9,7 @@
 #include "Kinem/KinemTree.h"
 #include "Services/Boundary.h"
 #include "Services/kernix.h"
+#include "Store/StoreListing.h"
 #include "veltrix/kinem.h"
 
 using namespace vx;
@@ -77,30 +78,12 @@ VX_API int32_t KinemGetCount(void) {
 }
 
 VX_API void KinemGetLoaded(int32_t order, int64_t* satKeys) {
-  guardedvoid("KinemGetLoaded", [&] {
-    if (kinemtreeisempty()) {
-      traceloginfo(kGetLoadedEmpty);
-      return;
-    }
-    if (satKeys == nullptr) return;
-    int32_t count = 0;
-    kinemgettreekeys(count, satKeys, order);
-  });
+  guardedvoid("KinemGetLoaded", [&] { store::getloaded(kinemstore(), kGetLoadedEmpty, order, satKeys); });
 }
 
 VX_API int32_t KinemGetLoadedN(int32_t order, int32_t capacity, int64_t* satKeys, int32_t* total) {
-  return guarded("KinemGetLoadedN", int32_t{-1}, [&] {
-    if (total != nullptr) *total = 0;
-    if (capacity < 0 || (satKeys == nullptr && capacity > 0)) {
-      tracelognumbered("KinemGetLoadedN: Invalid capacity or no key array, capacity ", capacity, 11, ".");
-      return -1;
-    }
-    int32_t all = 0;
-    const int32_t written = kinemgettreekeysn(order, capacity, satKeys, all);
-    if (total != nullptr) *total = all;
-    if (written < 0) tracelogerror("KinemGetLoadedN: Memory allocation failed");
-    return written;
-  });
+  return guarded("KinemGetLoadedN", int32_t{-1},
+                 [&] { return store::getloadedn(kinemstore(), "KinemGetLoadedN", order, capacity, satKeys, total); });
 }
 
 // ---- Fetching ------------------------------------------------------------------------

@@ -6,6 +6,7 @@
 #include "DllExports/Tle/TleDllVarsUtils.h"
 #include "Services/Boundary.h"
 #include "Services/kernix.h"
+#include "Store/StoreListing.h"
 #include "Tle/TleCardReading.h"
 #include "Tle/TleColumns.h"
 #include "Tle/TleTree.h"
@@ -94,30 +95,12 @@ VX_API int32_t TleGetCount(void) {
 }
 
 VX_API void TleGetLoaded(int32_t order, int64_t* satKeys) {
-  guardedvoid("TleGetLoaded", [&] {
-    if (tletreeisempty()) {
-      traceloginfo(kGetLoadedEmpty);
-      return;
-    }
-    if (satKeys == nullptr) return;
-    int32_t count = 0;
-    tlegettreekeys(count, satKeys, order);
-  });
+  guardedvoid("TleGetLoaded", [&] { store::getloaded(tlestore(), kGetLoadedEmpty, order, satKeys); });
 }
 
 VX_API int32_t TleGetLoadedN(int32_t order, int32_t capacity, int64_t* satKeys, int32_t* total) {
-  return guarded("TleGetLoadedN", int32_t{-1}, [&] {
-    if (total != nullptr) *total = 0;
-    if (capacity < 0 || (satKeys == nullptr && capacity > 0)) {
-      tracelognumbered("TleGetLoadedN: Invalid capacity or no key array, capacity ", capacity, 11, ".");
-      return -1;
-    }
-    int32_t all = 0;
-    const int32_t written = tlegettreekeysn(order, capacity, satKeys, all);
-    if (total != nullptr) *total = all;
-    if (written < 0) tracelogerror("TleGetLoadedN: Memory allocation failed");
-    return written;
-  });
+  return guarded("TleGetLoadedN", int32_t{-1},
+                 [&] { return store::getloadedn(tlestore(), "TleGetLoadedN", order, capacity, satKeys, total); });
 }
 
 // ---- Fetching ------------------------------------------------------------------------
