@@ -152,7 +152,7 @@ static int loadFile(const char* path) {
   memset(name, ' ', sizeof name);
   memcpy(name, path, len);
   rc = EnvLoadFile(name);
-  if (rc != 0) {
+  if (rc != VX_OK) {
     KernixGetLastErrMsg(msg);
     msg[MSG_LEN] = '\0';
     len = trimmedLength(msg, MSG_LEN);

@@ -12,9 +12,9 @@
  *     geopotential name 6, the information text 128. Input texts end at
  *     their first NUL or at that length; output texts are blank padded to
  *     their full length with no terminating NUL.
- *  2. Status results: 0 success; otherwise 2, or the error code of the file
- *     open, with one line in the kernix trace log where this library finds
- *     the failure.
+ *  2. Status results: VX_OK success; otherwise VX_FAIL, or the error code
+ *     of the file open (kernix.h), with one line in the kernix trace log
+ *     where this library finds the failure.
  *  3. The setters ignore an index or name that names no set, without a
  *     message.
  *  4. Any thread may call any function. A switch of set or earth shape is
@@ -36,7 +36,7 @@
 extern "C" {
 #endif
 
-/* Returns 0; nothing needs initialising and nothing is reset. */
+/* Returns VX_OK; nothing needs initialising and nothing is reset. */
 VX_API int32_t EnvInit(void);
 
 /* Identification text of the library, blank padded to 128. */
@@ -50,22 +50,24 @@ VX_API void EnvGetInfo(char infoStr[128]);
  *                                  (upper case) keeps the current set
  *   FKCONST=FK4 (or 4)             chooses FK4; any other value FK5
  *   OBLATEEARTH, SPHERICALEARTH    sets the earth shape
- * Results: 0; 2 when the file cannot be read from its start (a pipe);
- * or the code of the file open, with the error line
+ * Results: VX_OK; VX_FAIL when the file cannot be read from its start (a
+ * pipe); or the code of the file open, with the error line
  * "EnvLoadFile: cannot open "<name>": <reason>": a system error number
- * (2 no such file, 13 permission denied, ...), 9002 no name, 9004 a
- * directory, 9005 a character device such as /dev/zero, 9006 called from a
- * log callback while the same thread is reading another file. */
+ * (ENOENT no such file, EACCES permission denied, ...), VX_FILE_NO_NAME,
+ * VX_FILE_DIRECTORY, VX_FILE_DEVICE (such as /dev/zero), VX_FILE_UNIT_OPEN
+ * called from a log callback while the same thread is reading another
+ * file. */
 VX_API int32_t EnvLoadFile(const char envFile[512]);
 
 /* Writes the current geopotential and FK choice as an environment file:
- * saveMode 0 creates or replaces the file, any other value appends to it.
- * The earth shape is not saved. Results: 0; 2 when the file could not be
- * written completely (a full disk; one error line); or the code of the file
- * open, with the error line "EnvSaveFile: cannot open "<name>": <reason>": a
- * system error number (2 no such directory, 13 permission denied, ...), 9002
- * no name, 9004 a directory, 9006 called from a log callback while the same
- * thread is writing another file. */
+ * saveMode VX_SAVE_CREATE creates or replaces the file, any other value
+ * (VX_SAVE_APPEND) appends to it. The earth shape is not saved. Results:
+ * VX_OK; VX_FAIL when the file could not be written completely (a full
+ * disk; one error line); or the code of the file open, with the error line
+ * "EnvSaveFile: cannot open "<name>": <reason>": a system error number
+ * (ENOENT no such directory, EACCES permission denied, ...),
+ * VX_FILE_NO_NAME, VX_FILE_DIRECTORY, VX_FILE_UNIT_OPEN called from a log
+ * callback while the same thread is writing another file. */
 VX_API int32_t EnvSaveFile(const char envFile[512], int32_t saveMode);
 
 /* Index of the current geopotential set. */

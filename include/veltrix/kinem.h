@@ -6,10 +6,11 @@
  *     Input texts end at their first NUL or at their length; output texts
  *     are written blank-padded to their length with no terminating NUL.
  *  2. satKey (int64_t) names one loaded state vector. As the result of an
- *     add: positive on success, 0 for a duplicate reported under duplicate
- *     mode 0 (KernixSetDupKeyMode), the existing key under other modes, -1
- *     on failure.
- *  3. Status results: 0 success, 2 failure or not found.
+ *     add: positive on success, VX_KEY_DUP (0) for a duplicate reported
+ *     under duplicate mode VX_DUP_REPORT (KernixSetDupKeyMode), the existing
+ *     key under other modes, VX_KEY_FAIL (-1) on failure.
+ *  3. Status results: VX_OK (0) success, VX_FAIL (2) failure or not found.
+ *     The codes are defined in kernix.h.
  *  4. Every failure writes one line to the kernix trace log
  *     (KernixGetLastErrMsg gives the last one written by the calling thread).
  *  5. An "ML" variant hands its 64-bit result back through its last argument.
@@ -18,11 +19,12 @@
  *     and writes the vector in one step. The state-vector store is separate
  *     from the TLE store: a host may read element sets while vectors are
  *     added.
- *  7. DMA keys (key mode 1) are ten times the address of the vector's holder
- *     object, as in tle.h: only the exact key reaches a vector, the key of a
- *     removed vector is refused until 65,536 more DMA objects of the family
- *     have been released, and a TLE DMA key given here (or the reverse) is
- *     refused with "RemoveDMA: This DMA object isn't a correct object.".
+ *  7. DMA keys (VX_KEY_MODE_DMA) are ten times the address of the vector's
+ *     holder object, as in tle.h: only the exact key reaches a vector, the
+ *     key of a removed vector is refused until 65,536 more DMA objects of the
+ *     family have been released, and a TLE DMA key given here (or the
+ *     reverse) is refused with "RemoveDMA: This DMA object isn't a correct
+ *     object.".
  *
  * A state vector is position (km) and velocity (m/s) at an epoch, with the
  * satellite's number, classification, designator, revolution and element
@@ -43,7 +45,7 @@ extern "C" {
 #endif
 
 /* ---- Lifecycle ---------------------------------------------------------- */
-/* Returns 0; the library needs no set-up. */
+/* Returns VX_OK; the library needs no set-up. */
 VX_API int32_t KinemInit(void);
 /* Identification text, blank padded to 128 characters. */
 VX_API void KinemGetInfo(char infoStr[128]);
@@ -51,23 +53,25 @@ VX_API void KinemGetInfo(char infoStr[128]);
 /* ---- Adding, finding, listing, fetching, removing ----------------------
  * KinemAddSatFrLines takes the 1P card in line1 and the 2P card in line2
  * (card marks as written: "B1P" in columns 78-80, "2P" in 79-80) and
- * returns the new satKey; 0 for a duplicate under duplicate mode 0, the
- * existing key under other modes; -1 when the cards do not parse, a value
- * check fails or no key can be made, with the reason in the log (the card
- * reader's "Lines2Kinem: ..." or the checks' "ValidateKinemValues: ..."
+ * returns the new satKey; VX_KEY_DUP for a duplicate under VX_DUP_REPORT, the
+ * existing key under other modes; VX_KEY_FAIL when the cards do not parse, a
+ * value check fails or no key can be made, with the reason in the log (the
+ * card reader's "Lines2Kinem: ..." or the checks' "ValidateKinemValues: ..."
  * lines). The checks refuse, besides values out of range, a real that is
  * not a finite number and a text byte outside 32-126.
- * Functions taking a satKey return 2 when it is not loaded and name the key
- * in the log line (at least 19 columns wide). */
+ * Functions taking a satKey return VX_FAIL when it is not loaded and name
+ * the key in the log line (at least 19 columns wide). */
 VX_API int64_t KinemAddSatFrLines(const char line1[512], const char line2[512]);
 VX_API void KinemAddSatFrLinesML(const char line1[512], const char line2[512], int64_t* satKey);
-/* 0 removed; 2 not loaded or a DMA key that is not a live vector (logged). */
+/* VX_OK removed; VX_FAIL not loaded or a DMA key that is not a live vector
+ * (logged). */
 VX_API int32_t KinemRemoveSat(int64_t satKey);
-/* 0, also when nothing is loaded. */
+/* VX_OK, also when nothing is loaded. */
 VX_API int32_t KinemRemoveAllSats(void);
 VX_API int32_t KinemGetCount(void);
-/* order: 0 by satellite number, then epoch; 1 the reverse; 2 load order;
- * other values ascending satKey. satKeys needs room for KinemGetCount()
+/* order: VX_ORDER_SATNUM by satellite number, then epoch;
+ * VX_ORDER_SATNUM_DESC the reverse; VX_ORDER_LOAD load order; other values
+ * (VX_ORDER_KEY) ascending satKey. satKeys needs room for KinemGetCount()
  * entries, so no other thread may add between that count and this call;
  * where writers may run, use KinemGetLoadedN. */
 VX_API void KinemGetLoaded(int32_t order, int64_t* satKeys);
@@ -88,9 +92,10 @@ VX_API void KinemGetSatKeyML(int32_t satNum, int64_t* satKey);
 VX_API int64_t KinemFieldsToSatKey(int32_t satNum, const char epochDtg[20]);
 VX_API void KinemFieldsToSatKeyML(int32_t satNum, const char epochDtg[20], int64_t* satKey);
 /* The 1P and 2P cards of a loaded vector, each blank padded to 512 (the
- * cards use columns 1-80). 0; 2 with both outputs blank when the key is not
- * loaded ("KinemGetLines: Unable to locate satKey <key> in the KINEM binary
- * tree."). A value too wide for its columns is written as asterisks. */
+ * cards use columns 1-80). VX_OK; VX_FAIL with both outputs blank when the
+ * key is not loaded ("KinemGetLines: Unable to locate satKey <key> in the
+ * KINEM binary tree."). A value too wide for its columns is written as
+ * asterisks. */
 VX_API int32_t KinemGetLines(int64_t satKey, char line1[512], char line2[512]);
 
 /* ---- Files -------------------------------------------------------------- */
@@ -100,12 +105,12 @@ VX_API int32_t KinemGetLines(int64_t satKey, char line1[512], char line2[512]);
  * control files named on OPXVECFILE=name and OPXCTRLFILE=name cards, a
  * POS_VEL_ECI_STATE or RUN_OPTION_DC_ONLY line (the rest of the file is a
  * vector or control file of that system) and the DMA card VX_DMA_ON, which
- * switches the element-set key mode to 1 for good. Keywords may be in any
- * case. Named files are read before the file's own card sets; cards in a
- * named file that name further files are ignored. A control file gives its
- * controls to the loaded vector of the satellite whose number makes up the
- * first five characters of the control file's base name ("25544.ctl"); with
- * no such vector loaded nothing changes and nothing is logged.
+ * switches the element-set key mode to VX_KEY_MODE_DMA for good. Keywords may
+ * be in any case. Named files are read before the file's own card sets; cards
+ * in a named file that name further files are ignored. A control file gives
+ * its controls to the loaded vector of the satellite whose number makes up
+ * the first five characters of the control file's base name ("25544.ctl");
+ * with no such vector loaded nothing changes and nothing is logged.
  * A 1P card waits for its 2P card across comments, empty lines and maneuver
  * cards, and stays for a further 2P card when its pair is refused (a
  * duplicate, a value check). A 1P card that meets no 2P card (another 1P
@@ -116,23 +121,26 @@ VX_API int32_t KinemGetLines(int64_t satKey, char line1[512], char line2[512]);
  * one information line. The totals line "Total Kinems = t, Loaded = l,
  * Dup = d, Bad = b" counts every card set and vector file read once.
  * Results:
- *   0     the file was read; bad card sets are counted, not fatal;
- *   2     the file cannot be read twice from its start (a pipe), memory ran
- *         out, a vector or control file of the outside system could not be
- *         read or its controls stored, or a log callback called it while
- *         its thread was loading a file (see KernixSetLogCallback);
+ *   VX_OK    the file was read; bad card sets are counted, not fatal;
+ *   VX_FAIL  the file cannot be read twice from its start (a pipe),
+ *            memory ran out, a vector or control file of the outside
+ *            system could not be read or its controls stored, or a log
+ *            callback called it while its thread was loading a file (see
+ *            KernixSetLogCallback);
  *   the code of the file open, for the file or a file named in it, with the
  *   error line "KinemLoadFile: cannot open "<name>": <reason>" (for a named
- *   file "ReadKinemsFrFileUnit: ..."): a system error number (2 no such
- *   file, 13 permission denied, ...), 9002 no name, 9004 a directory, 9005
- *   a character device such as /dev/zero, 9006 the unit is in use on this
- *   thread. No totals line then; vectors read so far stay loaded. */
+ *   file "ReadKinemsFrFileUnit: ..."): a system error number (ENOENT no
+ *   such file, EACCES permission denied, ...), VX_FILE_NO_NAME,
+ *   VX_FILE_DIRECTORY, VX_FILE_DEVICE (such as /dev/zero),
+ *   VX_FILE_UNIT_OPEN the unit is in use on this thread. No totals line
+ *   then; vectors read so far stay loaded. */
 VX_API int32_t KinemLoadFile(const char kinemFile[512]);
 /* Writes three empty lines, the header "*** Orbital Elements - SP Vectors
  * ***" and every vector in ascending satKey order as its 1P and 2P cards
- * (80 columns, trailing blanks removed). saveMode: 0 create or replace,
- * other append (the header is written again). Controls, covariance, the
- * weighted RMS and maneuver cards are not written. A vector whose cards
+ * (80 columns, trailing blanks removed). saveMode: VX_SAVE_CREATE create or
+ * replace, other (VX_SAVE_APPEND) append (the header is written again).
+ * Controls, covariance, the weighted RMS and maneuver cards are not
+ * written. A vector whose cards
  * would not read back as itself is not written either, and is named in the
  * error line "KinemWriteLines: Vector <satKey> not written: <reason>": a
  * position or velocity too wide for its columns (a position of 1e7 km or
@@ -140,15 +148,16 @@ VX_API int32_t KinemLoadFile(const char kinemFile[512]);
  * wide for its ten columns, a classification other than blank, C, S or U,
  * or values the checks refuse.
  * Results:
- *   0     every vector written;
- *   2     a vector was not written (one line each, the others are
- *         written), or a line could not be written or the file not closed
- *         cleanly (a full disk: "KinemSaveFile: cannot write "<name>":
- *         <reason>");
+ *   VX_OK    every vector written;
+ *   VX_FAIL  a vector was not written (one line each, the others are
+ *            written), or a line could not be written or the file not
+ *            closed cleanly (a full disk: "KinemSaveFile: cannot write
+ *            "<name>": <reason>");
  *   the code of the file open, with the error line "KinemSaveFile: cannot
- *   open "<name>": <reason>": a system error number (2 no such directory,
- *   13 permission denied, ...), 9002 no name, 9004 a directory, 9006 the
- *   unit is in use on this thread (a log callback during a save). */
+ *   open "<name>": <reason>": a system error number (ENOENT no such
+ *   directory, EACCES permission denied, ...), VX_FILE_NO_NAME,
+ *   VX_FILE_DIRECTORY, VX_FILE_UNIT_OPEN the unit is in use on this thread
+ *   (a log callback during a save). */
 VX_API int32_t KinemSaveFile(const char kinemFile[512], int32_t saveMode);
 
 /* ---- Field access and arrays --------------------------------------------

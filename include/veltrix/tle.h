@@ -6,10 +6,12 @@
  *     Input texts end at their first NUL or at 512; output texts are written
  *     blank-padded to 512 with no terminating NUL.
  *  2. satKey (int64_t) names one loaded element set. As the result of an
- *     add: positive on success, 0 for a duplicate reported under duplicate
- *     mode 0 (KernixSetDupKeyMode), -1 on failure.
- *  3. Status results: 0 success, 2 failure or not found; the CSV
- *     conversions return 1 for input of the wrong kind.
+ *     add: positive on success, VX_KEY_DUP (0) for a duplicate reported
+ *     under duplicate mode VX_DUP_REPORT (KernixSetDupKeyMode), VX_KEY_FAIL
+ *     (-1) on failure.
+ *  3. Status results: VX_OK (0) success, VX_FAIL (2) failure or not found;
+ *     the CSV conversions return VX_WRONG_KIND (1) for input of the wrong
+ *     kind. The codes are defined in kernix.h.
  *  4. Every failure writes one or more lines to the kernix trace log
  *     (KernixGetLastErrMsg gives the last one written by the calling thread).
  *  5. An "ML" variant hands its 64-bit result back through its last argument.
@@ -18,14 +20,13 @@
  *     TleUpdateSatFr...) reads, changes and writes the set in one step, so
  *     two threads changing different fields of one set lose neither change.
  *     This holds for DMA keys as for tree keys.
- *  7. DMA keys (key mode 1) are ten times the address of the set's holder
- *     object. Only that exact key reaches the set; any other value, and the
- *     key of a removed set, is refused with status 2 without touching
- *     memory. A removed set's address is kept out of reuse until 65,536
- *     more DMA objects of the family have been released; after that a new
- *     set may get the same address, and so the same key, and a host that
- *     kept the old key would reach the new set. Drop a key when its set is
- *     removed.
+ *  7. DMA keys (VX_KEY_MODE_DMA) are ten times the address of the set's
+ *     holder object. Only that exact key reaches the set; any other value,
+ *     and the key of a removed set, is refused with VX_FAIL without touching
+ *     memory. A removed set's address is kept out of reuse until 65,536 more
+ *     DMA objects of the family have been released; after that a new set may
+ *     get the same address, and so the same key, and a host that kept the old
+ *     key would reach the new set. Drop a key when its set is removed.
  *  8. Checksums: line pairs are written with column 69 blank, and column 69
  *     is ignored on input; a wrong or missing checksum never makes a set
  *     bad. GetCheckSums gives the digits for a host that writes them (the
@@ -50,15 +51,16 @@ VX_API int32_t GetTleKeyMode(void);
 VX_API int32_t SetTleKeyMode(void);
 
 /* ---- Adding, finding, listing, fetching, removing ----------------------
- * Adds (from lines, CSV, fields or an array) return the new satKey; 0 for a
- * duplicate under duplicate mode 0, the existing key under other modes; -1
- * when the text does not parse, a value check fails or no key can be made,
- * with the reason in the log. The value checks refuse, besides values out of
- * range, a real that is not a finite number and a text byte outside 32-126.
+ * Adds (from lines, CSV, fields or an array) return the new satKey;
+ * VX_KEY_DUP for a duplicate under VX_DUP_REPORT, the existing key under
+ * other modes; VX_KEY_FAIL when the text does not parse, a value check
+ * fails or no key can be made, with the reason in the log. The value checks
+ * refuse, besides values out of range, a real that is not a finite number
+ * and a text byte outside 32-126.
  * The epoch day counts from January 0.0: day 0.5 is noon of December 31 of
  * the year before, and is accepted.
- * Functions taking a satKey return 2 when it is not loaded and name the key
- * in the log line (at least 19 columns wide). */
+ * Functions taking a satKey return VX_FAIL when it is not loaded and name
+ * the key in the log line (at least 19 columns wide). */
 VX_API int64_t TleAddSatFrLines(const char line1[512], const char line2[512]);
 VX_API void TleAddSatFrLinesML(const char line1[512], const char line2[512], int64_t* satKey);
 VX_API int64_t TleAddSatFrCsv(const char csvLine[512]);
@@ -71,10 +73,11 @@ VX_API void TleGetSatKeyML(int32_t satNum, int64_t* satKey);
 VX_API int64_t TleFieldsToSatKey(int32_t satNum, int32_t epochYr, double epochDays, int32_t ephType);
 VX_API void TleFieldsToSatKeyML(int32_t satNum, int32_t epochYr, double epochDays, int32_t ephType, int64_t* satKey);
 VX_API int32_t TleGetCount(void);
-/* order: 0 by satellite number, ephemeris type and epoch; 1 the reverse;
- * 2 load order; other values ascending satKey. satKeys needs room for
- * TleGetCount() entries, so no other thread may add between that count and
- * this call; where writers may run, use TleGetLoadedN. */
+/* order: VX_ORDER_SATNUM by satellite number, ephemeris type and epoch;
+ * VX_ORDER_SATNUM_DESC the reverse; VX_ORDER_LOAD load order; other values
+ * (VX_ORDER_KEY) ascending satKey. satKeys needs room for TleGetCount()
+ * entries, so no other thread may add between that count and this call;
+ * where writers may run, use TleGetLoadedN. */
 VX_API void TleGetLoaded(int32_t order, int64_t* satKeys);
 /* The same into an array of capacity keys: writes the first
  * min(capacity, number loaded) keys of the order and returns how many it
@@ -94,42 +97,45 @@ VX_API int32_t TleRemoveAllSats(void);
  * is bad, and so is a pair whose line 1 ends before column 61 or whose
  * line 2 ends before column 63. The totals line "Total TLEs = t, Loaded = l,
  * Dup = d, Bad = b" counts every element set read once. Results:
- *   0     the file was read; bad element sets are counted, not fatal;
- *   2     the file cannot be read twice from its start (a pipe), memory ran
- *         out, or a log callback called it while its thread was loading a
- *         file (see KernixSetLogCallback);
+ *   VX_OK    the file was read; bad element sets are counted, not fatal;
+ *   VX_FAIL  the file cannot be read twice from its start (a pipe),
+ *            memory ran out, or a log callback called it while its thread
+ *            was loading a file (see KernixSetLogCallback);
  *   the code of the file open, for the file or a file card's file, with the
  *   error line "TleLoadFile: cannot open "<name>": <reason>" (for a file
- *   card "ReadTlesFrFileUnit: ..."): a system error number (2 no such
- *   file, 13 permission denied, ...), 9002 no name, 9004 a directory, 9005
- *   a character device such as /dev/zero, 9006 the unit is in use on this
- *   thread (a log callback during an EnvLoadFile). No totals line then. */
+ *   card "ReadTlesFrFileUnit: ..."): a system error number (ENOENT no
+ *   such file, EACCES permission denied, ...), VX_FILE_NO_NAME,
+ *   VX_FILE_DIRECTORY, VX_FILE_DEVICE (such as /dev/zero),
+ *   VX_FILE_UNIT_OPEN the unit is in use on this thread (a log callback
+ *   during an EnvLoadFile). No totals line then. */
 VX_API int32_t TleLoadFile(const char tleFile[512]);
 /* The same load, with the counts of its totals line: *loaded, *dup and *bad
  * (each may be NULL) receive the element sets this call loaded, found
  * duplicate and refused, as far as the load got (all 0 when the file does
  * not open). Result, messages and store as TleLoadFile. */
 VX_API int32_t TleLoadFileCounts(const char tleFile[512], int32_t* loaded, int32_t* dup, int32_t* bad);
-/* Writes every element set in ascending satKey order. saveMode: 0 create or
- * replace, other append; saveForm: 0 line pairs (each line cut to 80
- * characters), other CSV lines. Maneuver cards are not written. An element
- * set that would not read back as itself is not written either, and is
- * named in the error line "TleWriteLines: Element set <satKey> not written:
+/* Writes every element set in ascending satKey order. saveMode:
+ * VX_SAVE_CREATE create or replace, other (VX_SAVE_APPEND) append; saveForm:
+ * VX_SAVE_LINES line pairs (each line cut to 80 characters), other
+ * (VX_SAVE_CSV) CSV lines. Maneuver cards are not written. An element set
+ * that would not read back as itself is not written either, and is named in
+ * the error line "TleWriteLines: Element set <satKey> not written:
  * <reason>": in line pairs a satellite number outside 1-339999, an epoch
  * year outside 1957-2056, a coefficient of 1e9 or more (the lines hold it as
  * zero, as TleGetLines shows it), a mean motion of 100 or more or below
  * 5e-9; in CSV a name or text with a comma, a leading quote or inner blanks,
  * auxCoef3 of ephemeris type 6; in both a classification other than blank,
  * C, S or U. Results:
- *   0     every element set written;
- *   2     an element set was not written (one line each, the others are
- *         written), or a line could not be written or the file not closed
- *         cleanly (a full disk: "TleSaveFile: cannot write "<name>":
- *         <reason>");
+ *   VX_OK    every element set written;
+ *   VX_FAIL  an element set was not written (one line each, the others
+ *            are written), or a line could not be written or the file not
+ *            closed cleanly (a full disk: "TleSaveFile: cannot write
+ *            "<name>": <reason>");
  *   the code of the file open, with the error line "TleSaveFile: cannot
- *   open "<name>": <reason>": a system error number (2 no such directory,
- *   13 permission denied, ...), 9002 no name, 9004 a directory, 9006 the
- *   unit is in use on this thread (a log callback during a save). */
+ *   open "<name>": <reason>": a system error number (ENOENT no such
+ *   directory, EACCES permission denied, ...), VX_FILE_NO_NAME,
+ *   VX_FILE_DIRECTORY, VX_FILE_UNIT_OPEN the unit is in use on this thread
+ *   (a log callback during a save). */
 VX_API int32_t TleSaveFile(const char tleFile[512], int32_t saveMode, int32_t saveForm);
 
 /* ---- Stateless text conversions ------------------------------------------ */
@@ -161,7 +167,7 @@ VX_API int32_t TleLinesToCsv(const char line1[512], const char line2[512], char 
  * for any index outside 1-25, get yields blanks and set changes nothing.
  * Set reads numbers by the fixed-column rules (blanks ignored; "1.5-3" is
  * 1.5e-3); a text that is not a number, or a text field holding a byte
- * outside 32-126, fails with status 2 and changes nothing; so does a value
+ * outside 32-126, fails with VX_FAIL and changes nothing; so does a value
  * the checks refuse.
  *
  * Field sets: GP is satNum, secClass, satName, epochYr, epochDays, drag term,

@@ -112,24 +112,24 @@ void applyambitcard(std::string_view line) {
 int32_t readambitfrfileunit(int32_t unit) {
   if (existfortdotfileunit(unit)) {
     tracelogerror(msg::kUnitFortN);
-    return 2;
+    return VX_FAIL;
   }
   // A file that cannot be rewound (a pipe) is refused rather than taken as
   // read: its cards would otherwise be lost without a word.
   if (filerewind(unit) != 0) {
     tracelogerror(msg::kUnitRewind);
-    return 2;
+    return VX_FAIL;
   }
   std::array<char, kCardLen> line;
   // The end of the file and a read error both end the reading; cards read
   // so far stay in effect.
   while (filereadline(unit, line.data(), line.size())) applyambitcard(std::string_view(line.data(), line.size()));
-  return 0;
+  return VX_OK;
 }
 
 int32_t readambitfrfile(std::string_view name) {
   const int32_t rc = fileopen(kEnvInputUnit, name, kFileRead, "EnvLoadFile");
-  if (rc != 0) return rc;
+  if (rc != VX_OK) return rc;
   const int32_t result = readambitfrfileunit(kEnvInputUnit);
   fileclose(kEnvInputUnit);
   return result;
@@ -143,8 +143,9 @@ int32_t loadambitfile(std::string_view name) {
 
 int32_t saveambitfile(std::string_view name, int32_t saveMode) {
   const std::string_view file = trimmed(name);
-  const int32_t rc = fileopen(kEnvOutputUnit, file, saveMode == 0 ? kFileCreate : kFileAppend, "EnvSaveFile");
-  if (rc != 0) return rc;
+  const int32_t rc =
+      fileopen(kEnvOutputUnit, file, saveMode == VX_SAVE_CREATE ? kFileCreate : kFileAppend, "EnvSaveFile");
+  if (rc != VX_OK) return rc;
 
   // One reading of the choice, so the two cards always belong together.
   const Environment env = currentenvironment();
@@ -172,9 +173,9 @@ int32_t saveambitfile(std::string_view name, int32_t saveMode) {
   if (fileclose(kEnvOutputUnit) != 0) written = false;
   if (!written) {
     logwithname([](std::string_view m) { tracelogerror(m); }, msg::kSaveWriting, file);
-    return 2;
+    return VX_FAIL;
   }
-  return 0;
+  return VX_OK;
 }
 
 }  // namespace vx::ambit

@@ -132,7 +132,7 @@ class Checker {
 
   template <class T>
   void fail(const CheckMsg& m, T value) {
-    status_ = 2;
+    status_ = VX_FAIL;
     if (!logging_) return;
     LogLine line;
     line.text(m.head);
@@ -143,11 +143,11 @@ class Checker {
     line.text(m.range).error();
   }
   void failText(const CheckMsg& m, std::string_view value) {
-    status_ = 2;
+    status_ = VX_FAIL;
     if (logging_) LogLine().text(m.head).text(value).text(m.range).error();
   }
   void failCovariance(size_t term, double value) {
-    status_ = 2;
+    status_ = VX_FAIL;
     if (logging_)
       LogLine()
           .text(msg::kCovarianceHead)
@@ -168,7 +168,7 @@ class Checker {
 
  private:
   bool logging_;
-  int32_t status_ = 0;
+  int32_t status_ = VX_OK;
 };
 
 // Every check, in order; each failing one is told once.

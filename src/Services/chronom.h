@@ -9,8 +9,7 @@
 #include <string_view>
 
 #include "Platform/kernix/core/Text.h"
-
-#define VX_CHRONOM_SERVICE __attribute__((visibility("default")))
+#include "veltrix/export.h"
 
 namespace vx {
 
@@ -29,8 +28,7 @@ namespace vx {
 // epoch outside the years 1950..2149). The epoch enters the key in 8-second
 // steps, so epochs closer than that may share a key; the stores resolve that
 // with nextsatkey.
-VX_CHRONOM_SERVICE int64_t createsatkey(int32_t satNum, int32_t eltType, std::string_view epochText,
-                                        double epochDs50);
+VX_API int64_t createsatkey(int32_t satNum, int32_t eltType, std::string_view epochText, double epochDs50);
 
 // Layout of the keys createsatkey makes:
 //   kTreeKeyBase + (satNum * kKeyTypeCodes + eltType) * kKeyEpochSlots + slot,
@@ -53,12 +51,12 @@ inline bool treekeyrange(int32_t satNum, int64_t& lo, int64_t& hi) {
 }
 
 // ds50 of a (two- or four-digit) year and a fractional day of the year.
-VX_CHRONOM_SERVICE double yrdays2ds50(int32_t year, double dayOfYear);
+VX_API double yrdays2ds50(int32_t year, double dayOfYear);
 // Inverse of yrdays2ds50: four-digit year and fractional day of year (exact
 // from 1950 on: yrdays2ds50(year, dayOfYear) gives ds50 back). A ds50 that is
 // not finite or lies more than 1e9 days from 1950 comes back as day ds50 of
 // 1950.
-VX_CHRONOM_SERVICE void fyklok(double ds50, double& dayOfYear, int32_t& year);
+VX_API void fyklok(double ds50, double& dayOfYear, int32_t& year);
 
 // The window of two-digit years: kTwoDigitYearWindowStart..99 are
 // 1957..1999, 0..56 are 2000..2056.
@@ -66,11 +64,11 @@ inline constexpr int32_t kTwoDigitYearWindowStart = 57;
 
 // Two-digit years: 57..99 -> 1957..1999, 0..56 -> 2000..2056; four-digit
 // years stay. In place.
-VX_CHRONOM_SERVICE void to4digyr(int32_t& year);
+VX_API void to4digyr(int32_t& year);
 // The year as the field reads hand it out: four digits (to4digyr).
-VX_CHRONOM_SERVICE void fixyr(int32_t& year);
+VX_API void fixyr(int32_t& year);
 // True for a leap year (two-digit years are widened first).
-VX_CHRONOM_SERVICE bool hleap(int32_t year);
+VX_API bool hleap(int32_t year);
 
 // ds50 of a date-time text; the forms read, blank padded on either side:
 //   YYDDDHHMMSS.SSS   YYDDD.DDDDDDDD   YYYY/DDD.DDDDDDDD
@@ -80,14 +78,14 @@ VX_CHRONOM_SERVICE bool hleap(int32_t year);
 // 366 only in leap years), hours 0..23, minutes 0..59, seconds below 61 (a
 // leap second runs into the next minute). ok (optional) is false and the
 // result 0 for text that does not read.
-VX_CHRONOM_SERVICE double dtg2ds50utc(std::string_view text, bool* ok = nullptr);
-VX_CHRONOM_SERVICE double dtgtods50(std::string_view text, bool* ok = nullptr);
+VX_API double dtg2ds50utc(std::string_view text, bool* ok = nullptr);
+VX_API double dtgtods50(std::string_view text, bool* ok = nullptr);
 // Writes "YYDDDHHMMSS.SSS" for ds50 into text (textLen characters, the rest
 // blank; at least 15). The whole time is rounded to the millisecond first, so
 // 23:59:59.9996 on December 31 writes day 1 of the next year. A ds50 that is
 // not finite (or beyond 1e9 days) writes "00000000000.000".
-VX_CHRONOM_SERVICE void date15(double ds50, char* text, size_t textLen);
+VX_API void date15(double ds50, char* text, size_t textLen);
 // The 15-character date text of ds50 into out15.
-VX_CHRONOM_SERVICE void ds50todate15(double ds50, char out15[15]);
+VX_API void ds50todate15(double ds50, char out15[15]);
 
 }  // namespace vx

@@ -6,7 +6,7 @@
 //    boundary per field;
 //  - stateful services (trace log, file units, key-mode switches, the DMA
 //    registry), which exist once per process inside libkernix.so and are
-//    exported from it with VX_SERVICE.
+//    exported from it with VX_API.
 //
 // Texts are fixed-length and blank padded: an input text is a string_view
 // whose size is the declared length; an output text is a char buffer of the
@@ -19,27 +19,26 @@
 
 #include "Platform/kernix/core/Format.h"
 #include "Platform/kernix/core/Text.h"
-
-#define VX_SERVICE __attribute__((visibility("default")))
+#include "veltrix/kernix.h"
 
 namespace vx {
 
 // ---- Trace log (stateful) --------------------------------------------------
 // One error or information line. The line goes to the open log file and the
 // callback, if any, and becomes this thread's last error / information text.
-VX_SERVICE void tracelogerror(std::string_view msg);
-VX_SERVICE void traceloginfo(std::string_view msg);
+VX_API void tracelogerror(std::string_view msg);
+VX_API void traceloginfo(std::string_view msg);
 // The calling thread's last error / information line (empty if none).
-VX_SERVICE std::string_view lasterrmsg();
-VX_SERVICE std::string_view lastinfomsg();
+VX_API std::string_view lasterrmsg();
+VX_API std::string_view lastinfomsg();
 
 // Holds this thread's log lines back from the log file and the callback
 // until the outermost deferral ends, then hands them over in order. For code
 // that must log while it holds a store's guard: a callback may call back into
 // the store, which would wait for that very guard. The last messages are set
 // at once all the same.
-VX_SERVICE void logdeferbegin();
-VX_SERVICE void logdeferend();
+VX_API void logdeferbegin();
+VX_API void logdeferend();
 class LogDeferral {
  public:
   LogDeferral() { logdeferbegin(); }
@@ -116,21 +115,23 @@ inline void tracelognumbered(std::string_view prefix, int64_t value, int width, 
 // is not open counts as an implicit "fort.n" unit.
 enum FileMode : int32_t { kFileCreate = 0, kFileRead = 1, kFileAppend = 2 };
 // Codes of fileopen besides the system's own error numbers (errno values:
-// 2 no such file, 13 permission denied, ...).
+// 2 no such file, 13 permission denied, ...); hosts know them by the
+// VX_FILE_ names of the public header.
 enum FileOpenError : int32_t {
-  kFileErrBadUnit = 9001,   // unit outside 0-99
-  kFileErrNoName = 9002,    // empty name
-  kFileErrBadMode = 9003,   // mode not 0, 1 or 2
-  kFileErrDirectory = 9004,
-  kFileErrDevice = 9005,    // a character device opened for reading (/dev/zero never ends)
-  kFileErrUnitOpen = 9006,  // the unit is already open on this thread
+  kFileErrBadUnit = VX_FILE_BAD_UNIT,  // unit outside 0-99
+  kFileErrNoName = VX_FILE_NO_NAME,    // empty name
+  kFileErrBadMode = VX_FILE_BAD_MODE,  // mode not 0, 1 or 2
+  kFileErrDirectory = VX_FILE_DIRECTORY,
+  kFileErrDevice = VX_FILE_DEVICE,       // a character device opened for reading (/dev/zero never ends)
+  kFileErrUnitOpen = VX_FILE_UNIT_OPEN,  // the unit is already open on this thread
 };
-// 0, or one of the codes above or an errno value. A failure is logged as one
-// error line "<caller>: cannot open \"<name>\": <reason>" (caller "FileOpen"
-// when none is given). Never leaves a unit half open, and never takes over a
+// VX_OK, or one of the codes above or an errno value. A failure is logged as
+// one error line "<caller>: cannot open \"<name>\": <reason>" (caller
+// "FileOpen" when none is given) and becomes the thread's last open error
+// (KernixGetLastOpenErr). Never leaves a unit half open, and never takes over a
 // unit that is already open.
-VX_SERVICE int32_t fileopen(int32_t unit, std::string_view name, int32_t mode, std::string_view caller = {});
-VX_SERVICE int32_t fileclose(int32_t unit);
+VX_API int32_t fileopen(int32_t unit, std::string_view name, int32_t mode, std::string_view caller = {});
+VX_API int32_t fileclose(int32_t unit);
 
 // The units the libraries' files go on: the file a host names, a file named
 // inside it, and the file a save writes.
@@ -160,29 +161,29 @@ class UnitCloser {
   int32_t unit_;
 };
 
-VX_SERVICE bool existfortdotfileunit(int32_t unit);
+VX_API bool existfortdotfileunit(int32_t unit);
 // 0 or nonzero when the unit cannot be rewound.
-VX_SERVICE int32_t filerewind(int32_t unit);
+VX_API int32_t filerewind(int32_t unit);
 // Reads the next line into buf (cap characters, blank filled first, cut at
 // cap; a carriage return ending the line is not part of it). False at the end
 // of the file or on a read error.
-VX_SERVICE bool filereadline(int32_t unit, char* buf, size_t cap);
+VX_API bool filereadline(int32_t unit, char* buf, size_t cap);
 // The next line without copying it: valid until the next read on the unit,
 // without its line end; a line longer than 1024 characters is cut. False at
 // the end of the file or on a read error.
-VX_SERVICE bool filereadlineview(int32_t unit, std::string_view& line);
+VX_API bool filereadlineview(int32_t unit, std::string_view& line);
 // Writes text and a newline; 0 or nonzero on a write error.
-VX_SERVICE int32_t filewriteline(int32_t unit, std::string_view text);
+VX_API int32_t filewriteline(int32_t unit, std::string_view text);
 
 // ---- Key-mode and duplicate switches (stateful, process wide) --------------
-VX_SERVICE int32_t elsetkeymodeget();
-VX_SERVICE void elsetkeymodeset(int32_t mode);
-VX_SERVICE int32_t allkeymodeget();
-VX_SERVICE void allkeymodeset(int32_t mode);  // also puts the all-mode in force
-VX_SERVICE int32_t useallkeymode();
-VX_SERVICE void resetallkeymode();
-VX_SERVICE int32_t dupkeymodeget();
-VX_SERVICE void dupkeymodeset(int32_t mode);
+VX_API int32_t elsetkeymodeget();
+VX_API void elsetkeymodeset(int32_t mode);
+VX_API int32_t allkeymodeget();
+VX_API void allkeymodeset(int32_t mode);  // also puts the all-mode in force
+VX_API int32_t useallkeymode();
+VX_API void resetallkeymode();
+VX_API int32_t dupkeymodeget();
+VX_API void dupkeymodeset(int32_t mode);
 // The key mode in force for new records: the all-libraries mode when it is
 // in force, else the element-set mode.
 inline int32_t effectivekeymode() { return useallkeymode() ? allkeymodeget() : elsetkeymodeget(); }
@@ -191,19 +192,19 @@ inline int32_t effectivekeymode() { return useallkeymode() ? allkeymodeget() : e
 // Every library registers the DMA objects it creates and unregisters them
 // before freeing them, so a stale DMA key is recognised without reading
 // freed memory.
-VX_SERVICE void dmaregister(const void* obj);
-VX_SERVICE void dmaunregister(const void* obj);
-VX_SERVICE bool dmaislive(const void* obj);
+VX_API void dmaregister(const void* obj);
+VX_API void dmaunregister(const void* obj);
+VX_API bool dmaislive(const void* obj);
 // Unregisters obj (size bytes, made with plain operator new), fills it with
 // zeros and frees it only after dmaquarantinesize() more objects have been
 // retired: until then no new object can take its address, so its key keeps
 // being refused.
-VX_SERVICE void dmaretire(void* obj, size_t size);
-VX_SERVICE size_t dmaquarantinesize();
+VX_API void dmaretire(void* obj, size_t size);
+VX_API size_t dmaquarantinesize();
 
 // ---- Software information --------------------------------------------------
 // Fills info (infoLen characters, blank padded) with the identification of
 // the library named "Tle", "Kinem", "Ambit" or "Kernix".
-VX_SERVICE void getsoftwareinfo(std::string_view libName, char* info, size_t infoLen);
+VX_API void getsoftwareinfo(std::string_view libName, char* info, size_t infoLen);
 
 }  // namespace vx

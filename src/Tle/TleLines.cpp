@@ -359,9 +359,9 @@ std::string_view textof(const auto& arr) { return {arr.data(), arr.size()}; }
 }  // namespace
 
 int32_t validatetlevalues(Tlerecord& r) {
-  int32_t status = 0;
+  int32_t status = VX_OK;
   auto fail = [&](const CheckMsg& m, auto value) {
-    status = 2;
+    status = VX_FAIL;
     logInvalid(m, value);
   };
   // Range tests are written as "not inside" so that a NaN fails them too.
@@ -376,22 +376,22 @@ int32_t validatetlevalues(Tlerecord& r) {
   if (!isephtype(r.ephType)) fail(msg::kEphType, r.ephType);
   if (!(r.elsetNum >= 0 && r.elsetNum <= 9999)) fail(msg::kElsetNum, r.elsetNum);
   if (!(r.incli >= 0 && r.incli <= 180)) fail(msg::kIncli, r.incli);
-  if (!reduceAngle(r.raNode, msg::kRaNode)) status = 2;
+  if (!reduceAngle(r.raNode, msg::kRaNode)) status = VX_FAIL;
   if (!(r.eccen >= 0 && r.eccen < 1)) fail(msg::kEccen, r.eccen);
-  if (!reduceAngle(r.argPer, msg::kArgPer)) status = 2;
-  if (!reduceAngle(r.mnAnomaly, msg::kMnAnomaly)) status = 2;
+  if (!reduceAngle(r.argPer, msg::kArgPer)) status = VX_FAIL;
+  if (!reduceAngle(r.mnAnomaly, msg::kMnAnomaly)) status = VX_FAIL;
   if (!(r.mnMotion > 0 && std::isfinite(r.mnMotion))) fail(msg::kMnMotion, r.mnMotion);
   if (!(r.revNum >= 0 && r.revNum <= 99999)) fail(msg::kRevNum, r.revNum);
 
   for (const auto& c : kFiniteChecks)
     if (!std::isfinite(r.*c.member)) fail(c.msg, r.*c.member);
-  if (!printable(std::string_view(&r.secClass, 1), msg::kSecClass)) status = 2;
-  if (!printable(textof(r.satName), msg::kSatName)) status = 2;
+  if (!printable(std::string_view(&r.secClass, 1), msg::kSecClass)) status = VX_FAIL;
+  if (!printable(textof(r.satName), msg::kSatName)) status = VX_FAIL;
   if (const Csvtledata* ext = r.csvExt.get()) {
     for (const auto& c : kFiniteCsvChecks)
       if (!std::isfinite(ext->*c.member)) fail(c.msg, ext->*c.member);
-    if (!printable(textof(ext->satNameLong), msg::kSatNameLong)) status = 2;
-    if (!printable(textof(ext->csvText), msg::kCsvText)) status = 2;
+    if (!printable(textof(ext->satNameLong), msg::kSatNameLong)) status = VX_FAIL;
+    if (!printable(textof(ext->csvText), msg::kCsvText)) status = VX_FAIL;
   }
   return status;
 }

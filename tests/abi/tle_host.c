@@ -1,12 +1,41 @@
 /* A C99 host that loads the TLE library at run time, as a script through a
  * foreign-function interface would, and uses only the public header's
- * types: load the sample catalog, look an element set up, read it back. */
+ * types and codes: load the sample catalog, look an element set up, read it
+ * back; tell a missing file from other failed opens by the codes. */
 #include <dlfcn.h>
+#include <errno.h>
 #include <stdint.h>
 #include <stdio.h>
 #include <string.h>
 
 #include "veltrix/tle.h"
+
+/* The codes' values are fixed. C99 has no static assertion: an array of
+ * negative size stops the build. */
+#define FIXED(name, value) typedef char fixed_##name[(name) == (value) ? 1 : -1]
+FIXED(VX_OK, 0);
+FIXED(VX_WRONG_KIND, 1);
+FIXED(VX_FAIL, 2);
+FIXED(VX_KEY_DUP, 0);
+FIXED(VX_KEY_FAIL, -1);
+FIXED(VX_FILE_BAD_UNIT, 9001);
+FIXED(VX_FILE_NO_NAME, 9002);
+FIXED(VX_FILE_BAD_MODE, 9003);
+FIXED(VX_FILE_DIRECTORY, 9004);
+FIXED(VX_FILE_DEVICE, 9005);
+FIXED(VX_FILE_UNIT_OPEN, 9006);
+FIXED(VX_KEY_MODE_TREE, 0);
+FIXED(VX_KEY_MODE_DMA, 1);
+FIXED(VX_DUP_REPORT, 0);
+FIXED(VX_DUP_SILENT, 1);
+FIXED(VX_ORDER_SATNUM, 0);
+FIXED(VX_ORDER_SATNUM_DESC, 1);
+FIXED(VX_ORDER_LOAD, 2);
+FIXED(VX_ORDER_KEY, 3);
+FIXED(VX_SAVE_CREATE, 0);
+FIXED(VX_SAVE_APPEND, 1);
+FIXED(VX_SAVE_LINES, 0);
+FIXED(VX_SAVE_CSV, 1);
 
 #define CHECK(cond)                                              \
   do {                                                           \
@@ -21,6 +50,16 @@ typedef int32_t (*CountFn)(void);
 typedef int64_t (*SatKeyFn)(int32_t);
 typedef int32_t (*LinesFn)(int64_t, char*, char*);
 typedef void (*InfoFn)(char*);
+typedef int32_t (*GetFn)(void);
+typedef void (*ClearFn)(void);
+
+/* name, blank padded to 512 characters. */
+static const char* padded(char* buf, const char* name) {
+  size_t n = strlen(name);
+  memset(buf, ' ', 512);
+  memcpy(buf, name, n < 512 ? n : 512);
+  return buf;
+}
 
 int main(int argc, char** argv) {
   char path[4096], file[513], l1[513], l2[513], info[129];
@@ -30,6 +69,8 @@ int main(int argc, char** argv) {
   SatKeyFn satKey;
   LinesFn lines;
   InfoFn lastInfo;
+  GetFn lastOpenErr;
+  ClearFn clearOpenErr;
   int64_t key;
   CHECK(argc == 3);
   snprintf(path, sizeof path, "%s/libtle.so", argv[1]);
@@ -41,7 +82,9 @@ int main(int argc, char** argv) {
   satKey = (SatKeyFn)(uintptr_t)dlsym(lib, "TleGetSatKey");
   lines = (LinesFn)(uintptr_t)dlsym(lib, "TleGetLines");
   lastInfo = (InfoFn)(uintptr_t)dlsym(lib, "KernixGetLastInfoMsg"); /* reached through libtle's needs */
-  CHECK(load && count && satKey && lines);
+  lastOpenErr = (GetFn)(uintptr_t)dlsym(lib, "KernixGetLastOpenErr");
+  clearOpenErr = (ClearFn)(uintptr_t)dlsym(lib, "KernixClearLastOpenErr");
+  CHECK(load && count && satKey && lines && lastOpenErr && clearOpenErr);
   /* Internal routines stay hidden. */
   CHECK(dlsym(lib, "lines2tle") == NULL);
 
@@ -63,6 +106,23 @@ int main(int argc, char** argv) {
   CHECK(l1[512] == '#' && l2[512] == '#'); /* nothing written past 512 */
   CHECK(strncmp(l1, "1 43013U 17073A   18020.90595486 -.00000036  00000 0  37063-5 0 0999", 68) == 0);
   CHECK(strncmp(l2, "2 43013  98.7126 321.4710 0000893  65.9680 294.1589 14.1954972700901", 68) == 0);
+
+  /* A missing file: the status is the system's ENOENT, the value of
+   * VX_FAIL, and so is the last open error, which a later good load leaves
+   * and a clear resets. The named codes of the open come the same way. */
+  clearOpenErr();
+  CHECK(lastOpenErr() == VX_OK);
+  snprintf(path, sizeof path, "%s/no-such-file.tle", argv[2]);
+  CHECK(load(padded(file, path)) == ENOENT && lastOpenErr() == ENOENT);
+  snprintf(path, sizeof path, "%s/catalog-2018.tle", argv[2]);
+  CHECK(load(padded(file, path)) == VX_OK && lastOpenErr() == ENOENT);
+  clearOpenErr();
+  CHECK(lastOpenErr() == VX_OK);
+  CHECK(load(padded(file, argv[2])) == VX_FILE_DIRECTORY && lastOpenErr() == VX_FILE_DIRECTORY);
+  CHECK(load(padded(file, "")) == VX_FILE_NO_NAME && lastOpenErr() == VX_FILE_NO_NAME);
+  CHECK(load(padded(file, "/dev/zero")) == VX_FILE_DEVICE && lastOpenErr() == VX_FILE_DEVICE);
+  clearOpenErr();
+
   dlclose(lib);
   puts("tle host: ok");
   return 0;

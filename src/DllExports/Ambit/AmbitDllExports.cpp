@@ -23,14 +23,14 @@ namespace amb = vx::ambit;
 
 extern "C" {
 
-VX_API int32_t EnvInit(void) { return 0; }
+VX_API int32_t EnvInit(void) { return VX_OK; }
 
 VX_API void EnvGetInfo(char infoStr[128]) {
   vx::guardedvoid("EnvGetInfo", [&] { vx::getsoftwareinfo("Ambit", infoStr, kInfoLen); });
 }
 
 VX_API int32_t EnvLoadFile(const char envFile[512]) {
-  return vx::guarded("EnvLoadFile", int32_t{2}, [&] {
+  return vx::guarded("EnvLoadFile", int32_t{VX_FAIL}, [&] {
     std::array<char, kFileNameLen> name;
     vx::chararrtostr(envFile, name.size(), name.data());
     return amb::loadambitfile({name.data(), name.size()});
@@ -38,7 +38,7 @@ VX_API int32_t EnvLoadFile(const char envFile[512]) {
 }
 
 VX_API int32_t EnvSaveFile(const char envFile[512], int32_t saveMode) {
-  return vx::guarded("EnvSaveFile", int32_t{2}, [&] {
+  return vx::guarded("EnvSaveFile", int32_t{VX_FAIL}, [&] {
     std::array<char, kFileNameLen> name;
     vx::chararrtostr(envFile, name.size(), name.data());
     return amb::saveambitfile({name.data(), name.size()}, saveMode);

@@ -10,14 +10,14 @@ using namespace vx;
 
 extern "C" {
 
-VX_API int32_t KernixInit(void) { return 0; }
+VX_API int32_t KernixInit(void) { return VX_OK; }
 
 VX_API void KernixGetInfo(char info[128]) {
   guardedvoid("KernixGetInfo", [&] { getsoftwareinfo("Kernix", info, 128); });
 }
 
 VX_API int32_t KernixOpenLogFile(const char fileName[512]) {
-  return guarded("KernixOpenLogFile", int32_t{2}, [&] {
+  return guarded("KernixOpenLogFile", int32_t{VX_FAIL}, [&] {
     char name[512];
     chararrtostr(fileName, sizeof name, name);
     return openlogfile(std::string_view(name, sizeof name));
@@ -39,5 +39,8 @@ VX_API int32_t KernixGetAllKeyMode(void) { return allkeymodeget(); }
 VX_API void KernixResetAllKeyMode(void) { resetallkeymode(); }
 VX_API void KernixSetDupKeyMode(int32_t mode) { dupkeymodeset(mode); }
 VX_API int32_t KernixGetDupKeyMode(void) { return dupkeymodeget(); }
+
+VX_API int32_t KernixGetLastOpenErr(void) { return lastopenerr(); }
+VX_API void KernixClearLastOpenErr(void) { clearlastopenerr(); }
 
 }  // extern "C"

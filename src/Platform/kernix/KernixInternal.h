@@ -10,4 +10,7 @@ namespace vx {
 int32_t openlogfile(std::string_view name);
 int32_t closelogfile();
 void setlogcallback(KernixLogFn fn, void* user);
+// The calling thread's latest failed fileopen code since the last clear.
+int32_t lastopenerr();
+void clearlastopenerr();
 }  // namespace vx

@@ -111,14 +111,14 @@ void logdeferend() {
 
 int32_t openlogfile(std::string_view name) {
   std::string path(trimmed(name));
-  if (path.empty()) return 2;
+  if (path.empty()) return VX_FAIL;
   std::FILE* f = std::fopen(path.c_str(), "ab");
-  if (f == nullptr) return errno != 0 ? errno : 2;
+  if (f == nullptr) return errno != 0 ? errno : VX_FAIL;
   std::lock_guard<std::mutex> lock(g_sinkMutex);
   if (g_logFile != nullptr) std::fclose(g_logFile);
   g_logFile = f;
   updateAnySink();
-  return 0;
+  return VX_OK;
 }
 
 int32_t closelogfile() {
@@ -126,7 +126,7 @@ int32_t closelogfile() {
   if (g_logFile != nullptr) std::fclose(g_logFile);
   g_logFile = nullptr;
   updateAnySink();
-  return 0;
+  return VX_OK;
 }
 
 void setlogcallback(KernixLogFn fn, void* user) {

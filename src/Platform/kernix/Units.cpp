@@ -11,6 +11,7 @@
 #include <string>
 #include <system_error>
 
+#include "Platform/kernix/KernixInternal.h"
 #include "Services/kernix.h"
 
 namespace vx {
@@ -44,6 +45,13 @@ struct Unit {
 std::array<std::unique_ptr<Unit>, kMaxUnit>& units() {
   thread_local std::array<std::unique_ptr<Unit>, kMaxUnit> u;
   return u;
+}
+
+// The code of this thread's latest failed open, for a host that must tell
+// a missing file (ENOENT) from a failure that shares its value.
+int32_t& lastOpenErr() {
+  thread_local int32_t code = VX_OK;
+  return code;
 }
 
 Unit* unitOf(int32_t unit) {
@@ -90,14 +98,18 @@ int32_t tryopen(int32_t unit, std::string_view name, int32_t mode) {
   u->file = f;
   if (mode == kFileRead) u->buf = std::make_unique<char[]>(kReadBuffer);
   units()[static_cast<size_t>(unit)] = std::move(u);
-  return 0;
+  return VX_OK;
 }
 
 }  // namespace
 
+int32_t lastopenerr() { return lastOpenErr(); }
+void clearlastopenerr() { lastOpenErr() = VX_OK; }
+
 int32_t fileopen(int32_t unit, std::string_view name, int32_t mode, std::string_view caller) {
   const int32_t rc = tryopen(unit, name, mode);
-  if (rc != 0) {
+  if (rc != VX_OK) {
+    lastOpenErr() = rc;
     LongLogLine()
         .text(caller.empty() ? std::string_view("FileOpen") : caller)
         .text(": cannot open \"")

@@ -1,13 +1,16 @@
-// File units: what fileopen refuses and the one line it logs for it, and
-// write errors that show only at the write or the close.
+// File units: what fileopen refuses, the one line it logs for it and the
+// code it keeps for the host, and write errors that show only at the write
+// or the close.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "Platform/kernix/KernixInternal.h"
 #include "Services/kernix.h"
 #include "support/LogCapture.h"
 
@@ -56,7 +59,9 @@ TEST_F(Units, EveryRefusalIsOneLineNamingCallerFileAndReason) {
   };
   for (const Case& c : cases) {
     LogCapture log;
+    clearlastopenerr();
     EXPECT_EQ(fileopen(c.unit, c.name, c.mode, "SomeRoutine"), c.code) << c.what;
+    EXPECT_EQ(lastopenerr(), c.code) << c.what;
     const std::string name(trimmed(c.name));
     EXPECT_EQ(log.errors(), std::vector<std::string>{"SomeRoutine: cannot open \"" + name + "\": " + c.reason})
         << c.what;
@@ -68,6 +73,23 @@ TEST_F(Units, EveryRefusalIsOneLineNamingCallerFileAndReason) {
   LogCapture log;
   EXPECT_EQ(fileopen(3, missing, kFileRead), ENOENT);
   EXPECT_EQ(log.errors(), std::vector<std::string>{"FileOpen: cannot open \"" + missing + "\": No such file or directory"});
+}
+
+TEST_F(Units, TheLastOpenErrorLastsUntilClearedAndBelongsToItsThread) {
+  clearlastopenerr();
+  EXPECT_EQ(fileopen(3, (dir_ / "missing.txt").string(), kFileRead), ENOENT);
+  // A later open that succeeds leaves it: a load that opened its file and
+  // then failed on a file named inside it still shows that failure.
+  ASSERT_EQ(fileopen(4, file_, kFileRead), VX_OK);
+  EXPECT_EQ(lastopenerr(), ENOENT);
+  std::thread([&] {
+    EXPECT_EQ(lastopenerr(), VX_OK);
+    EXPECT_EQ(fileopen(3, dir_.string(), kFileRead), kFileErrDirectory);
+    EXPECT_EQ(lastopenerr(), VX_FILE_DIRECTORY);
+  }).join();
+  EXPECT_EQ(lastopenerr(), ENOENT);
+  clearlastopenerr();
+  EXPECT_EQ(lastopenerr(), VX_OK);
 }
 
 TEST_F(Units, AnOpenUnitIsNeverTakenOver) {
