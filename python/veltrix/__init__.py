@@ -9,6 +9,6 @@ package (P/share/veltrix/python with the libraries in P/lib), or in the
 source tree's build/lib.
 """
 from .errors import Duplicate, Error, FileNotFound, NotFound, ParseError
-from . import ambit, kinem, tle
+from . import ambit, codes, kinem, tle
 
-__all__ = ["Error", "FileNotFound", "ParseError", "NotFound", "Duplicate", "tle", "kinem", "ambit"]
+__all__ = ["Error", "FileNotFound", "ParseError", "NotFound", "Duplicate", "codes", "tle", "kinem", "ambit"]

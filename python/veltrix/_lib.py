@@ -7,12 +7,13 @@ Python values back.
 from __future__ import annotations
 
 import ctypes
+import errno
 import os
 import threading
 from contextlib import contextmanager
 from pathlib import Path
 
-from . import errors
+from . import codes, errors
 
 _LIBS = ("kernix", "chronom", "orbix", "ambit", "tle", "kinem")
 TEXT = 512
@@ -106,6 +107,8 @@ _PROTOS = {
     "kernix": {
         "KernixSetDupKeyMode": (None, [I32]),
         "KernixGetDupKeyMode": (I32, []),
+        "KernixGetLastOpenErr": (I32, []),
+        "KernixClearLastOpenErr": (None, []),
     },
     "tle": {
         "TleAddSatFrLines": (I64, [PCHR, PCHR]),
@@ -247,15 +250,40 @@ def loaded_keys(prefix: str, order: int) -> list:
         cap = total.value + 16
 
 
+@contextmanager
+def file_capture():
+    """capture() for one load or save: also clears the calling thread's last
+    open error in the library, so that file_failure sees only the opens of
+    this call."""
+    C["KernixClearLastOpenErr"]()
+    with capture() as lines:
+        yield lines
+
+
 def file_failure(lines, status, fallback):
-    """The exception of a failed load or save: a missing file is FileNotFound."""
+    """The exception of a failed load or save (made in file_capture): a
+    missing file (or directory, for a save) is FileNotFound.
+
+    A load or save that cannot open its file returns the code of the open,
+    which for a missing file is the system's ENOENT; but ENOENT is 2 on
+    Linux, the same value as VX_FAIL, which the same calls return for
+    failures of other kinds. The status alone cannot tell them apart, and
+    the message text is the library's wording, not a contract. So the
+    decision rests on a code: the library keeps the code of the thread's
+    latest failed open (KernixGetLastOpenErr), which file_capture cleared
+    before the call. A status equal to it came from that open; ENOENT then
+    means the file does not exist. Checking the path with os.path before
+    the call would race with other processes and miss files named inside
+    an input file, which this sees as well."""
     message = lines[-1] if lines else fallback
-    if status == 2 and "cannot open" in message:
+    open_err = C["KernixGetLastOpenErr"]()
+    if status != codes.VX_OK and status == open_err == errno.ENOENT:
         return errors.FileNotFound(message, status, lines)
     return errors.Error(message, status, lines)
 
 
-_ORDERS = {"satnum": 0, "satnum_desc": 1, "load": 2, "key": 3}
+_ORDERS = {"satnum": codes.VX_ORDER_SATNUM, "satnum_desc": codes.VX_ORDER_SATNUM_DESC, "load": codes.VX_ORDER_LOAD,
+           "key": codes.VX_ORDER_KEY}
 
 
 def order_code(order: str) -> int:

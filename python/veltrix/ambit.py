@@ -15,14 +15,14 @@ FK_CONSTANTS = {"sidereal_rate": 1, "quadratic": 2, "angle_1970": 3}
 
 def load(path) -> None:
     """Applies an environment file."""
-    with _lib.capture() as lines:
+    with _lib.file_capture() as lines:
         rc = _C["EnvLoadFile"](_lib.text_in(str(path)))
     if rc != 0:
         raise _lib.file_failure(lines, rc, f"EnvLoadFile: cannot load {path}")
 
 
 def save(path, append: bool = False) -> None:
-    with _lib.capture() as lines:
+    with _lib.file_capture() as lines:
         rc = _C["EnvSaveFile"](_lib.text_in(str(path)), 1 if append else 0)
     if rc != 0:
         raise _lib.file_failure(lines, rc, f"EnvSaveFile: cannot save {path}")

@@ -13,7 +13,9 @@ class Error(Exception):
 
 
 class FileNotFound(Error, FileNotFoundError):
-    """A file to read does not exist."""
+    """A file to read (or the directory of a file to write) does not exist:
+    the call's status is the system's ENOENT and the library reports it as
+    the code of the call's failed file open (see _lib.file_failure)."""
 
 
 class ParseError(Error, ValueError):

@@ -59,7 +59,7 @@ class KinemStore:
     """The process-wide state-vector store."""
 
     def load(self, path) -> LoadReport:
-        with _lib.capture() as lines:
+        with _lib.file_capture() as lines:
             rc = _C["KinemLoadFile"](_lib.text_in(str(path)))
         if rc != 0:
             raise _lib.file_failure(lines, rc, f"KinemLoadFile: cannot load {path}")
@@ -119,7 +119,7 @@ class KinemStore:
         return self.get(key)
 
     def save(self, path, append: bool = False) -> None:
-        with _lib.capture() as lines:
+        with _lib.file_capture() as lines:
             rc = _C["KinemSaveFile"](_lib.text_in(str(path)), 1 if append else 0)
         if rc != 0:
             raise _lib.file_failure(lines, rc, f"KinemSaveFile: cannot save {path}")

@@ -129,7 +129,7 @@ class TleStore:
     def load(self, path) -> LoadReport:
         loaded, dup, bad = _lib.i32(), _lib.i32(), _lib.i32()
         r = _lib.ref
-        with _lib.capture() as lines:
+        with _lib.file_capture() as lines:
             rc = _C["TleLoadFileCounts"](_lib.text_in(str(path)), r(loaded), r(dup), r(bad))
         if rc != 0:
             raise _lib.file_failure(lines, rc, f"TleLoadFile: cannot load {path}")
@@ -218,7 +218,7 @@ class TleStore:
         """Writes every element set: form "lines" (line pairs) or "csv"."""
         if form not in ("lines", "csv"):
             raise ValueError(f"form must be 'lines' or 'csv', not {form!r}")
-        with _lib.capture() as lines:
+        with _lib.file_capture() as lines:
             rc = _C["TleSaveFile"](_lib.text_in(str(path)), 1 if append else 0, 0 if form == "lines" else 1)
         if rc != 0:
             raise _lib.file_failure(lines, rc, f"TleSaveFile: cannot save {path}")
