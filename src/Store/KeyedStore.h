@@ -524,7 +524,6 @@ class KeyedStore {
   bool indexInUse() const noexcept { return indexComplete_; }
 
  private:
-  // Tests link nodes they made themselves.
   friend struct KeyedStoreTestAccess;
 
   // The record withRecord lends, or null with the reason in msgOut. Runs
@@ -559,12 +558,12 @@ class KeyedStore {
     return &*n->rec;
   }
 
-  // Links a node made by the caller under the writer side (see linkNode).
-  // linkedKey (optional) receives the key the node was linked under.
-  int32_t addNode(Node* node, int64_t* linkedKey = nullptr) {
+  // Links a node made by the caller (key and record as given, the retry rule
+  // for tree keys applies) under the writer side; see linkNode. For tests,
+  // which build shapes and nodes without records that no add makes.
+  int32_t addNode(Node* node) {
     WriteHold hold(guard_);
     const int32_t status = linkNode(node);
-    if (linkedKey != nullptr) *linkedKey = node->satKey;
     publishShape();
     return status;
   }
