@@ -23,12 +23,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::fclose(f);
 
   int32_t err = 0;
-  kinememptytree(err);
+  kinemstore().emptyTree(err);
   // File cards would name arbitrary files; the DMA card switches the mode
   // for good: both are exercised, and the mode is put back after.
   const int32_t rc = readkinemsfrfile(path);
   vx::elsetkeymodeset(0);
-  if (kinemgetnumoftreenodes() < 0 || (rc == 0 && vx::lastinfomsg().substr(0, 15) != "Total Kinems = ")) std::abort();
-  kinememptytree(err);
+  if (kinemstore().count() < 0 || (rc == 0 && vx::lastinfomsg().substr(0, 15) != "Total Kinems = ")) std::abort();
+  kinemstore().emptyTree(err);
   return 0;
 }

@@ -91,7 +91,7 @@ class KinemFiles : public ::testing::Test {
   }
   static Kinemrecord stored(int64_t key) {
     Kinemrecord rec;
-    EXPECT_EQ(vx::kinem::kinemfindrec(key, rec), 0);
+    EXPECT_EQ(vx::kinem::kinemstore().findRec(key, rec), 0);
     return rec;
   }
   // The 2P cards of the loaded vectors, in load order.

@@ -435,29 +435,24 @@ void readopxkinems(int32_t unit, int32_t& numLoaded, int32_t& numDup, int32_t& n
   ds50todate15(yrdays2ds50(w.year, w.day), rec.epochDtg.data());
   std::memset(rec.epochDtg.data() + 15, ' ', kEpochDtgLen - 15);
 
-  // The key always comes from the fields, whatever key mode is in force;
-  // createsatkey names its own reason when it cannot make one.
-  const int64_t key = createsatkey(rec.satNum, kKinemEltType, rec.epoch(), 0);
-  if (key == -1) {
+  // The key always comes from the fields, whatever key mode is in force,
+  // and the vector was checked above; createsatkey names its own reason when
+  // it cannot make a key.
+  const int64_t linked = kinemstore().addTaking(rec, store::AddPolicy::uncheckedTreeKey());
+  if (linked == -1) {
     ++numBad;
     return;
   }
-  std::unique_ptr<Kinembintree> node(new (std::nothrow) Kinembintree(key));
-  if (!node) {
+  if (linked == store::kAddNoMemory) {
     errCode = 2;
     tracelogerror(msg::kNoMemory);
     return;
   }
-  node->rec.emplace(std::move(rec));
-  int64_t linked = 0;
-  const int32_t status = kinemaddnode(node.get(), &linked);
-  if (status != 0 && status != 1) {
-    // 3: an equal vector is stored (or no key was free). A tree key is never
-    // refused otherwise; should it be, the node stays ours all the same.
+  if (linked == 0) {
+    // An equal vector is stored (or no key was free).
     ++numDup;
     return;
   }
-  node.release();  // the store owns it now
   ++numLoaded;
   if (addedKey != nullptr) *addedKey = linked;
 }
@@ -486,7 +481,7 @@ void readopxctrls(Card4pinput& controls, int32_t unit) {
 int32_t readopxctrlsforsat(int32_t satNum, int32_t unit, std::string_view caller, bool* found) {
   if (found != nullptr) *found = false;
   if (satNum < 0) return 0;
-  const int64_t key = kinemsatkeyget(satNum);
+  const int64_t key = kinemstore().satKeyGet(satNum);
   if (key == -1) return 0;
   Card4pinput controls;
   readopxctrls(controls, unit);

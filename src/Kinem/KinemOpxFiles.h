@@ -84,7 +84,7 @@ void readopxkinems(int32_t unit, int32_t& numLoaded, int32_t& numDup, int32_t& n
 void readopxctrls(Card4pinput& controls, int32_t unit);
 
 // The controls step of the input-file reader: when a vector of satNum is
-// loaded (the one kinemsatkeyget finds), reads its controls from unit with
+// loaded (the one the lookup by satellite number finds), reads its controls from unit with
 // readopxctrls and gives them to that vector in one step under the store's
 // writer side, replacing any it had. When none is loaded (satNum -1
 // included) nothing is read, nothing changes and nothing is logged. 0

@@ -43,19 +43,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::fclose(f);
 
   int32_t err = 0;
-  kinememptytree(err);
+  kinemstore().emptyTree(err);
   if (vx::fileopen(kUnit, path, vx::kFileRead, "Fuzz") != 0) return 0;
   int32_t loaded = 0, dup = 0, bad = 0, status = -1;
   int64_t key = -1;
   readopxkinems(kUnit, loaded, dup, bad, status, &key);
   vx::fileclose(kUnit);
   if (status != 0 || loaded + dup + bad != 1 || dup != 0) std::abort();
-  if (kinemgetnumoftreenodes() != loaded || (loaded == 1) != (key != 0)) std::abort();
+  if (kinemstore().count() != loaded || (loaded == 1) != (key != 0)) std::abort();
   if (loaded == 1) {
     Kinemrecord rec;
-    if (kinemfindrec(key, rec) != 0 || !finiteRecord(rec)) std::abort();
+    if (kinemstore().findRec(key, rec) != 0 || !finiteRecord(rec)) std::abort();
   }
-  kinememptytree(err);
+  kinemstore().emptyTree(err);
 
   if (vx::fileopen(kUnit, path, vx::kFileRead, "Fuzz") != 0) return 0;
   Card4pinput ctl;

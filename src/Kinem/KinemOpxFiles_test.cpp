@@ -54,7 +54,7 @@ class OpxFiles : public ::testing::Test {
  protected:
   void SetUp() override {
     int32_t err = 0;
-    kinememptytree(err);
+    kinemstore().emptyTree(err);
     elsetkeymodeset(0);
     dupkeymodeset(0);
     opxsetapplyperts(false);
@@ -64,7 +64,7 @@ class OpxFiles : public ::testing::Test {
   }
   void TearDown() override {
     int32_t err = 0;
-    kinememptytree(err);
+    kinemstore().emptyTree(err);
     elsetkeymodeset(0);
     opxsetapplyperts(false);
     std::error_code ec;
@@ -97,7 +97,7 @@ class OpxFiles : public ::testing::Test {
   }
   static Kinemrecord stored(int64_t key) {
     Kinemrecord r;
-    EXPECT_EQ(kinemfindrec(key, r), 0);
+    EXPECT_EQ(kinemstore().findRec(key, r), 0);
     return r;
   }
   fs::path dir_;
@@ -201,7 +201,7 @@ TEST_F(OpxFiles, LaterLinesCoordinateKeysAndCovariance) {
   };
   for (const auto& c : cases) {
     int32_t err = 0;
-    kinememptytree(err);
+    kinemstore().emptyTree(err);
     const Counts n = readVector(kVector + c.extra);
     ASSERT_EQ(n.loaded, 1) << c.what;
     const Kinemrecord r = stored(n.key);
@@ -223,7 +223,7 @@ TEST_F(OpxFiles, SecondReadIsADuplicateInAnyKeyMode) {
   EXPECT_EQ(c.dup, 1);
   EXPECT_EQ(c.key, 0);
   EXPECT_EQ(c.err, 0);
-  EXPECT_EQ(kinemgetnumoftreenodes(), 1);
+  EXPECT_EQ(kinemstore().count(), 1);
   EXPECT_TRUE(log.errors().empty());
 }
 
@@ -262,7 +262,7 @@ TEST_F(OpxFiles, RefusedVectorsCountAsBad) {
       EXPECT_EQ(errors[0], c.message) << c.what;
     }
   }
-  EXPECT_EQ(kinemgetnumoftreenodes(), 0);
+  EXPECT_EQ(kinemstore().count(), 0);
 }
 
 TEST_F(OpxFiles, FortNUnits) {

@@ -34,6 +34,8 @@ using Kinembintree = KinemStore::Node;
 // The library's one store.
 KinemStore& kinemstore();
 
+// Adds rec by the key mode and duplicate switch in force (see
+// KeyedStore::add).
 int64_t addkinemtomem(Kinemrecord& rec, Kinembintree** node = nullptr);
 // The same for a record the caller drops afterwards: the store takes over
 // its contents instead of copying them.
@@ -41,39 +43,12 @@ int64_t addkinemtomemtaking(Kinemrecord& rec);
 // The same for a record lines2kinem has just read: it ran the value checks
 // already, and they are not run again.
 int64_t addkinemtomemparsed(Kinemrecord& rec);
-// Links a node made by the caller (tree key and record, not checked) under
-// the writer side; keys taken by different records are advanced as in an
-// add. 0 or 1 linked (the store owns the node; linkedKey, optional, gets
-// its key), 3 not linked: an equal record is stored or no key was free (the
-// caller still owns the node).
-int32_t kinemaddnode(Kinembintree* node, int64_t* linkedKey = nullptr);
-int32_t kinemremovenode(int64_t satKey);
-int32_t kinemupdaterec(int64_t satKey, const Kinemrecord& rec);
-// Copy of the stored record; on failure satNum is -123 and msg (128
-// characters, optional) says why. 0 found, 2 not.
-int32_t kinemfindrec(int64_t satKey, Kinemrecord& rec, char* msg = nullptr);
-// The stored record itself, or null. The read hold stays taken whatever the
-// outcome: the caller calls kinemendread() once after use.
-const Kinemrecord* kinemfindrecptr(int64_t satKey, char* msg = nullptr);
-int64_t kinemsatkeyget(int32_t satNum);
-bool kinemtreeisempty();
-int32_t kinemgetnumoftreenodes();
-void kinemgettreekeys(int32_t& count, int64_t* keys, int32_t order);
-void kinememptytree(int32_t& err);
-void kinembeginread();
-void kinemendread();
 
 // Reads the record of satKey in place under the read hold and calls
 // f(const Kinemrecord&); false (f not called) when the key is not loaded.
 template <class F>
 bool withkinemrecord(int64_t satKey, F&& f) {
-  const Kinemrecord* rec = kinemfindrecptr(satKey);
-  struct Release {
-    ~Release() { kinemendread(); }
-  } release;
-  if (rec == nullptr) return false;
-  f(*rec);
-  return true;
+  return kinemstore().withRecord(satKey, std::forward<F>(f));
 }
 
 // Read, change and write of the record of satKey as one step under the

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <cstdlib>
 #include <functional>
 #include <map>
 #include <random>
@@ -14,99 +13,20 @@
 #include <thread>
 #include <vector>
 
+#include "Store/StoreTestSupport.h"
+
 namespace {
 
-// Copying a record can be made to fail, as an allocation would.
-thread_local bool t_failCopies = false;
-struct CopyBomb {
-  CopyBomb() = default;
-  CopyBomb(const CopyBomb&) { explode(); }
-  CopyBomb& operator=(const CopyBomb&) { return explode(), *this; }
-  CopyBomb(CopyBomb&&) noexcept = default;
-  CopyBomb& operator=(CopyBomb&&) noexcept = default;
-  static void explode() { t_failCopies ? throw std::bad_alloc() : void(); }
-};
+using namespace storetest;
+using KeyedStoreTest = StoreTest;
 
-struct MiniRec {
-  int32_t satNum = 0;
-  double epoch = 0;  // its whole part enters the tree key
-  int32_t payload = 0;
-  int32_t type = 1;
-  std::vector<int32_t> extra;  // optional part
-  CopyBomb bomb;
-};
-
-struct MiniTraits {
-  using Record = MiniRec;
-  static int32_t validate(MiniRec& r) { return r.satNum < 0 ? 2 : 0; }
-  static int64_t treeKey(const MiniRec& r) { return vx::kTreeKeyBase + int64_t{r.satNum} * 1000 + int64_t(r.epoch); }
-  static int32_t eltType(const MiniRec& r) { return r.type; }
-  static bool isElsetType(int32_t t) { return t == 1 || t == 2 || t == 3 || t == 7; }
-  static bool equal(const MiniRec& a, const MiniRec& b) {
-    return a.satNum == b.satNum && a.payload == b.payload && !vx::neqr(a.epoch, b.epoch);
-  }
-  static void sortText(const MiniRec& r, char* text) {
-    vx::fmt::writeI(text, 9, r.satNum, 9);
-    vx::fmt::writeF(text + 9, 16, 9, r.epoch);
-  }
-  static int32_t satNum(const MiniRec& r) { return r.satNum; }
-  static bool keyRange(int32_t n, int64_t& lo, int64_t& hi) {
-    if (n < 0) return false;
-    lo = vx::kTreeKeyBase + int64_t{n} * 1000;
-    hi = lo + 999;
-    return true;
-  }
-  static void markNotFound(MiniRec& r) { r = MiniRec{-123, 0, 0, 1, {}, {}}; }
-};
-
-using Store = vx::store::KeyedStore<MiniTraits>;
-using Node = Store::Node;
-
-int64_t K(int64_t i) { return vx::kTreeKeyBase + i; }
-int64_t keyOf(int32_t satNum, double epoch) { return MiniTraits::treeKey(MiniRec{satNum, epoch, 0, 1, {}, {}}); }
-MiniRec rec(int32_t satNum, double epoch, int32_t payload = 0) {
-  return MiniRec{satNum, epoch, payload, 1, {1, 2}, {}};
-}
-
-Node* makeNode(int64_t key, int32_t payload) {
-  auto* n = new Node(key);
-  n->rec.emplace(rec(7, 0, payload));
-  return n;
-}
-
-std::string key19(int64_t key) {
-  std::string s = std::to_string(key);
-  return std::string(19 - s.size(), ' ') + s;
-}
-std::string padded(std::string_view s) { return std::string(s) + std::string(128 - s.size(), ' '); }
-std::string lastErr() { return std::string(vx::lasterrmsg()); }
-
-// Checks the AVL invariants below n and appends its keys in order; returns the height.
-int checkShape(const Node* n, std::vector<std::pair<int64_t, int32_t>>& out) {
-  if (n == nullptr) return 0;
-  const int hl = checkShape(n->left, out);
-  out.emplace_back(n->satKey, n->rec ? n->rec->payload : -1);
-  const int hr = checkShape(n->right, out);
-  EXPECT_EQ(n->balance, hr - hl) << "at key " << n->satKey;
-  EXPECT_LE(std::abs(hr - hl), 1);
-  return 1 + std::max(hl, hr);
-}
-
-class KeyedStoreTest : public ::testing::Test {
- protected:
-  void TearDown() override {
-    vx::elsetkeymodeset(0);
-    vx::dupkeymodeset(0);
-    t_failCopies = false;
-  }
-  Store store;
-};
-
-TEST_F(KeyedStoreTest, RandomInsertRemoveKeepsAvlShapeAndMatchesMap) {
+// The tree's own shape rules are tested with integer keys (AvlTree_test);
+// here the retry rule for taken keys, the count and the shape together.
+TEST_F(KeyedStoreTest, RandomAddsAndRemovalsFollowTheRetryRule) {
   for (uint32_t seed : {1u, 2u, 3u}) {
-    Store s;
-    std::map<int64_t, int32_t> ref;
     std::mt19937 rng(seed);
+    std::map<int64_t, int32_t> ref;  // key to payload
+    Store s;
     for (int step = 0; step < 3000; ++step) {
       const int64_t key = K(rng() % 200);
       if (rng() % 10 < 6) {
@@ -120,7 +40,7 @@ TEST_F(KeyedStoreTest, RandomInsertRemoveKeepsAvlShapeAndMatchesMap) {
           if (!ref.count(expect)) break;
         }
         Node* n = makeNode(key, payload);
-        const int32_t status = s.addNode(n);
+        const int32_t status = addNode(s, n);
         if (expect < 0) {
           ASSERT_EQ(status, 3);
           delete n;
@@ -143,7 +63,7 @@ TEST_F(KeyedStoreTest, RandomInsertRemoveKeepsAvlShapeAndMatchesMap) {
 
 TEST_F(KeyedStoreTest, AscendingKeysGiveBalancedTree) {
   const int32_t statuses[] = {1, 1, 0, 1, 0, 0, 0};
-  for (int i = 1; i <= 7; ++i) EXPECT_EQ(store.addNode(makeNode(K(i), i)), statuses[i - 1]) << "key " << i;
+  for (int i = 1; i <= 7; ++i) EXPECT_EQ(addNode(store, makeNode(K(i), i)), statuses[i - 1]) << "key " << i;
   std::vector<std::pair<int64_t, int32_t>> inOrder;
   EXPECT_EQ(checkShape(store.root(), inOrder), 3);  // seven nodes in three levels: every balance 0
   EXPECT_EQ(store.root()->satKey, K(4));
@@ -170,12 +90,12 @@ TEST_F(KeyedStoreTest, CollidingKeysFollowRetryAndDuplicateRules) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     Store s;
-    vx::dupkeymodeset(c.dupMode);
+    mode.dupMode = c.dupMode;
     vx::tracelogerror("marker");
     for (size_t i = 0; i < c.payloads.size(); ++i) {
       MiniRec r = rec(5, 1.0, c.payloads[i]);
       Node* node = nullptr;
-      EXPECT_EQ(s.add(r, &node), c.results[i]);
+      EXPECT_EQ(s.add(r, mode, &node), c.results[i]);
       EXPECT_EQ(node != nullptr, static_cast<int32_t>(i) < c.finalCount);
     }
     EXPECT_EQ(s.count(), c.finalCount);
@@ -183,15 +103,50 @@ TEST_F(KeyedStoreTest, CollidingKeysFollowRetryAndDuplicateRules) {
     EXPECT_EQ(lastErr(), c.lastMessage);
   }
   // A hundred keys taken by different records: the add counts as a duplicate.
-  for (int i = 0; i < 100; ++i) store.addNode(makeNode(k + i, 100 + i));
+  for (int i = 0; i < 100; ++i) addNode(store, makeNode(k + i, 100 + i));
   MiniRec r = rec(5, 1.0, 1);
-  EXPECT_EQ(store.add(r), 0);
+  EXPECT_EQ(store.add(r, mode), 0);
   EXPECT_EQ(lastErr(), "AddRecToMem: Duplicated record/key " + key19(k) + " found.");
   EXPECT_EQ(store.count(), 100);
 }
 
+// The add makes its key by the policy it is given, whatever the process-wide
+// switches say; the unchecked policy skips the value checks, always makes a
+// tree key and logs nothing.
+TEST_F(KeyedStoreTest, AddFollowsThePolicyItIsGiven) {
+  vx::elsetkeymodeset(1);
+  vx::dupkeymodeset(1);
+  MiniRec a = rec(5, 1.0, 1);
+  EXPECT_EQ(store.add(a, kTree), keyOf(5, 1.0));
+  EXPECT_EQ(store.add(a, kTree), 0);  // reported duplicate: dupMode 0 in the policy
+  vx::elsetkeymodeset(0);
+  vx::dupkeymodeset(0);
+  EXPECT_TRUE(vx::isdma(store.add(a, kDma)));
+
+  const vx::store::AddPolicy unchecked = vx::store::AddPolicy::uncheckedTreeKey();
+  vx::tracelogerror("marker");
+  const struct {
+    MiniRec r;
+    int64_t result;
+  } cases[] = {
+      {rec(5, 1.0, 1), 0},                  // equal record stored: not linked, not logged
+      {rec(5, 1.0, 2), keyOf(5, 1.0) + 1},  // different record: advanced
+      {rec(-3, 1.0, 1), keyOf(-3, 1.0)},    // fails the value checks, which are not run
+  };
+  for (const auto& c : cases) {
+    MiniRec r = c.r;
+    EXPECT_EQ(store.addTaking(r, vx::store::AddPolicy{1, 1, true}), c.result);  // key mode 1 ignored
+  }
+  MiniRec bad = rec(-3, 2.0, 1);
+  EXPECT_EQ(store.add(bad, kTree), -1);  // checked: refused
+  MiniRec dup = rec(5, 1.0, 2);
+  EXPECT_EQ(store.add(dup, unchecked), 0);
+  EXPECT_EQ(lastErr(), "marker");
+  EXPECT_EQ(store.count(), 4);
+}
+
 TEST_F(KeyedStoreTest, RemovingNodeWithTwoChildrenKeepsPredecessorsLoadNumber) {
-  for (int i : {4, 2, 6, 1, 3, 5, 7}) store.addNode(makeNode(K(i), 10 * i));
+  for (int i : {4, 2, 6, 1, 3, 5, 7}) addNode(store, makeNode(K(i), 10 * i));
   const Node* root = store.root();
   ASSERT_EQ(store.remove(K(4)), 0);
   ASSERT_EQ(store.root(), root);  // the node stays, its contents move
@@ -206,48 +161,9 @@ TEST_F(KeyedStoreTest, RemovingNodeWithTwoChildrenKeepsPredecessorsLoadNumber) {
   EXPECT_EQ(std::vector<int64_t>(keys, keys + n), (std::vector<int64_t>{K(2), K(6), K(1), K(3), K(5), K(7)}));
 }
 
-TEST_F(KeyedStoreTest, EnumerationOrders) {
-  // Loaded out of order; 10/5.2 collides with 10/5.7 and gets the next key.
-  const int64_t k20 = keyOf(20, 3.0), k10 = keyOf(10, 5.7), k10b = k10 + 1, k5 = keyOf(5, 9.0);
-  for (MiniRec r : {rec(20, 3.0), rec(10, 5.7), rec(10, 5.2), rec(5, 9.0)}) store.add(r);
-  const struct {
-    int32_t order;
-    std::vector<int64_t> keys;
-  } cases[] = {
-      {0, {k5, k10b, k10, k20}}, {1, {k20, k10, k10b, k5}}, {2, {k20, k10, k10b, k5}},
-      {3, {k5, k10, k10b, k20}}, {-1, {k5, k10, k10b, k20}},
-  };
-  for (const auto& c : cases) {
-    int64_t keys[6] = {-7, 0, 0, 0, 0, -7};
-    int32_t n = 1;  // written after what the caller already has
-    store.getTreeKeys(n, keys, c.order);
-    EXPECT_EQ(n, 5) << "order " << c.order;
-    EXPECT_EQ(std::vector<int64_t>(keys + 1, keys + 5), c.keys) << "order " << c.order;
-    EXPECT_EQ(keys[0], -7);
-    EXPECT_EQ(keys[5], -7);
-  }
-  // The tree is k10b(k10(k5), k20): the pre-order search meets k10b first.
-  EXPECT_EQ(store.satKeyGet(10), k10b);
-  EXPECT_EQ(store.satKeyGet(99), -1);
-
-  Store empty, one;
-  MiniRec r = rec(3, 2.0);
-  one.add(r);
-  for (int32_t order : {0, 1, 2, 3}) {
-    int64_t keys[1] = {-7};
-    int32_t n = 0;
-    empty.getTreeKeys(n, keys, order);
-    EXPECT_EQ(n, 0);
-    one.getTreeKeys(n, keys, order);
-    EXPECT_TRUE(n == 1 && keys[0] == keyOf(3, 2.0));
-  }
-  EXPECT_EQ(empty.count(), 0);
-  EXPECT_EQ(empty.satKeyGet(3), -1);
-}
-
 TEST_F(KeyedStoreTest, LoadNumbersContinueAfterEmptying) {
   MiniRec a = rec(1, 1.0), b = rec(2, 1.0);
-  for (MiniRec* r : {&a, &b, &a}) store.add(*r);  // the duplicate uses no load number
+  for (MiniRec* r : {&a, &b, &a}) store.add(*r, mode);  // the duplicate uses no load number
   EXPECT_EQ(store.seqnum(), 2);
   int32_t err = 7;
   store.emptyTree(err);
@@ -256,13 +172,13 @@ TEST_F(KeyedStoreTest, LoadNumbersContinueAfterEmptying) {
   store.emptyTree(err);
   EXPECT_EQ(err, 5);
   Node* node = nullptr;
-  EXPECT_EQ(store.add(b, &node), keyOf(2, 1.0));
+  EXPECT_EQ(store.add(b, mode, &node), keyOf(2, 1.0));
   EXPECT_EQ(node->seqNum, 3);
 }
 
 TEST_F(KeyedStoreTest, LoggedMessagesWordForWord) {
   MiniRec r = rec(1, 1.0, 5);
-  store.add(r);
+  store.add(r, mode);
   const std::string absent = key19(K(999));
   const struct {
     std::function<int32_t()> call;
@@ -287,11 +203,11 @@ TEST_F(KeyedStoreTest, LoggedMessagesWordForWord) {
 TEST_F(KeyedStoreTest, FindMessagesGoOnlyToTheBuffer) {
   Store empty;
   MiniRec r = rec(1, 1.0, 5);
-  store.add(r);
+  store.add(r, mode);
   const struct {
     Store* s;
     int64_t key;
-    std::string_view findRec, findRecPtr;
+    std::string_view findRec, withRecord;
   } cases[] = {
       {&empty, K(1), "FindRec: Search tree is empty.", "FindRecPtr: Search tree is empty."},
       {&store, K(2), "FindRec: search key doens't exist.", "FindRecPtr: search key doens't exist."},
@@ -307,9 +223,8 @@ TEST_F(KeyedStoreTest, FindMessagesGoOnlyToTheBuffer) {
     EXPECT_EQ(std::string(buf, 128), padded(c.findRec));
     EXPECT_EQ(out.satNum, -123);
     EXPECT_TRUE(out.extra.empty());
-    EXPECT_EQ(c.s->findRecPtr(c.key, buf), nullptr);
-    c.s->endRead();
-    EXPECT_EQ(std::string(buf, 128), padded(c.findRecPtr));
+    EXPECT_FALSE(c.s->withRecord(c.key, [](const MiniRec&) {}, buf));
+    EXPECT_EQ(std::string(buf, 128), padded(c.withRecord));
   }
   EXPECT_EQ(lastErr(), "marker");
 
@@ -318,16 +233,15 @@ TEST_F(KeyedStoreTest, FindMessagesGoOnlyToTheBuffer) {
   EXPECT_EQ(store.findRec(keyOf(1, 1.0), out, buf), 0);
   EXPECT_TRUE(out.payload == 5 && out.extra.size() == 2);
   EXPECT_EQ(std::string(buf, 128), padded(""));
-  EXPECT_EQ(store.findRecPtr(keyOf(1, 1.0), nullptr)->payload, 5);
-  store.endRead();
+  EXPECT_EQ(payloadOf(store, keyOf(1, 1.0), nullptr), 5);
 }
 
 TEST_F(KeyedStoreTest, FailedCopiesLeaveTheStoreUnchanged) {
   MiniRec r = rec(1, 1.0, 5), changed = rec(1, 1.0, 6);
-  ASSERT_EQ(store.add(r), keyOf(1, 1.0));
+  ASSERT_EQ(store.add(r, mode), keyOf(1, 1.0));
   t_failCopies = true;
   MiniRec other = rec(2, 1.0);
-  EXPECT_EQ(store.add(other), -1);
+  EXPECT_EQ(store.add(other, mode), -1);
   EXPECT_EQ(lastErr(), "AddRecToMem: Memory allocation failed");
   EXPECT_EQ(store.update(keyOf(1, 1.0), changed), 2);
   EXPECT_EQ(lastErr(), "UpdateRec: Memory allocation failed");
@@ -336,36 +250,33 @@ TEST_F(KeyedStoreTest, FailedCopiesLeaveTheStoreUnchanged) {
   EXPECT_EQ(store.findRec(keyOf(1, 1.0), out, buf), 2);
   EXPECT_EQ(out.satNum, -123);
   EXPECT_EQ(std::string(buf, 128), padded("FindRec: Memory allocation failed"));
-  vx::elsetkeymodeset(1);
-  EXPECT_EQ(store.add(other), -1);
+  mode = kDma;
+  EXPECT_EQ(store.add(other, mode), -1);
   EXPECT_EQ(lastErr(), "AddRecToMem: Cannot allocate memory for a new rec.");
   t_failCopies = false;
   EXPECT_EQ(store.count(), 1);
   EXPECT_EQ(store.seqnum(), 1);
-  EXPECT_EQ(store.findRecPtr(keyOf(1, 1.0))->payload, 5);
-  store.endRead();
+  EXPECT_EQ(payloadOf(store, keyOf(1, 1.0)), 5);
 }
 
 TEST_F(KeyedStoreTest, DmaModeKeysAndLifecycle) {
   MiniRec treeRec = rec(1, 1.0, 1);
-  const int64_t treeKey = store.add(treeRec);
-  vx::elsetkeymodeset(1);
+  const int64_t treeKey = store.add(treeRec, mode);
+  mode = kDma;
   MiniRec r = rec(4, 2.0, 7);
   std::vector<int64_t> keys;
-  for (int i = 0; i < 3; ++i) keys.push_back(store.add(r));  // equal records: never duplicates
+  for (int i = 0; i < 3; ++i) keys.push_back(store.add(r, mode));  // equal records: never duplicates
   for (int64_t k : keys) EXPECT_TRUE(k > 0 && k % 10 == 0 && vx::isdma(k)) << k;
   EXPECT_EQ(std::set<int64_t>(keys.begin(), keys.end()).size(), 3u);
   EXPECT_EQ(store.count(), 4);
-  EXPECT_NE(store.findRecPtr(treeKey), nullptr);  // a tree key keeps working
-  store.endRead();
+  EXPECT_NE(payloadOf(store, treeKey), -1);  // a tree key keeps working
 
   const int64_t k = keys[0];
   EXPECT_EQ(store.update(k, rec(4, 2.0, 8)), 0);
   MiniRec out;
   EXPECT_EQ(store.findRec(k, out), 0);
   EXPECT_EQ(out.payload, 8);
-  EXPECT_EQ(store.findRecPtr(k)->payload, 8);
-  store.endRead();
+  EXPECT_EQ(payloadOf(store, k), 8);
   EXPECT_TRUE(vx::isdma(store.satKeyGet(4)));
   int32_t n = 0;
   int64_t sorted[4];
@@ -379,8 +290,7 @@ TEST_F(KeyedStoreTest, DmaModeKeysAndLifecycle) {
   EXPECT_EQ(store.findRec(k, out, buf), 2);
   EXPECT_EQ(out.satNum, -123);
   EXPECT_EQ(std::string(buf, 128), padded(""));
-  EXPECT_EQ(store.findRecPtr(k, buf), nullptr);
-  store.endRead();
+  EXPECT_EQ(payloadOf(store, k, buf), -1);
   EXPECT_EQ(std::string(buf, 128), padded("FindRecPtr: Invalid DMA key."));
   EXPECT_EQ(store.update(k, r), 2);
   EXPECT_EQ(lastErr(), "UpdateRec: rec/DMA doesn't exist or was already deallocated");
@@ -404,8 +314,7 @@ TEST_F(KeyedStoreTest, DmaModeKeysAndLifecycle) {
   ASSERT_EQ(store.remove(keys[1]), 0);
   EXPECT_TRUE(vx::dmaislive(obj));
   EXPECT_EQ(obj->rec, nullptr);
-  EXPECT_EQ(store.findRecPtr(keys[1], buf), nullptr);
-  store.endRead();
+  EXPECT_EQ(payloadOf(store, keys[1], buf), -1);
   EXPECT_EQ(std::string(buf, 128), padded("FindRecPtr: Prop data doesn't exist."));
   obj->extData1 = nullptr;
   EXPECT_EQ(store.removeDma(keys[1]), 0);
@@ -424,10 +333,7 @@ void expectLookup(S& s, int64_t key, const std::map<int64_t, int32_t>& ref) {
   const int32_t want = it == ref.end() ? -1 : it->second;
   MiniRec out;
   ASSERT_EQ(s.findRec(key, out), want < 0 ? 2 : 0) << "key " << key;
-  const MiniRec* p = s.findRecPtr(key);
-  const int32_t viaPtr = p != nullptr ? p->payload : -1;
-  s.endRead();
-  ASSERT_EQ(viaPtr, want) << "key " << key;
+  ASSERT_EQ(payloadOf(s, key), want) << "key " << key;
   if (want >= 0) {
     ASSERT_EQ(out.payload, want) << "key " << key;
   }
@@ -462,7 +368,7 @@ TEST_F(KeyedStoreTest, LookupsAgreeWithTreeThroughRandomAddsRemovalsAndEmptying)
         ref.clear();
       } else if (roll < (filling ? 13u : 6u)) {
         Node* n = makeNode(key, payload);
-        if (s.addNode(n) == 3) delete n;
+        if (addNode(s, n) == 3) delete n;
         else ref[n->satKey] = payload;  // a taken key moves the node on
       } else if (roll < 19) {
         const Node* n = s.root();
@@ -504,7 +410,7 @@ TEST_F(KeyedStoreTest, RefusedIndexMemoryFallsBackToTheTreeAndRecovers) {
     auto add = [&](int n) {
       for (int i = 0; i < n; ++i, ++sat) {
         MiniRec r = rec(sat, 1.0, sat);
-        ref[s.add(r)] = sat;
+        ref[s.add(r, mode)] = sat;
       }
     };
     add(c.before);
@@ -535,7 +441,7 @@ TEST_F(KeyedStoreTest, NodesWithoutRecordsAreNotFoundWhereverTheyMove) {
   // Tree 4(2(1,3),6(5,7)) with no record on 3 and 5. Removing 4 moves 3's key
   // and contents into the root; the update gives 5 a record.
   Store s;
-  for (int i : {4, 2, 6, 1, 3, 5, 7}) s.addNode(i == 3 || i == 5 ? new Node(K(i)) : makeNode(K(i), i));
+  for (int i : {4, 2, 6, 1, 3, 5, 7}) addNode(s, i == 3 || i == 5 ? new Node(K(i)) : makeNode(K(i), i));
   std::map<int64_t, int32_t> ref = {{K(1), 1}, {K(2), 2}, {K(4), 4}, {K(6), 6}, {K(7), 7}};
   for (int i = 1; i <= 7; ++i) ASSERT_NO_FATAL_FAILURE(expectLookup(s, K(i), ref));
   ASSERT_EQ(s.remove(K(4)), 0);
@@ -546,84 +452,25 @@ TEST_F(KeyedStoreTest, NodesWithoutRecordsAreNotFoundWhereverTheyMove) {
   EXPECT_EQ(s.count(), 6);
 }
 
-// Load order as the texts define it: each load number written I12.12 into a
-// 32-character text, keys taken in reverse key order, sorted by text.
-std::vector<int64_t> loadOrderByTexts(const Node* root) {
-  std::vector<int64_t> keys;
-  std::string texts;
-  std::function<void(const Node*)> walk = [&](const Node* n) {
-    if (n == nullptr) return;
-    walk(n->right);
-    keys.push_back(n->satKey);
-    std::string text(vx::store::kSortTextLen, ' ');
-    vx::fmt::writeI(text.data(), 12, n->seqNum, 12);
-    texts += text;
-    walk(n->left);
-  };
-  walk(root);
-  texts += ' ';
-  vx::quicksortiterative(keys.size(), texts.data(), keys.data(), vx::store::kSortTextLen);
-  return keys;
-}
-
-TEST_F(KeyedStoreTest, LoadOrderEqualsTextOrderOfLoadNumbers) {
-  const struct {
-    int32_t loaded, keptEvery;                    // every n-th loaded node stays
-    std::vector<std::pair<int, int32_t>> forced;  // load numbers of a wrapped counter: key, number
-  } cases[] = {
-      {9, 2, {}}, {3000, 3, {}}, {140000, 2, {}},  // above 65,536 keys: radix sort
-      {100000, 25, {}},                            // few keys, load numbers above 65,535
-      {9, 1, {{3, -5}, {6, -2147483647}}},         // negative: asterisks, tied
-      {9, 1, {{2, 6}}},                            // repeated: equal texts
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.loaded);
-    Store s;
-    std::vector<int64_t> keys;
-    for (int32_t i = 0; i < c.loaded; ++i) keys.push_back(K(i));
-    std::shuffle(keys.begin(), keys.end(), std::mt19937(static_cast<uint32_t>(c.loaded)));
-    for (int64_t k : keys) s.addNode(makeNode(k, 0));
-    for (size_t i = 0; i < keys.size(); ++i) {
-      if (i % static_cast<size_t>(c.keptEvery) != 0) {
-        ASSERT_EQ(s.remove(keys[i]), 0);
-      }
-    }
-    for (const auto& [i, seq] : c.forced) {
-      const Node* n = s.root();
-      while (n->satKey != K(i)) n = K(i) < n->satKey ? n->left : n->right;
-      const_cast<Node*>(n)->seqNum = seq;
-    }
-    const std::vector<int64_t> expected = loadOrderByTexts(s.root());
-    std::vector<int64_t> got(expected.size() + 1, -7);
-    int32_t n = 1;
-    s.getTreeKeys(n, got.data(), 2);
-    ASSERT_EQ(n, static_cast<int32_t>(expected.size()) + 1);
-    EXPECT_EQ(got[0], -7);
-    EXPECT_TRUE(std::equal(expected.begin(), expected.end(), got.begin() + 1));
-  }
-}
-
 // Every key that is not exactly ten times a live object's address is refused
 // without touching memory, and the element set stays whole.
 TEST_F(KeyedStoreTest, DmaKeysMustBeExactAndStaleKeysStayRefused) {
-  vx::elsetkeymodeset(1);
+  mode = kDma;
   MiniRec r = rec(4, 2.0, 7);
-  const int64_t k = store.add(r);
+  const int64_t k = store.add(r, mode);
   ASSERT_GT(k, 0);
   for (int64_t off = 1; off <= 9; ++off) {
     const int64_t bad = k + off;
     MiniRec out;
     EXPECT_EQ(store.findRec(bad, out), 2) << off;
-    EXPECT_EQ(store.findRecPtr(bad), nullptr) << off;
-    store.endRead();
+    EXPECT_EQ(payloadOf(store, bad), -1) << off;
     EXPECT_EQ(store.update(bad, rec(4, 2.0, 9)), 2) << off;
     EXPECT_EQ(store.modify(bad, [](MiniRec& m) { return m.payload = 9, 0; }), -1) << off;
     EXPECT_EQ(store.remove(bad), 2) << off;
     EXPECT_EQ(lastErr(), "RemoveDMA: /DMA doesn't exist or was already deallocated");
   }
   EXPECT_EQ(store.count(), 1);
-  EXPECT_EQ(store.findRecPtr(k)->payload, 7);
-  store.endRead();
+  EXPECT_EQ(payloadOf(store, k), 7);
 
   // A removed set's key is refused even after more sets have been added: the
   // address stays out of reuse for a while.
@@ -631,7 +478,7 @@ TEST_F(KeyedStoreTest, DmaKeysMustBeExactAndStaleKeysStayRefused) {
   std::vector<int64_t> later;
   for (int i = 0; i < 64; ++i) {
     MiniRec other = rec(5 + i, 2.0, 100 + i);
-    later.push_back(store.add(other));
+    later.push_back(store.add(other, mode));
   }
   EXPECT_EQ(std::count(later.begin(), later.end(), k), 0);
   MiniRec out;
@@ -647,9 +494,9 @@ TEST_F(KeyedStoreTest, DmaKeysMustBeExactAndStaleKeysStayRefused) {
 // fields of the same record lose none of each other's changes.
 TEST_F(KeyedStoreTest, ConcurrencyModifyLosesNoUpdate) {
   for (const bool dma : {false, true}) {
-    vx::elsetkeymodeset(dma ? 1 : 0);
+    mode.keyMode = dma ? 1 : 0;
     MiniRec r = rec(3, 1.0, 0);
-    const int64_t k = store.add(r);
+    const int64_t k = store.add(r, mode);
     ASSERT_GT(k, 0);
     constexpr int kRounds = 2000;
     std::thread a([&] {
@@ -678,12 +525,12 @@ TEST_F(KeyedStoreTest, ConcurrencyModifyLosesNoUpdate) {
 // modes; readers see each set whole or not at all.
 TEST_F(KeyedStoreTest, ConcurrencyReadersOfSetsBeingUpdatedAndRemoved) {
   for (const bool dma : {false, true}) {
-    vx::elsetkeymodeset(dma ? 1 : 0);
+    mode.keyMode = dma ? 1 : 0;
     constexpr int kSets = 64, kRounds = 300;
     std::vector<std::atomic<int64_t>> keys(kSets);
     for (int i = 0; i < kSets; ++i) {
       MiniRec r = rec(i, 1.0, i);
-      keys[static_cast<size_t>(i)] = store.add(r);
+      keys[static_cast<size_t>(i)] = store.add(r, mode);
     }
     std::atomic<bool> done{false};
     std::thread writer([&] {
@@ -694,7 +541,7 @@ TEST_F(KeyedStoreTest, ConcurrencyReadersOfSetsBeingUpdatedAndRemoved) {
         store.modify(slot, [](MiniRec& m) { return m.extra.assign(3, m.payload), 0; });
         store.remove(slot);
         MiniRec r = rec(i, 1.0, i);
-        slot = store.add(r);
+        slot = store.add(r, mode);
       }
       done = true;
     });
@@ -708,11 +555,10 @@ TEST_F(KeyedStoreTest, ConcurrencyReadersOfSetsBeingUpdatedAndRemoved) {
           if (store.findRec(k, out) == 0) {
             EXPECT_EQ(out.payload, i);
           }
-          if (const MiniRec* p = store.findRecPtr(k)) {
-            EXPECT_EQ(p->satNum, i);
-            for (int32_t v : p->extra) (void)v;
-          }
-          store.endRead();
+          store.withRecord(k, [&](const MiniRec& p) {
+            EXPECT_EQ(p.satNum, i);
+            for (int32_t v : p.extra) (void)v;
+          });
           const int64_t bySat = store.satKeyGet(i);
           EXPECT_TRUE(bySat == -1 || bySat > 0);
         }
@@ -725,73 +571,19 @@ TEST_F(KeyedStoreTest, ConcurrencyReadersOfSetsBeingUpdatedAndRemoved) {
   }
 }
 
-// The lookup by satellite number gives exactly the pre-order walk's answer
-// through adds with colliding and spilling keys, updates that change the
-// number, removals, both key modes and DMA records released from outside.
-TEST_F(KeyedStoreTest, SatKeyGetAgreesWithPreOrderWalk) {
-  std::mt19937 rng(7);
-  std::vector<int64_t> live;
-  for (int step = 0; step < 4000; ++step) {
-    vx::elsetkeymodeset(step % 500 < 100 ? 1 : 0);
-    const int op = static_cast<int>(rng() % 10);
-    const int32_t sat = static_cast<int32_t>(rng() % 40);
-    if (op < 5 || live.empty()) {
-      // Epochs 990..1009 run past the end of the number's key range.
-      MiniRec r = rec(sat, 990.0 + static_cast<double>(rng() % 20), static_cast<int32_t>(rng() % 3));
-      const int64_t k = store.add(r);
-      if (k > 0) live.push_back(k);
-    } else {
-      const size_t at = rng() % live.size();
-      const int64_t k = live[at];
-      if (op < 7) {
-        store.update(k, rec(sat, 1.0, 1));
-      } else if (op < 8) {
-        store.modify(k, [&](MiniRec& m) { return m.satNum = sat, 0; });
-      } else {
-        ASSERT_EQ(store.remove(k), 0);
-        live.erase(live.begin() + static_cast<ptrdiff_t>(at));
-      }
-    }
-    for (int32_t n = -1; n < 41; ++n) ASSERT_EQ(store.satKeyGet(n), store.satKeyGetByScan(n)) << "step " << step << " sat " << n;
-  }
-  int32_t err = 1;
-  store.emptyTree(err);
-  EXPECT_EQ(store.satKeyGet(3), -1);
-}
-
-TEST_F(KeyedStoreTest, ListingWithCapacityNeverWritesPastIt) {
-  for (int i = 0; i < 10; ++i) {
-    MiniRec r = rec(10 - i, 1.0, i);
-    store.add(r);
-  }
-  for (const int32_t order : {0, 1, 2, 9}) {
-    int32_t n = 0;
-    std::vector<int64_t> all(10);
-    store.getTreeKeys(n, all.data(), order);
-    for (const int32_t cap : {0, 1, 9, 10, 11}) {
-      std::vector<int64_t> got(12, -7);
-      int32_t total = -1;
-      const int32_t written = store.getTreeKeysN(order, cap, got.data(), total);
-      EXPECT_EQ(total, 10);
-      ASSERT_EQ(written, std::min(cap, 10)) << "order " << order << " cap " << cap;
-      EXPECT_TRUE(std::equal(got.begin(), got.begin() + written, all.begin()));
-      EXPECT_EQ(got[static_cast<size_t>(written)], -7);
-    }
-  }
-}
-
-TEST_F(KeyedStoreTest, ConcurrencyFindRecPtrHoldsWritersOff) {
+TEST_F(KeyedStoreTest, ConcurrencyWithRecordHoldsWritersOff) {
   MiniRec r = rec(1, 1.0);
-  const int64_t k = store.add(r);
-  ASSERT_NE(store.findRecPtr(k), nullptr);
+  const int64_t k = store.add(r, mode);
   std::atomic<bool> removed{false};
-  std::thread writer([&] {
-    store.remove(k);
-    removed = true;
-  });
-  std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  EXPECT_FALSE(removed);
-  store.endRead();
+  std::thread writer;
+  ASSERT_TRUE(store.withRecord(k, [&](const MiniRec&) {
+    writer = std::thread([&] {
+      store.remove(k);
+      removed = true;
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_FALSE(removed);
+  }));
   writer.join();
   EXPECT_TRUE(removed);
   EXPECT_TRUE(store.isEmpty());
@@ -804,9 +596,9 @@ void runReadersAndWriters(Store& store, bool dma) {
   std::vector<int64_t> stable;
   for (int i = 0; i < kStable; ++i) {
     MiniRec r = rec(i, 1.0, i);
-    stable.push_back(store.add(r));
+    stable.push_back(store.add(r, kTree));
   }
-  if (dma) vx::elsetkeymodeset(1);
+  const vx::store::AddPolicy mode = dma ? kDma : kTree;
   std::atomic<int> writersLeft{kWriters};
   std::vector<std::thread> threads;
   std::vector<std::vector<int64_t>> kept(kWriters);
@@ -815,7 +607,7 @@ void runReadersAndWriters(Store& store, bool dma) {
       for (int i = 0; i < kPerWriter; ++i) {
         const int32_t sat = 1000 * (w + 1) + i;
         MiniRec r = rec(sat, 1.0, 0);
-        const int64_t k = store.add(r);
+        const int64_t k = store.add(r, mode);
         EXPECT_EQ(store.update(k, rec(sat, 1.0, 1)), 0);
         if (i % 2 == 0) {
           EXPECT_EQ(store.remove(k), 0);
@@ -834,9 +626,7 @@ void runReadersAndWriters(Store& store, bool dma) {
         MiniRec out;
         EXPECT_EQ(store.findRec(stable[i], out), 0);
         EXPECT_EQ(out.payload, i);
-        const MiniRec* p = store.findRecPtr(stable[i]);
-        EXPECT_TRUE(p != nullptr && p->payload == i);
-        store.endRead();
+        EXPECT_EQ(payloadOf(store, stable[i]), i);
         EXPECT_EQ(store.satKeyGet(i), stable[i]);
         EXPECT_GE(store.count(), kStable);
         int32_t n = 0;

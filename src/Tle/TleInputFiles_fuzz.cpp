@@ -22,14 +22,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::fclose(f);
 
   int32_t err = 0;
-  tleemptytree(err);
+  tlestore().emptyTree(err);
   // File cards would name arbitrary files; the DMA card switches the mode
   // for good: both are exercised, and the mode is put back after.
   const int32_t rc = readtlesfrfile(path);
   vx::elsetkeymodeset(0);
-  const int32_t count = tlegetnumoftreenodes();
+  const int32_t count = tlestore().count();
   // A load that ran to its end reports its totals last.
   if (count < 0 || (rc == 0 && vx::lastinfomsg().substr(0, 13) != "Total TLEs = ")) std::abort();
-  tleemptytree(err);
+  tlestore().emptyTree(err);
   return 0;
 }

@@ -14,20 +14,13 @@ TleStore& tlestore() {
   return store;
 }
 
-int64_t addtletomem(Tlerecord& rec, Tlebintree** node) { return tlestore().add(rec, node); }
-int64_t addtletomemtaking(Tlerecord& rec) { return tlestore().addTaking(rec); }
-int32_t tleaddnode(Tlebintree* node) { return tlestore().addNode(node); }
-int32_t tleremovenode(int64_t satKey) { return tlestore().remove(satKey); }
-int32_t tleupdaterec(int64_t satKey, const Tlerecord& rec) { return tlestore().update(satKey, rec); }
-int32_t tlefindrec(int64_t satKey, Tlerecord& rec, char* msg) { return tlestore().findRec(satKey, rec, msg); }
-const Tlerecord* tlefindrecptr(int64_t satKey, char* msg) { return tlestore().findRecPtr(satKey, msg); }
-int64_t tlesatkeyget(int32_t satNum) { return tlestore().satKeyGet(satNum); }
-bool tletreeisempty() { return tlestore().isEmpty(); }
-int32_t tlegetnumoftreenodes() { return tlestore().count(); }
-void tlegettreekeys(int32_t& count, int64_t* keys, int32_t order) { tlestore().getTreeKeys(count, keys, order); }
-void tleemptytree(int32_t& err) { tlestore().emptyTree(err); }
-void tlebeginread() { tlestore().beginRead(); }
-void tleendread() { tlestore().endRead(); }
+namespace {
+// The key mode and duplicate switch in force, for one add.
+store::AddPolicy addpolicy() { return {effectivekeymode(), dupkeymodeget()}; }
+}  // namespace
+
+int64_t addtletomem(Tlerecord& rec, Tlebintree** node) { return tlestore().add(rec, addpolicy(), node); }
+int64_t addtletomemtaking(Tlerecord& rec) { return tlestore().addTaking(rec, addpolicy()); }
 
 WriteReport tlewritelines(int32_t unit, int32_t form) {
   struct Loss {

@@ -36,24 +36,12 @@ using Tlebintree = TleStore::Node;
 // The library's one store.
 TleStore& tlestore();
 
+// Adds rec by the key mode and duplicate switch in force (see
+// KeyedStore::add).
 int64_t addtletomem(Tlerecord& rec, Tlebintree** node = nullptr);
 // The same for a record the caller drops afterwards: the store takes over
 // its contents instead of copying them.
 int64_t addtletomemtaking(Tlerecord& rec);
-int32_t tleaddnode(Tlebintree* node);
-int32_t tleremovenode(int64_t satKey);
-int32_t tleupdaterec(int64_t satKey, const Tlerecord& rec);
-// Copy of the stored record; on failure satNum is -123 and msg (128
-// characters, optional) says why. 0 found, 2 not.
-int32_t tlefindrec(int64_t satKey, Tlerecord& rec, char* msg = nullptr);
-// The stored record itself, or null. The read hold stays taken whatever the
-// outcome: the caller calls tleendread() once after use.
-const Tlerecord* tlefindrecptr(int64_t satKey, char* msg = nullptr);
-int64_t tlesatkeyget(int32_t satNum);
-bool tletreeisempty();
-int32_t tlegetnumoftreenodes();
-void tlegettreekeys(int32_t& count, int64_t* keys, int32_t order);
-void tleemptytree(int32_t& err);
 // Writes every element set to the open unit in ascending key order: form 0
 // line pairs, other CSV. A set that would not read back as itself (see
 // TleFaithful.h) is not written; each such set is logged with its key and
@@ -64,20 +52,11 @@ struct WriteReport {
   int32_t notWritten = 0;
 };
 WriteReport tlewritelines(int32_t unit, int32_t form);
-void tlebeginread();
-void tleendread();
-
 // Reads the record of satKey in place under the read hold and calls
 // f(const Tlerecord&); false (f not called) when the key is not loaded.
 template <class F>
 bool withtlerecord(int64_t satKey, F&& f) {
-  const Tlerecord* rec = tlefindrecptr(satKey);
-  struct Release {
-    ~Release() { tleendread(); }
-  } release;
-  if (rec == nullptr) return false;
-  f(*rec);
-  return true;
+  return tlestore().withRecord(satKey, std::forward<F>(f));
 }
 
 // Read, change and write of the record of satKey as one step under the

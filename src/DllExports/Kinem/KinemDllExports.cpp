@@ -74,7 +74,7 @@ VX_API void KinemFieldsToSatKeyML(int32_t satNum, const char epochDtg[20], int64
 }
 
 VX_API int32_t KinemGetCount(void) {
-  return guarded("KinemGetCount", int32_t{0}, [] { return kinemgetnumoftreenodes(); });
+  return guarded("KinemGetCount", int32_t{0}, [] { return kinemstore().count(); });
 }
 
 VX_API void KinemGetLoaded(int32_t order, int64_t* satKeys) {
@@ -108,13 +108,13 @@ VX_API int32_t KinemGetLines(int64_t satKey, char line1[512], char line2[512]) {
 // ---- Removing ------------------------------------------------------------------------
 
 VX_API int32_t KinemRemoveSat(int64_t satKey) {
-  return guarded("KinemRemoveSat", int32_t{2}, [&] { return kinemremovenode(satKey); });
+  return guarded("KinemRemoveSat", int32_t{2}, [&] { return kinemstore().remove(satKey); });
 }
 
 VX_API int32_t KinemRemoveAllSats(void) {
   return guarded("KinemRemoveAllSats", int32_t{2}, [] {
     int32_t err = 0;
-    kinememptytree(err);
+    kinemstore().emptyTree(err);
     return err;
   });
 }

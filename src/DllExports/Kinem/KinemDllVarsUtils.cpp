@@ -20,7 +20,7 @@ int64_t addsatfrlines(std::string_view line1, std::string_view line2) {
 }
 
 int64_t getsatkey(int32_t satNum) {
-  const int64_t key = kinemsatkeyget(satNum);
+  const int64_t key = kinemstore().satKeyGet(satNum);
   if (key == -1) tracelognumbered(msg::kGetSatKeyPrefix, satNum, 9, msg::kGetSatKeySuffix);
   return key;
 }

@@ -119,14 +119,14 @@ class KinemFields : public ::testing::TestWithParam<int32_t> {
  protected:
   void SetUp() override {
     int32_t err = 0;
-    kinememptytree(err);
+    kinemstore().emptyTree(err);
     KernixSetDupKeyMode(0);
     KernixSetElsetKeyMode(GetParam());
   }
   void TearDown() override {
     KernixSetElsetKeyMode(0);
     int32_t err = 0;
-    kinememptytree(err);
+    kinemstore().emptyTree(err);
   }
 
   static int64_t add(Kinemrecord rec = sample()) {
@@ -148,7 +148,7 @@ class KinemFields : public ::testing::TestWithParam<int32_t> {
   }
   static Kinemrecord stored(int64_t key) {
     Kinemrecord rec;
-    EXPECT_EQ(kinemfindrec(key, rec), 0);
+    EXPECT_EQ(kinemstore().findRec(key, rec), 0);
     return rec;
   }
 };
@@ -210,7 +210,7 @@ TEST_P(KinemFields, SetFieldChangesOneFieldOrNothing) {
     EXPECT_EQ(field(key, k.idx), k.want) << k.idx;
     EXPECT_EQ(log.errors(), Msgs{});
     int32_t err = 0;
-    kinememptytree(err);
+    kinemstore().emptyTree(err);
   }
   // Field 8 and numbers outside 1-17 change nothing.
   const int64_t key = add();
@@ -275,7 +275,7 @@ TEST_P(KinemFields, MissingKeyIsReportedByEveryFunction) {
   }
   EXPECT_EQ(f.all(), kCleared);
   for (int n = 1; n <= 155; ++n) EXPECT_TRUE(arr.untouched(n)) << "element " << n;
-  EXPECT_EQ(kinemgetnumoftreenodes(), 1);
+  EXPECT_EQ(kinemstore().count(), 1);
 }
 
 // ---- The twelve fields -------------------------------------------------------------
@@ -340,7 +340,7 @@ TEST_P(KinemFields, AddFromFields) {
   f.n = -5;
   EXPECT_EQ(f.add(), -1);
   EXPECT_EQ(log.errors(), Msgs{"ValidateKinemValues: Invalid satellite number = -5 (valid=1-999999999)"});
-  EXPECT_EQ(kinemgetnumoftreenodes(), 2);
+  EXPECT_EQ(kinemstore().count(), 2);
 }
 
 // ---- Arrays ----------------------------------------------------------------------------
@@ -498,7 +498,7 @@ TEST_P(KinemFields, ArrayIntegersOutOfRangeAreRejectedNotUndefined) {
     ASSERT_EQ(log.errors().size(), 1u);
     EXPECT_EQ(log.errors()[0].rfind("ValidateKinemValues: Invalid satellite number = ", 0), 0u);
   }
-  EXPECT_EQ(kinemgetnumoftreenodes(), 0);
+  EXPECT_EQ(kinemstore().count(), 0);
 }
 
 // ---- Conversions through the cards ------------------------------------------------------

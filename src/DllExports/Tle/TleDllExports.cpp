@@ -91,7 +91,7 @@ VX_API void TleFieldsToSatKeyML(int32_t satNum, int32_t epochYr, double epochDay
 }
 
 VX_API int32_t TleGetCount(void) {
-  return guarded("TleGetCount", int32_t{0}, [] { return tlegetnumoftreenodes(); });
+  return guarded("TleGetCount", int32_t{0}, [] { return tlestore().count(); });
 }
 
 VX_API void TleGetLoaded(int32_t order, int64_t* satKeys) {
@@ -139,13 +139,13 @@ VX_API int32_t TleGetCsv(int64_t satKey, char csvLine[512]) {
 // ---- Removing ------------------------------------------------------------------------
 
 VX_API int32_t TleRemoveSat(int64_t satKey) {
-  return guarded("TleRemoveSat", int32_t{2}, [&] { return tleremovenode(satKey); });
+  return guarded("TleRemoveSat", int32_t{2}, [&] { return tlestore().remove(satKey); });
 }
 
 VX_API int32_t TleRemoveAllSats(void) {
   return guarded("TleRemoveAllSats", int32_t{2}, [] {
     int32_t err = 0;
-    tleemptytree(err);
+    tlestore().emptyTree(err);
     return err;
   });
 }

@@ -138,7 +138,7 @@ class TleFields : public ::testing::Test {
   }
   static Tlerecord stored(int64_t key) {
     Tlerecord rec;
-    EXPECT_EQ(tlefindrec(key, rec), 0);
+    EXPECT_EQ(tlestore().findRec(key, rec), 0);
     return rec;
   }
 };

@@ -54,7 +54,7 @@ const Seed& seed() {
     std::memcpy(csv, kSeedCsv.data(), kSeedCsv.size());
     out.key = TleAddSatFrCsv(csv);
     require(out.key > 0);
-    require(vx::tle::tlefindrec(out.key, out.rec) == 0);
+    require(vx::tle::tlestore().findRec(out.key, out.rec) == 0);
     vx::tle::tle2lines(out.rec, out.l1, out.l2);
     return out;
   }();
@@ -66,7 +66,7 @@ const Seed& seed() {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0 || size > kMaxInput) return 0;
   const Seed& s = seed();
-  require(vx::tle::tleupdaterec(s.key, s.rec) == 0);
+  require(vx::tle::tlestore().update(s.key, s.rec) == 0);
 
   const int32_t idx = static_cast<int32_t>(data[0] % 28) - 1;
   char value[kText];
@@ -80,7 +80,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   require(TleGetField(s.key, idx, field) == 0);
 
   vx::tle::Tlerecord now;
-  require(vx::tle::tlefindrec(s.key, now) == 0);
+  require(vx::tle::tlestore().findRec(s.key, now) == 0);
   if (!linescancarry(now)) return 0;
   char l1[kText], l2[kText];
   require(TleGetLines(s.key, l1, l2) == 0);
