@@ -12,6 +12,7 @@
 #include "Platform/kernix/core/Format.h"
 #include "Services/kernix.h"
 #include "Store/PendingCards.h"
+#include "Tle/TleAdd.h"
 #include "Tle/TleCardReading.h"
 #include "Tle/TleTree.h"
 
@@ -41,35 +42,14 @@ constexpr std::string_view kDroppedTail = " maneuver cards beyond the 100 an ele
 
 namespace {
 
-// The last columns the line pair's last fields need: the third coefficient's
-// exponent of line 1, the mean motion of line 2. The fields after them (the
-// ephemeris type, the element set number, the revolution number) may be
-// missing, as a blank field reads 0.
-constexpr size_t kLine1MinCols = 61;
-constexpr size_t kLine2MinCols = 63;
-
 // Whether this thread is inside a load. A log callback runs on the thread
 // that logs, so a callback that loads a file would otherwise wait for the
 // lock its own thread holds, or take over the unit the load reads.
 thread_local bool tl_loading = false;
 
-// Logs head + the line without its trailing blanks + "'.".
-void logLine(bool isError, std::string_view head, std::string_view line) {
-  LongLogLine m;
-  m.text(head).text(rtrimmed(line)).text(msg::kQuoteEnd);
-  if (isError)
-    m.error();
-  else
-    m.info();
-}
-
-// Whether line holds something other than blanks at column col or after it.
-// Looks from col on, so a line of full length answers at its first columns
-// there instead of after a walk back over the blank padding.
-bool reachesCol(std::string_view line, size_t col) {
-  for (size_t i = col - 1; i < line.size(); ++i)
-    if (line[i] != ' ' && line[i] != '\0') return true;
-  return false;
+// Logs head + the line without its trailing blanks + "'." as information.
+void logLine(std::string_view head, std::string_view line) {
+  LongLogLine().text(head).text(rtrimmed(line)).text(msg::kQuoteEnd).info();
 }
 
 // Serialises whole file reads, so two loads never interleave their element
@@ -123,8 +103,6 @@ void readonlytles(int32_t unit, int32_t& loaded, int32_t& dup, int32_t& bad, int
   bool addedSinceHandOver = false;
   bool lastParsedWell = false;
   bool lineWaiting = false;   // line holds a line 1 that ended the search for a line 2
-  Tlerecord rec;
-
   auto handOver = [&] {
     if (addedSinceHandOver && cards.any() && lastKey != 0) {
       cards.handTo(lastKey, [](int64_t key, auto&& f) { return tlemodifyrec(key, f); });
@@ -144,13 +122,13 @@ void readonlytles(int32_t unit, int32_t& loaded, int32_t& dup, int32_t& bad, int
       }
       continue;
     }
-    int32_t parsed = 2;
+    TleAdded added;
     switch (tlecardtype(text)) {
       case kCardCsv:
-        parsed = csvline2tle(text, rec);
+        added = addtlefrcsv(text);
         break;
       case kCardLine1: {
-        if (line1tosatkey(text) == -1) {
+        if (!tleline1usable(text)) {
           ++bad;
           LongLogLine().text(msg::kUnrecognizable).text(text).text(msg::kQuoteEnd).info();
           continue;
@@ -169,39 +147,23 @@ void readonlytles(int32_t unit, int32_t& loaded, int32_t& dup, int32_t& bad, int
         if (cls == kCardLine1) {
           ++bad;
           lastParsedWell = false;
-          logLine(false, msg::kOrphan, text);
+          logLine(msg::kOrphan, text);
           std::memcpy(line, line2, kCardLen);
           lineWaiting = true;
           continue;
         }
         if (cls != kCardLine2) std::memset(line2, ' ', kCardLen);
         handOver();
-        const std::string_view text2(line2, kCardLen);
-        // A line cut short would still parse, its last field read from the
-        // digits that are left: refused instead.
-        if (cls == kCardLine2 && (!reachesCol(text, kLine1MinCols) || !reachesCol(text2, kLine2MinCols))) {
-          ++bad;
-          lastParsedWell = false;
-          if (!reachesCol(text, kLine1MinCols))
-            logLine(true, msg::kShortLine1, text);
-          else
-            logLine(true, msg::kShortLine2, text2);
-          continue;
-        }
-        parsed = lines2tle(text, text2, rec);
+        added = addtlefrpair(text, std::string_view(line2, kCardLen), {msg::kShortLine1, msg::kShortLine2});
         break;
       }
       default:
         continue;
     }
-    lastParsedWell = parsed == 0;
-    if (parsed != 0) {
-      ++bad;
-      continue;
-    }
-    // An element set the store refuses (its checks, for a CSV set, which the
-    // parser hands on unchecked) is a bad one.
-    const int64_t key = addtletomemtaking(rec);
+    lastParsedWell = added.parsed;
+    // An element set the store refuses (or a CSV set its checks refuse) is a
+    // bad one.
+    const int64_t key = added.key;
     if (key == 0) {
       ++dup;
     } else if (key == -1) {

@@ -16,6 +16,7 @@ TleStore& tlestore() {
 
 int64_t addtletomem(Tlerecord& rec, Tlebintree** node) { return tlestore().add(rec, node); }
 int64_t addtletomemtaking(Tlerecord& rec) { return tlestore().addTaking(rec); }
+int64_t addtletomemparsed(Tlerecord& rec) { return tlestore().addTakingChecked(rec); }
 int32_t tleaddnode(Tlebintree* node) { return tlestore().addNode(node); }
 int32_t tleremovenode(int64_t satKey) { return tlestore().remove(satKey); }
 int32_t tleupdaterec(int64_t satKey, const Tlerecord& rec) { return tlestore().update(satKey, rec); }

@@ -40,6 +40,9 @@ int64_t addtletomem(Tlerecord& rec, Tlebintree** node = nullptr);
 // The same for a record the caller drops afterwards: the store takes over
 // its contents instead of copying them.
 int64_t addtletomemtaking(Tlerecord& rec);
+// The same for a record that has just passed validatetlevalues (the add
+// road): the checks are not run again.
+int64_t addtletomemparsed(Tlerecord& rec);
 int32_t tleaddnode(Tlebintree* node);
 int32_t tleremovenode(int64_t satKey);
 int32_t tleupdaterec(int64_t satKey, const Tlerecord& rec);
