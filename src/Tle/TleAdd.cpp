@@ -14,9 +14,9 @@ namespace vx::tle {
 
 namespace msg {
 constexpr std::string_view kAddInvalidLine1 = "AddSatFrLines: Invalid TLE's first line.";
-constexpr std::string_view kAddShortLine1 = "AddSatFrLines: Line1 ends before column 61 '";
-constexpr std::string_view kAddShortLine2 = "AddSatFrLines: Line2 ends before column 63 '";
-constexpr std::string_view kQuoteEnd = "'.";
+// A line cut short, refused on the add path in the file reader's words.
+constexpr ShortLineHeads kAddShort{"AddSatFrLines: Line1 ends before column 61 '",
+                                   "AddSatFrLines: Line2 ends before column 63 '"};
 }  // namespace msg
 
 namespace {
@@ -76,7 +76,7 @@ TleAdded addtlefrpair(std::string_view line1, std::string_view line2, const Shor
       LongLogLine()
           .text(short1 ? heads.line1 : heads.line2)
           .text(rtrimmed(short1 ? line1 : line2))
-          .text(msg::kQuoteEnd)
+          .text("'.")
           .error();
       return {};
     }
@@ -99,7 +99,7 @@ int64_t addtlefrlines(std::string_view line1, std::string_view line2) {
       return addtlefrcsv(line1).key;
     case kCardLine1:
       if (!tleline1usable(line1)) return -1;
-      return addtlefrpair(line1, line2, {msg::kAddShortLine1, msg::kAddShortLine2}).key;
+      return addtlefrpair(line1, line2, msg::kAddShort).key;
     default:
       tracelogerror(msg::kAddInvalidLine1);
       return -1;

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "Services/chronom.h"
+#include "Store/FileLoad.h"
 #include "Store/KeyedStore.h"
 #include "Tle/TleLines.h"
 #include "Tle/TleTypes.h"
@@ -62,10 +63,7 @@ void tleemptytree(int32_t& err);
 // TleFaithful.h) is not written; each such set is logged with its key and
 // the reason once the walk is over. ioError is the error code of the first
 // write that failed (later lines are not tried), 0 if none.
-struct WriteReport {
-  int32_t ioError = 0;
-  int32_t notWritten = 0;
-};
+using WriteReport = store::WriteReport;
 WriteReport tlewritelines(int32_t unit, int32_t form);
 void tlebeginread();
 void tleendread();
