@@ -30,10 +30,6 @@ constexpr std::string_view kCsvNoMemory = "CsvLine2Tle: Memory allocation failed
 
 namespace {
 
-bool startsWith(std::string_view line, std::string_view word) {
-  return line.size() >= word.size() && line.substr(0, word.size()) == word;
-}
-
 // Logs prefix + text + suffix as one error line.
 void logQuoted(std::string_view prefix, std::string_view text, std::string_view suffix) {
   LongLogLine().text(prefix).text(text).text(suffix).error();
@@ -59,9 +55,9 @@ int32_t tlecardtype(std::string_view line) {
       colChar(line, line2::kRaNodePoint) == '.' && colChar(line, line2::kMnMotionPoint) == '.')
     return kCardLine2;
   for (std::string_view word : kFileCardKeywords)
-    if (startsWith(line, word)) return kCardFile;
+    if (line.starts_with(word)) return kCardFile;
   if (iscsvtle(line)) return kCardCsv;
-  if (startsWith(line, kDmaCardKeyword)) return kCardDma;
+  if (line.starts_with(kDmaCardKeyword)) return kCardDma;
   return kCardOther;
 }
 
