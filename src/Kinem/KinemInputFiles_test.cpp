@@ -20,6 +20,7 @@
 
 #include "Kinem/KinemTree.h"
 #include "Services/kernix.h"
+#include "support/FileFixture.h"
 #include "support/HostText.h"
 #include "support/LogCapture.h"
 #include "veltrix/kernix.h"
@@ -46,28 +47,8 @@ std::string host(const std::string& s) { return vx::testing::hostText(s); }
 
 std::string set(const std::string& l1, const std::string& l2) { return l1 + "\n" + l2 + "\n"; }
 
-class KinemFiles : public ::testing::Test {
+class KinemFiles : public vx::testing::FileFixture<KinemRemoveAllSats> {
  protected:
-  void SetUp() override {
-    KinemRemoveAllSats();
-    KernixSetElsetKeyMode(0);
-    KernixSetDupKeyMode(0);
-    dir_ = fs::temp_directory_path() / ("vx_kinemfiles_" + std::to_string(::getpid()) + "_" +
-                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(dir_);
-  }
-  void TearDown() override {
-    KernixSetLogCallback(nullptr, nullptr);
-    KinemRemoveAllSats();
-    KernixSetElsetKeyMode(0);
-    std::error_code ec;
-    fs::remove_all(dir_, ec);
-  }
-  std::string path(const std::string& name) const { return (dir_ / name).string(); }
-  std::string write(const std::string& name, const std::string& content) const {
-    std::ofstream(path(name), std::ios::binary) << content;
-    return path(name);
-  }
   static std::string read(const std::string& file) {
     std::ifstream in(file, std::ios::binary);
     std::stringstream s;
@@ -76,11 +57,6 @@ class KinemFiles : public ::testing::Test {
   }
   static int32_t load(const std::string& file) { return KinemLoadFile(host(file).c_str()); }
   static int32_t save(const std::string& file, int32_t mode) { return KinemSaveFile(host(file).c_str(), mode); }
-  static std::string lastInfo() {
-    char m[128];
-    KernixGetLastInfoMsg(m);
-    return trimmed(m, 128);
-  }
   static int64_t add(const std::string& l1, const std::string& l2) {
     return KinemAddSatFrLines(host(l1).c_str(), host(l2).c_str());
   }
@@ -116,7 +92,6 @@ class KinemFiles : public ::testing::Test {
     }
     return out;
   }
-  fs::path dir_;
 };
 
 // ---- Pairing of 1P and 2P cards -------------------------------------------------

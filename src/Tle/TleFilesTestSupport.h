@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "Services/kernix.h"
+#include "support/FileFixture.h"
 #include "support/HostText.h"
 #include "support/LogCapture.h"
 #include "veltrix/kernix.h"
@@ -47,36 +48,11 @@ inline std::string key19(int64_t key) {
   return std::string(k.size() < 19 ? 19 - k.size() : 0, ' ') + k;
 }
 
-class TleFiles : public ::testing::Test {
+class TleFiles : public vx::testing::FileFixture<TleRemoveAllSats> {
  protected:
-  void SetUp() override {
-    TleRemoveAllSats();
-    KernixSetElsetKeyMode(0);
-    KernixSetDupKeyMode(0);
-    dir_ = fs::temp_directory_path() / ("vx_tlefiles_" + std::to_string(::getpid()) + "_" +
-                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(dir_);
-  }
-  void TearDown() override {
-    KernixSetLogCallback(nullptr, nullptr);
-    TleRemoveAllSats();
-    KernixSetElsetKeyMode(0);
-    std::error_code ec;
-    fs::remove_all(dir_, ec);
-  }
-  std::string path(const std::string& name) const { return (dir_ / name).string(); }
-  std::string write(const std::string& name, const std::string& content) const {
-    std::ofstream(path(name), std::ios::binary) << content;
-    return path(name);
-  }
   static int32_t load(const std::string& file) { return TleLoadFile(host(file).c_str()); }
   static int32_t save(const std::string& file, int32_t mode, int32_t form) {
     return TleSaveFile(host(file).c_str(), mode, form);
-  }
-  static std::string lastInfo() {
-    char m[128];
-    KernixGetLastInfoMsg(m);
-    return trimmed(m, 128);
   }
   static int64_t addLines(const std::string& l1, const std::string& l2) {
     return TleAddSatFrLines(host(l1).c_str(), host(l2).c_str());
@@ -93,7 +69,6 @@ class TleFiles : public ::testing::Test {
     }
     return out;
   }
-  fs::path dir_;
 };
 
 }  // namespace vx::testing::tlefiles
