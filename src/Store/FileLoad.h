@@ -17,6 +17,7 @@
 #include <mutex>
 #include <string_view>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 #include "Platform/kernix/core/Text.h"
@@ -35,6 +36,12 @@ struct LoadCounts {
   int32_t bad = 0;
   int64_t total() const { return int64_t{loaded} + dup + bad; }
 };
+
+// Copies counts to a host's out arguments, each of which may be null.
+inline void putCounts(const LoadCounts& c, int32_t* loaded, int32_t* dup, int32_t* bad) {
+  for (auto [out, n] : {std::pair{loaded, c.loaded}, std::pair{dup, c.dup}, std::pair{bad, c.bad}})
+    if (out != nullptr) *out = n;
+}
 
 // What became of one set a loader read: the line it began on, its key (as
 // of the store's add: > 0, 0 a reported duplicate, -1 a failure) and, for a
@@ -59,6 +66,25 @@ struct SetReporter {
     if (key <= 0) r.why = whyIsInfo ? vx::lastinfomsg() : vx::lasterrmsg();
     fn(r, user);
   }
+};
+
+// Hands every report on to a host's function of the C interface,
+// fn(lineNum, satKey, status, msg, msgLen, user): status 0 loaded, 1 a
+// reported duplicate, 2 not loaded; msg the line that says why (a copy, so
+// that the host may log in between), msgLen 0 for a set loaded.
+template <class HostFn>
+struct HostSetReport {
+  HostFn fn;
+  void* user;
+  static void call(const SetReport& r, void* self) {
+    const auto* h = static_cast<const HostSetReport*>(self);
+    char why[vx::LongLogLine::kLen];
+    const size_t n = std::min(r.why.size(), sizeof why);
+    std::memcpy(why, r.why.data(), n);
+    const int32_t status = r.key > 0 ? 0 : r.key == 0 ? 1 : 2;
+    h->fn(r.lineNum, r.key, status, why, static_cast<int32_t>(n), h->user);
+  }
+  SetReporter reporter() const { return {fn != nullptr ? &call : nullptr, const_cast<HostSetReport*>(this)}; }
 };
 
 // Lines of an open unit, each in a buffer of kInputLineLen characters: a

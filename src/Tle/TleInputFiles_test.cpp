@@ -300,8 +300,9 @@ TEST_F(TleFiles, LogCallbackThatLoadsDuringALoadIsRefused) {
   const std::string other = write("other.tle", kM1 + "\n" + kM2 + "\n");
   // A pair whose line 2 does not read (an error line while the file is
   // read), then a good one.
-  const std::string outer = write("outer.tle", kL1 + "\n" + std::string(kL2).replace(60, 1, "x") + "\n" + kL1 +
-                                                   "\n" + kL2 + "\n");
+  std::string badL2 = kL2;
+  badL2[60] = 'x';
+  const std::string outer = write("outer.tle", kL1 + "\n" + badL2 + "\n" + kL1 + "\n" + kL2 + "\n");
   struct Case {
     const char* what;
     std::string trigger;
@@ -332,6 +333,68 @@ TEST_F(TleFiles, LogCallbackThatLoadsDuringALoadIsRefused) {
   TleRemoveAllSats();
   ASSERT_EQ(load(other), 0);
   EXPECT_EQ(lastInfo(), "Total TLEs = 1, Loaded = 1, Dup = 0, Bad = 0");
+}
+
+}  // namespace
+
+// ---- Per-set reports ---------------------------------------------------------------
+
+namespace {
+
+struct Report {
+  int32_t lineNum;
+  int64_t satKey;
+  int32_t status;
+  std::string msg;
+};
+struct Reports {
+  std::vector<Report> seen;
+  std::string file;
+  int32_t countInCallback = -1;
+  int32_t nestedLoad = -1;
+};
+void collect(int32_t lineNum, int64_t satKey, int32_t status, const char* msg, int32_t msgLen, void* user) {
+  auto* r = static_cast<Reports*>(user);
+  r->seen.push_back({lineNum, satKey, status, std::string(msg, static_cast<size_t>(msgLen))});
+  // Back into the library: reading is allowed, a load is refused.
+  r->countInCallback = TleGetCount();
+  r->nestedLoad = TleLoadFile(host(r->file).c_str());
+}
+
+TEST_F(TleFiles, EachSetReadIsReportedWithItsLineAndWhy) {
+  const std::string csv = [] {
+    char c[512];
+    TleLinesToCsv(host(kM1).c_str(), host(kM2).c_str(), c);
+    return trimmed(c, 512);
+  }();
+  Reports r;
+  std::string noSat = kL1;
+  noSat.replace(2, 5, "00000");
+  std::string text;
+  for (const std::string& line : {std::string("* sets"), kL1, kL2, kL1, kL2, noSat, kL1, kM1, kM2, csv})
+    text += line + "\n";
+  r.file = write("each.tle", text);
+  const int32_t rc = TleLoadFileEach(host(r.file).c_str(), &collect, &r);
+  EXPECT_EQ(rc, 0);
+  EXPECT_EQ(lastInfo(), "Total TLEs = 6, Loaded = 2, Dup = 2, Bad = 2");
+  ASSERT_EQ(r.seen.size(), 6u);
+  const std::vector<std::pair<int32_t, int32_t>> where = {{2, 0}, {4, 1}, {6, 2}, {7, 2}, {8, 0}, {10, 1}};
+  for (size_t i = 0; i < where.size(); ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(r.seen[i].lineNum, where[i].first);
+    EXPECT_EQ(r.seen[i].status, where[i].second);
+    EXPECT_EQ(r.seen[i].satKey > 0, where[i].second == 0);
+    EXPECT_EQ(r.seen[i].msg.empty(), where[i].second == 0);
+  }
+  EXPECT_EQ(r.seen[1].msg.rfind("AddRecToMem: Duplicated record/key ", 0), 0u);
+  EXPECT_EQ(r.seen[2].msg, "Line1ToSatKey: Invalid TLE's 1st line.");
+  EXPECT_EQ(r.seen[3].msg, "ReadOnlyTLEs: Line1 without its line2 (another line1 follows) '" + kL1 + "'.");
+  EXPECT_EQ(r.countInCallback, 2);
+  EXPECT_EQ(r.nestedLoad, 2);
+  // No function: the plain load.
+  TleRemoveAllSats();
+  EXPECT_EQ(TleLoadFileEach(host(r.file).c_str(), nullptr, nullptr), 0);
+  EXPECT_EQ(TleGetCount(), 2);
 }
 
 }  // namespace

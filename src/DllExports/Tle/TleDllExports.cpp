@@ -162,6 +162,16 @@ VX_API int32_t TleLoadFile(const char tleFile[512]) {
   });
 }
 
+VX_API int32_t TleLoadFileEach(const char tleFile[512], TleLoadFn fn, void* user) {
+  return guarded("TleLoadFileEach", int32_t{2}, [&] {
+    HostText<kLineLen> name(tleFile);
+    const std::string_view file = fileName(name);
+    LongLogLine().text("TleLoadFile: Reading TLEs from file \"").text(file).text("\".").info();
+    const store::HostSetReport<TleLoadFn> host{fn, user};
+    return readtlesfrfile(file, nullptr, host.reporter());
+  });
+}
+
 VX_API int32_t TleSaveFile(const char tleFile[512], int32_t saveMode, int32_t saveForm) {
   return guarded("TleSaveFile", int32_t{2}, [&] {
     HostText<kLineLen> name(tleFile);
