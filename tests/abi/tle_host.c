@@ -21,6 +21,20 @@ typedef int32_t (*CountFn)(void);
 typedef int64_t (*SatKeyFn)(int32_t);
 typedef int32_t (*LinesFn)(int64_t, char*, char*);
 typedef void (*InfoFn)(char*);
+typedef int32_t (*EachFn)(const char*, TleLoadFn, void*);
+typedef int32_t (*RemoveAllFn)(void);
+
+/* Counts the sets a load reports, and the loaded ones. */
+struct Tally {
+  int32_t sets, loaded, lastLine;
+};
+static void tally(int32_t lineNum, int64_t satKey, int32_t status, const char* msg, int32_t msgLen, void* user) {
+  struct Tally* t = (struct Tally*)user;
+  (void)msg;
+  ++t->sets;
+  if (status == 0 && satKey > 0 && msgLen == 0) ++t->loaded;
+  if (lineNum > t->lastLine) t->lastLine = lineNum;
+}
 
 int main(int argc, char** argv) {
   char path[4096], file[513], l1[513], l2[513], info[129];
@@ -30,6 +44,9 @@ int main(int argc, char** argv) {
   SatKeyFn satKey;
   LinesFn lines;
   InfoFn lastInfo;
+  EachFn each;
+  RemoveAllFn removeAll;
+  struct Tally t = {0, 0, 0};
   int64_t key;
   CHECK(argc == 3);
   snprintf(path, sizeof path, "%s/libtle.so", argv[1]);
@@ -41,7 +58,9 @@ int main(int argc, char** argv) {
   satKey = (SatKeyFn)(uintptr_t)dlsym(lib, "TleGetSatKey");
   lines = (LinesFn)(uintptr_t)dlsym(lib, "TleGetLines");
   lastInfo = (InfoFn)(uintptr_t)dlsym(lib, "KernixGetLastInfoMsg"); /* reached through libtle's needs */
-  CHECK(load && count && satKey && lines);
+  each = (EachFn)(uintptr_t)dlsym(lib, "TleLoadFileEach");
+  removeAll = (RemoveAllFn)(uintptr_t)dlsym(lib, "TleRemoveAllSats");
+  CHECK(load && count && satKey && lines && each && removeAll);
   /* Internal routines stay hidden. */
   CHECK(dlsym(lib, "lines2tle") == NULL);
 
@@ -63,6 +82,14 @@ int main(int argc, char** argv) {
   CHECK(l1[512] == '#' && l2[512] == '#'); /* nothing written past 512 */
   CHECK(strncmp(l1, "1 43013U 17073A   18020.90595486 -.00000036  00000 0  37063-5 0 0999", 68) == 0);
   CHECK(strncmp(l2, "2 43013  98.7126 321.4710 0000893  65.9680 294.1589 14.1954972700901", 68) == 0);
+  /* The same load again, told of every set: each one a duplicate now, then
+   * every one loaded into an empty store. */
+  CHECK(each(file, tally, &t) == 0);
+  CHECK(t.sets == 979 && t.loaded == 0);
+  CHECK(removeAll() == 0);
+  t.sets = t.loaded = 0;
+  CHECK(each(file, tally, &t) == 0);
+  CHECK(t.sets == 979 && t.loaded == 979 && t.lastLine > 979);
   dlclose(lib);
   puts("tle host: ok");
   return 0;
