@@ -80,7 +80,7 @@ struct HostSetReport {
     const auto* h = static_cast<const HostSetReport*>(self);
     char why[vx::LongLogLine::kLen];
     const size_t n = std::min(r.why.size(), sizeof why);
-    std::memcpy(why, r.why.data(), n);
+    if (n > 0) std::memcpy(why, r.why.data(), n);
     const int32_t status = r.key > 0 ? 0 : r.key == 0 ? 1 : 2;
     h->fn(r.lineNum, r.key, status, why, static_cast<int32_t>(n), h->user);
   }
