@@ -44,10 +44,6 @@ constexpr Keyword kKeywords[] = {
     {"VX_DMA_ON", kCardDma},
 };
 
-bool startsWith(std::string_view line, std::string_view word) {
-  return line.size() >= word.size() && line.substr(0, word.size()) == word;
-}
-
 bool knownClass(char c) { return c == ' ' || c == 'C' || c == 'S' || c == 'U'; }
 
 // Copies the columns c of line into a text field, which keeps its blanks
@@ -87,7 +83,7 @@ int32_t kinemcardtype(std::string_view line) {
   if (colText(line, card1p::kMark) == card1p::kMarkText) return kCard1P;
   if (colText(line, card2p::kMark) == card2p::kMarkText) return kCard2P;
   for (const Keyword& k : kKeywords)
-    if (startsWith(line, k.word)) return k.cardClass;
+    if (line.starts_with(k.word)) return k.cardClass;
   return kCardOther;
 }
 

@@ -6,12 +6,8 @@
 
 #include <algorithm>
 #include <cstring>
-#include <memory>
 #include <mutex>
-#include <string>
 #include <type_traits>
-#include <system_error>
-#include <vector>
 
 #include "Kinem/KinemCardReading.h"
 #include "Kinem/KinemColumns.h"
@@ -19,6 +15,7 @@
 #include "Kinem/KinemOpxFiles.h"
 #include "Kinem/KinemTree.h"
 #include "Services/kernix.h"
+#include "Store/FileLoad.h"
 #include "Store/PendingCards.h"
 
 namespace vx::kinem {
@@ -52,20 +49,12 @@ namespace {
 // Columns of a saved card: the cards carry data in their first 80.
 constexpr size_t kSavedCols = 80;
 
-// Whether this thread is inside a load. A log callback runs on the thread
-// that logs, so a callback that loads a file would otherwise wait for the
-// lock its own thread holds, or take over the unit the load reads.
-thread_local bool tl_loading = false;
-
 // Serialises whole file reads, so two loads never interleave their card
 // sets. It does not protect the store, which has its own guard.
 std::mutex& cs_readonlykinems() {
   static std::mutex m;
   return m;
 }
-
-bool isComment(const char* line) { return line[0] == '*'; }
-bool isEmptyLine(const char* line) { return isblankornull(std::string_view(line, kCardLen)); }
 
 // Class of a line as the input files see it: keywords in any case. A line
 // whose marks already read "B1P" or "2P" as written is that card in upper
@@ -92,152 +81,182 @@ int32_t classify(const char* line) {
 int64_t epochKey(const Kinemrecord& rec) { return fieldstosatkey(rec.satNum, rec.epoch()); }
 
 
-// The 1P card waiting for its 2P card.
-class Pending1P {
+// Pairs the cards of a state-vector input file into the card sets it holds:
+// comments and empty lines skipped, maneuver cards kept as pending cards, a
+// 1P card paired with the 2P card that follows it (it stays for a further 2P
+// card until a vector is stored from it), each set with the number of the
+// line its 1P card is on. A 1P card that never meets a 2P card is a set of
+// its own that cannot be read: counted bad, logged with why, and reported.
+// Reads from any line source.
+template <class Lines>
+class KinemCardPairer {
  public:
-  void set(const char* line) {
-    std::memcpy(line_, line, kCardLen);
-    waiting_ = true;
-    tried_ = false;
+  enum class Kind { Pair, Missing1P, OpxState, OpxDcOnly, NoMemory, End };
+  // text1 the 1P card, text2 the 2P card.
+  using Item = store::PairedLines<Kind>;
+
+  KinemCardPairer(Lines& src, store::LoadCounts& c, const store::SetReporter& report)
+      : cards(msg::kDroppedHead, msg::kDroppedTail), src_(src), counts_(c), report_(report) {}
+
+  Item next() {
+    while (src_.next(line_)) {
+      if (store::isCommentLine(line_) || store::isEmptyLine(line_)) continue;
+      if (ismaneuvcardtype(std::string_view(line_, kCardLen))) {
+        if (!cards.cards.add(line_)) return {Kind::NoMemory, src_.lineNum(), {}, {}};
+        continue;
+      }
+      switch (classify(line_)) {
+        case kCard1P:
+          drop(msg::kOrphanNext1P);
+          std::memcpy(card1p_, line_, kCardLen);
+          at_ = src_.lineNum();
+          waiting_ = true;
+          tried_ = false;
+          continue;
+        case kCard2P:
+          if (!waiting_) return {Kind::Missing1P, src_.lineNum(), {}, {}};
+          tried_ = true;
+          return {Kind::Pair, at_, std::string_view(card1p_, kCardLen), std::string_view(line_, kCardLen)};
+        case kCardOpxState:
+          drop(msg::kOrphanOther);
+          return {Kind::OpxState, src_.lineNum(), {}, {}};
+        case kCardOpxDcOnly:
+          drop(msg::kOrphanOther);
+          return {Kind::OpxDcOnly, src_.lineNum(), {}, {}};
+        default:
+          drop(msg::kOrphanOther);
+          continue;
+      }
+    }
+    return {};
   }
-  bool waiting() const { return waiting_; }
-  std::string_view text() const { return {line_, kCardLen}; }
-  // A 2P card was paired with it (whatever came of the pair).
-  void tried() { tried_ = true; }
-  void clear() { waiting_ = false; }
-  // Ends the wait. A card that never met a 2P card is a card set of its own
-  // that cannot be read: counted bad, with why.
-  void drop(std::string_view why, int32_t& bad) {
+  // A vector was stored from the waiting 1P card.
+  void stored() { waiting_ = false; }
+  // Ends the wait for a 2P card: the file ends.
+  void end() { drop(msg::kOrphanEnd); }
+
+  store::CardHandOver cards;
+
+ private:
+  void drop(std::string_view why) {
     if (waiting_ && !tried_) {
-      ++bad;
-      LongLogLine().text(why).text(rtrimmed(text())).text(msg::kQuoteEnd).info();
+      ++counts_.bad;
+      LongLogLine().text(why).text(rtrimmed(std::string_view(card1p_, kCardLen))).text(msg::kQuoteEnd).info();
+      report_(at_, -1, true);
     }
     waiting_ = false;
   }
 
- private:
+  Lines& src_;
+  store::LoadCounts& counts_;
+  const store::SetReporter& report_;
   char line_[kCardLen];
+  char card1p_[kCardLen];
+  int32_t at_ = 0;
   bool waiting_ = false;
-  bool tried_ = false;
+  bool tried_ = false;  // a 2P card was paired with it (whatever came of the pair)
 };
+
+template <class Lines>
+int32_t readKinemSets(std::string_view path, Lines& src, store::LoadCounts& c, const store::SetReporter& report) {
+  store::FileReadBracket bracket(cs_readonlykinems(), kinemstore());
+  KinemCardPairer<Lines> pairer(src, c, report);
+  auto modify = [](int64_t key, auto&& f) { return kinemmodifyrec(key, f); };
+  using Kind = typename KinemCardPairer<Lines>::Kind;
+  int32_t status = 0;
+  bool lastParsedWell = false;
+  for (bool more = true; more;) {
+    const auto item = pairer.next();
+    switch (item.kind) {
+      case Kind::End:
+        more = false;
+        break;
+      case Kind::NoMemory:
+        tracelogerror(msg::kOnlyNoMemory);
+        return 2;
+      case Kind::Missing1P:
+        ++c.bad;
+        traceloginfo(msg::kMissing1P);
+        report(item.lineNum, -1, true);
+        break;
+      case Kind::Pair: {
+        pairer.cards.handOver(modify);
+        Kinemrecord rec;
+        lastParsedWell = lines2kinem(item.text1, item.text2, rec) == 0;
+        // In tree mode the store makes the same key from the epoch as read
+        // (a 17-character epoch that reads has no blank inside it) and
+        // refuses the vector when it cannot: only DMA mode needs the check.
+        if (!lastParsedWell || (effectivekeymode() == 1 && epochKey(rec) == -1)) {
+          ++c.bad;
+          report(item.lineNum, -1);
+          break;
+        }
+        const int64_t key = addkinemtomemparsed(rec);
+        store::countAdd(c, key);  // a refusal of the store is logged there
+        if (key > 0) {
+          pairer.cards.added(key);
+          pairer.stored();
+        }
+        report(item.lineNum, key);
+        break;
+      }
+      case Kind::OpxState:
+        // The rest of the file is one vector in the outside system's form;
+        // only a file unit carries one.
+        if constexpr (std::is_same_v<Lines, store::UnitLines>) {
+          int64_t opxKey = 0;
+          readopxkinems(src.unit(), c.loaded, c.dup, c.bad, status, &opxKey);
+          if (status == 0) {
+            if (opxKey != 0)
+              pairer.cards.added(opxKey);
+            else
+              pairer.cards.addedAgain();
+            pairer.cards.handOver(modify);
+          }
+        }
+        return status;
+      case Kind::OpxDcOnly:
+        // The rest of the file holds the controls of a loaded vector whose
+        // satellite number begins the file's name.
+        if constexpr (std::is_same_v<Lines, store::UnitLines>)
+          status = readopxctrlsforsat(getsatnumfrfilepath(path), src.unit(), "ReadOnlyKINEMs");
+        more = false;
+        break;
+    }
+  }
+  pairer.end();
+  if (status != 2 && lastParsedWell) pairer.cards.handOver(modify);
+  return status;
+}
 
 }  // namespace
 
-void readonlykinems(std::string_view path, int32_t unit, int32_t& loaded, int32_t& dup, int32_t& bad,
-                    int32_t& status) {
+void readonlykinems(std::string_view path, int32_t unit, store::LoadCounts& counts, int32_t& status,
+                    const store::SetReporter& report) {
   if (existfortdotfileunit(unit)) {
     status = 2;
     tracelogerror(msg::kOnlyFortN);
     return;
   }
-  status = 0;
-  std::lock_guard<std::mutex> lock(cs_readonlykinems());
-  // The store's lookup index is rebuilt once at the end of the file.
-  struct BulkAdd {
-    BulkAdd() { kinemstore().beginBulkAdd(); }
-    ~BulkAdd() { kinemstore().endBulkAdd(); }
-  } bulk;
-
-  char line[kCardLen];
-  store::PendingCards cards(msg::kDroppedHead, msg::kDroppedTail);
-  Pending1P card1p;
-  int64_t lastKey = 0;  // the vector added last
-  bool addedSinceHandOver = false;
-  bool lastParsedWell = false;
-
-  auto handOver = [&] {
-    if (addedSinceHandOver && cards.any() && lastKey != 0) {
-      cards.handTo(lastKey, [](int64_t key, auto&& f) { return kinemmodifyrec(key, f); });
-      addedSinceHandOver = false;
-    }
-  };
-
-  bool more = true;
-  while (more && filereadline(unit, line, kCardLen)) {
-    if (isComment(line) || isEmptyLine(line)) continue;
-    if (ismaneuvcardtype(std::string_view(line, kCardLen))) {
-      if (!cards.add(line)) {
-        status = 2;
-        tracelogerror(msg::kOnlyNoMemory);
-        return;
-      }
-      continue;
-    }
-    switch (classify(line)) {
-      case kCard1P:
-        card1p.drop(msg::kOrphanNext1P, bad);
-        card1p.set(line);
-        break;
-      case kCard2P: {
-        if (!card1p.waiting()) {
-          ++bad;
-          traceloginfo(msg::kMissing1P);
-          break;
-        }
-        card1p.tried();
-        handOver();
-        Kinemrecord rec;
-        lastParsedWell = lines2kinem(card1p.text(), std::string_view(line, kCardLen), rec) == 0;
-        // The pending 1P card stays for a further 2P card unless the vector
-        // is stored.
-        // In tree mode the store makes the same key from the epoch as read
-        // (a 17-character epoch that reads has no blank inside it) and
-        // refuses the vector when it cannot: only DMA mode needs the check.
-        if (!lastParsedWell || (effectivekeymode() == 1 && epochKey(rec) == -1)) {
-          ++bad;
-          break;
-        }
-        const int64_t key = addkinemtomemparsed(rec);
-        if (key == 0) {
-          ++dup;
-        } else if (key == -1) {
-          ++bad;  // refused by the store (logged there)
-        } else {
-          ++loaded;
-          lastKey = key;
-          addedSinceHandOver = true;
-          card1p.clear();
-        }
-        break;
-      }
-      case kCardOpxState: {
-        // The rest of the file is one vector in the outside system's form.
-        card1p.drop(msg::kOrphanOther, bad);
-        int64_t opxKey = 0;
-        readopxkinems(unit, loaded, dup, bad, status, &opxKey);
-        if (status == 0) {
-          if (opxKey != 0) {
-            lastKey = opxKey;
-            addedSinceHandOver = true;
-          } else if (lastKey != 0) {
-            addedSinceHandOver = true;
-          }
-          handOver();
-        }
-        return;
-      }
-      case kCardOpxDcOnly:
-        // The rest of the file holds the controls of a loaded vector whose
-        // satellite number begins the file's name.
-        card1p.drop(msg::kOrphanOther, bad);
-        status = readopxctrlsforsat(getsatnumfrfilepath(path), unit, "ReadOnlyKINEMs");
-        more = false;
-        break;
-      default:
-        card1p.drop(msg::kOrphanOther, bad);
-        break;
-    }
-  }
-  card1p.drop(msg::kOrphanEnd, bad);
-  if (status != 2 && lastParsedWell) handOver();
+  store::UnitLines src(unit);
+  status = readKinemSets(path, src, counts, report);
 }
 
-int32_t readkinemsfrfileunit(int32_t unit, std::string_view path) {
+int32_t readkinemsfrtext(std::string_view text, store::LoadCounts& counts, const store::SetReporter& report) {
+  store::TextLines src(text);
+  return readKinemSets({}, src, counts, report);
+}
+
+int32_t readkinemsfrfileunit(int32_t unit, std::string_view path, store::LoadCounts* counts,
+                             const store::SetReporter& report) {
+  store::LoadCounts local;
+  store::LoadCounts& c = counts != nullptr ? *counts : local;
+  c = store::LoadCounts{};
   if (existfortdotfileunit(unit)) {
     tracelogerror(msg::kUnitFortN);
     return 2;
   }
-  int32_t loaded = 0, dup = 0, bad = 0, result = 0;
+  int32_t result = 0;
   // Two passes need a file that can go back to its start; a pipe cannot.
   if (filerewind(unit) != 0) {
     tracelogerror(msg::kUnitRewind);
@@ -245,37 +264,37 @@ int32_t readkinemsfrfileunit(int32_t unit, std::string_view path) {
   }
 
   // Pass 1: named files (read before the file's own card sets) and the DMA
-  // card, which applies to everything read after this pass.
-  std::string_view view;
+  // card, which applies to everything read after this pass. Only a few first
+  // letters can begin a card this pass acts on.
   char line[kCardLen];
   char name[kCardLen];
-  while (result == 0 && filereadlineview(unit, view)) {
-    // Only a few first letters can begin a card this pass acts on, so most
-    // lines are passed over at their first character.
-    if (view.empty()) continue;
-    const char first = static_cast<char>(view[0] & ~0x20);  // upper case of a letter
-    if (first != 'V' && first != 'E' && first != 'S' && first != 'O') continue;
+  int32_t openError = 0;
+  bool closeFailed = false;
+  store::forEachCardLine(unit, "VESO", [&](std::string_view view) {
     std::memset(line, ' ', kCardLen);
     std::memcpy(line, view.data(), std::min(view.size(), kCardLen));
     const int32_t cls = classify(line);
     if (cls == kCardDma) {
       elsetkeymodeset(1);
-      continue;
+      return true;
     }
-    if (cls != kCardFile && cls != kCardOpxVecFile && cls != kCardOpxCtrlFile) continue;
+    if (cls != kCardFile && cls != kCardOpxVecFile && cls != kCardOpxCtrlFile) return true;
     getinputfilename(std::string_view(line, kCardLen), name, sizeof name);
     const std::string_view named(name, sizeof name);
-    const int32_t rc = fileopen(kUnitNamedFile, named, kFileRead, "ReadKinemsFrFileUnit");
-    if (rc != 0) return rc;
+    openError = fileopen(kUnitNamedFile, named, kFileRead, "ReadKinemsFrFileUnit");
+    if (openError != 0) return false;
     UnitCloser nested(kUnitNamedFile);
     if (cls == kCardFile)
-      readonlykinems(named, kUnitNamedFile, loaded, dup, bad, result);
+      readonlykinems(named, kUnitNamedFile, c, result, report);
     else if (cls == kCardOpxVecFile)
-      readopxkinems(kUnitNamedFile, loaded, dup, bad, result);
+      readopxkinems(kUnitNamedFile, c.loaded, c.dup, c.bad, result);
     else
       result = readopxctrlsforsat(getsatnumfrfilepath(named), kUnitNamedFile, "ReadKinemsFrFileUnit");
-    if (nested.close() != 0) return result;
-  }
+    closeFailed = nested.close() != 0;
+    return !closeFailed && result == 0;
+  });
+  if (openError != 0) return openError;
+  if (closeFailed) return result;
 
   // Pass 2: the file's own card sets. A failure of pass 1 stays the result.
   if (filerewind(unit) != 0) {
@@ -283,97 +302,42 @@ int32_t readkinemsfrfileunit(int32_t unit, std::string_view path) {
     return 2;
   }
   int32_t own = 0;
-  readonlykinems(path, unit, loaded, dup, bad, own);
+  readonlykinems(path, unit, c, own, report);
   if (result == 0) result = own;
-
-  LogLine()
-      .text("Total Kinems = ")
-      .num(int64_t{loaded} + dup + bad)
-      .text(", Loaded = ")
-      .num(loaded)
-      .text(", Dup = ")
-      .num(dup)
-      .text(", Bad = ")
-      .num(bad)
-      .info();
+  store::logTotals("Total Kinems = ", c);
   return result;
 }
 
-int32_t readkinemsfrfile(std::string_view name) {
-  if (tl_loading) {
-    tracelogerror(msg::kReentered);
-    return 2;
-  }
-  const int32_t rc = fileopen(kUnitHostFile, name, kFileRead, "KinemLoadFile");
-  if (rc != 0) return rc;
-  struct Loading {
-    Loading() { tl_loading = true; }
-    ~Loading() { tl_loading = false; }
-  } loading;
-  UnitCloser input(kUnitHostFile);
-  return readkinemsfrfileunit(kUnitHostFile, name);
+int32_t readkinemsfrfile(std::string_view name, store::LoadCounts* counts, const store::SetReporter& report) {
+  if (counts != nullptr) *counts = store::LoadCounts{};
+  return store::loadHostFile<KinemStore>(name, "KinemLoadFile", msg::kReentered,
+                                         [&](int32_t unit) { return readkinemsfrfileunit(unit, name, counts, report); });
 }
 
 KinemWriteReport kinemwritelines(int32_t unit) {
-  struct Loss {
-    int64_t key;
-    std::string_view why;
-  };
-  std::vector<Loss> losses;
-  KinemWriteReport report;
   char a[kLineLen], b[kLineLen];
-  auto write = [&](std::string_view text) {
-    if (report.ioError == 0) report.ioError = filewriteline(unit, text);
-  };
-  {
-    // The walk holds the store: a line that reached a log callback now could
-    // call back into the store and wait for this very hold.
-    LogDeferral quiet;
-    kinemstore().forEachKeyedInOrder([&](int64_t key, const Kinemrecord& rec) {
-      kinem2lines(rec, a, b);
-      std::string_view why = isblankornull(std::string_view(a, kLineLen)) ? msg::kBlank1P : kinemlinesloss(rec, a, b);
-      if (why.empty()) {
-        write(rtrimmed(std::string_view(a, kSavedCols)));
-        write(rtrimmed(std::string_view(b, kSavedCols)));
-      } else {
-        losses.push_back({key, why});
-      }
-    });
-  }
-  for (const Loss& l : losses) {
-    LogLine().text("KinemWriteLines: Vector ").num(l.key, 19).text(" not written: ").text(l.why).error();
-  }
-  report.notWritten = static_cast<int32_t>(losses.size());
-  return report;
+  return store::writeAllLines(kinemstore(), unit, "KinemWriteLines: Vector ", [&](const Kinemrecord& rec, auto&& write) {
+    kinem2lines(rec, a, b);
+    const std::string_view why =
+        isblankornull(std::string_view(a, kLineLen)) ? msg::kBlank1P : kinemlinesloss(rec, a, b);
+    if (why.empty()) {
+      write(rtrimmed(std::string_view(a, kSavedCols)));
+      write(rtrimmed(std::string_view(b, kSavedCols)));
+    }
+    return why;
+  });
 }
 
 int32_t savekinemfile(std::string_view name, int32_t saveMode) {
-  const std::string_view file = trimmed(name);
-  const int32_t rc = fileopen(kUnitSaveFile, file, saveMode == 0 ? kFileCreate : kFileAppend, "KinemSaveFile");
-  if (rc != 0) return rc;
-  UnitCloser output(kUnitSaveFile);
-  // Three empty lines, then the header; every save writes them, an append
-  // too. An empty line is "", never a null view: its address goes to the C
-  // library's writer, which must not get null.
-  int32_t headerError = 0;
-  constexpr std::string_view kEmpty = "";
-  for (std::string_view text : {kEmpty, kEmpty, kEmpty, msg::kSaveHeader})
-    if (headerError == 0) headerError = filewriteline(kUnitSaveFile, text);
-  const KinemWriteReport report =
-      headerError == 0 ? kinemwritelines(kUnitSaveFile) : KinemWriteReport{headerError, 0};
-  // Lines are buffered: a full disk may show only when the file is closed.
-  const int32_t closed = output.close();
-  const int32_t ioError = report.ioError != 0 ? report.ioError : closed;
-  if (ioError != 0) {
-    LongLogLine()
-        .text(msg::kCannotWrite)
-        .text(file)
-        .text("\": ")
-        .text(std::generic_category().message(ioError), true)
-        .error();
-    return 2;
-  }
-  return report.notWritten == 0 ? 0 : 2;
+  return store::saveToFile(name, saveMode, "KinemSaveFile", msg::kCannotWrite, [](int32_t unit) {
+    // Three empty lines, then the header; every save writes them, an append
+    // too. An empty line is "", never a null view: its address goes to the C
+    // library's writer, which must not get null.
+    constexpr std::string_view kEmpty = "";
+    for (std::string_view text : {kEmpty, kEmpty, kEmpty, msg::kSaveHeader})
+      if (const int32_t e = filewriteline(unit, text); e != 0) return KinemWriteReport{e, 0};
+    return kinemwritelines(unit);
+  });
 }
 
 }  // namespace vx::kinem

@@ -20,6 +20,7 @@
 
 #include "Kinem/KinemTree.h"
 #include "Services/kernix.h"
+#include "support/FileFixture.h"
 #include "support/HostText.h"
 #include "support/LogCapture.h"
 #include "veltrix/kernix.h"
@@ -46,28 +47,8 @@ std::string host(const std::string& s) { return vx::testing::hostText(s); }
 
 std::string set(const std::string& l1, const std::string& l2) { return l1 + "\n" + l2 + "\n"; }
 
-class KinemFiles : public ::testing::Test {
+class KinemFiles : public vx::testing::FileFixture<KinemRemoveAllSats> {
  protected:
-  void SetUp() override {
-    KinemRemoveAllSats();
-    KernixSetElsetKeyMode(0);
-    KernixSetDupKeyMode(0);
-    dir_ = fs::temp_directory_path() / ("vx_kinemfiles_" + std::to_string(::getpid()) + "_" +
-                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(dir_);
-  }
-  void TearDown() override {
-    KernixSetLogCallback(nullptr, nullptr);
-    KinemRemoveAllSats();
-    KernixSetElsetKeyMode(0);
-    std::error_code ec;
-    fs::remove_all(dir_, ec);
-  }
-  std::string path(const std::string& name) const { return (dir_ / name).string(); }
-  std::string write(const std::string& name, const std::string& content) const {
-    std::ofstream(path(name), std::ios::binary) << content;
-    return path(name);
-  }
   static std::string read(const std::string& file) {
     std::ifstream in(file, std::ios::binary);
     std::stringstream s;
@@ -76,11 +57,6 @@ class KinemFiles : public ::testing::Test {
   }
   static int32_t load(const std::string& file) { return KinemLoadFile(host(file).c_str()); }
   static int32_t save(const std::string& file, int32_t mode) { return KinemSaveFile(host(file).c_str(), mode); }
-  static std::string lastInfo() {
-    char m[128];
-    KernixGetLastInfoMsg(m);
-    return trimmed(m, 128);
-  }
   static int64_t add(const std::string& l1, const std::string& l2) {
     return KinemAddSatFrLines(host(l1).c_str(), host(l2).c_str());
   }
@@ -116,7 +92,6 @@ class KinemFiles : public ::testing::Test {
     }
     return out;
   }
-  fs::path dir_;
 };
 
 // ---- Pairing of 1P and 2P cards -------------------------------------------------
@@ -505,6 +480,49 @@ TEST_F(KinemFiles, LogCallbackThatLoadsDuringALoadIsRefused) {
   KinemRemoveAllSats();
   ASSERT_EQ(load(other), 0);
   EXPECT_EQ(lastInfo(), "Total Kinems = 1, Loaded = 1, Dup = 0, Bad = 0");
+}
+
+// ---- Per-set reports and counts ---------------------------------------------
+
+struct Seen {
+  int32_t lineNum;
+  int32_t status;
+  std::string msg;
+};
+void collectSeen(int32_t lineNum, int64_t satKey, int32_t status, const char* msg, int32_t msgLen, void* user) {
+  auto* seen = static_cast<std::vector<Seen>*>(user);
+  seen->push_back({lineNum, status, std::string(msg, static_cast<size_t>(msgLen))});
+  EXPECT_EQ(satKey > 0, status == 0);
+  EXPECT_GE(KinemGetCount(), 0);  // back into the library from the report
+}
+
+TEST_F(KinemFiles, EachCardSetReadIsReportedAndCounted) {
+  std::string text;
+  for (const std::string& line : {kC2, kA1, kA2, kA1, kA2, kB1, kBadA2, kC1})
+    text += line + "\n";
+  const std::string file = write("each.vec", text);
+  std::vector<Seen> seen;
+  EXPECT_EQ(KinemLoadFileEach(host(file).c_str(), &collectSeen, &seen), 0);
+  EXPECT_EQ(lastInfo(), "Total Kinems = 5, Loaded = 1, Dup = 1, Bad = 3");
+  ASSERT_EQ(seen.size(), 5u);
+  const std::vector<std::pair<int32_t, int32_t>> where = {{1, 2}, {2, 0}, {4, 1}, {6, 2}, {8, 2}};
+  for (size_t i = 0; i < where.size(); ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(seen[i].lineNum, where[i].first);
+    EXPECT_EQ(seen[i].status, where[i].second);
+    EXPECT_EQ(seen[i].msg.empty(), where[i].second == 0);
+  }
+  EXPECT_EQ(seen[0].msg, "ReadOnlyKINEMs: Missing 1P card in 1P/2P card set.");
+  EXPECT_EQ(seen[4].msg, "ReadOnlyKINEMs: 1P card without its 2P card (the file ends) '" + kC1 + "'.");
+
+  KinemRemoveAllSats();
+  int32_t loaded = -1, dup = -1, bad = -1;
+  EXPECT_EQ(KinemLoadFileCounts(host(file).c_str(), &loaded, &dup, &bad), 0);
+  EXPECT_EQ(loaded, 1);
+  EXPECT_EQ(dup, 1);
+  EXPECT_EQ(bad, 3);
+  EXPECT_EQ(KinemLoadFileCounts(host(path("missing.vec")).c_str(), &loaded, nullptr, nullptr), 2);
+  EXPECT_EQ(loaded, 0);
 }
 
 }  // namespace

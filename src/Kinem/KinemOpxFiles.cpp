@@ -11,6 +11,7 @@
 #include <new>
 
 #include "Kinem/KinemTree.h"
+#include "Platform/kernix/core/Columns.h"
 #include "Services/chronom.h"
 #include "Services/kernix.h"
 
@@ -31,22 +32,6 @@ constexpr std::string_view kNoMemoryTail = ": Memory allocation failed";
 namespace {
 
 // ---- Line syntax -------------------------------------------------------------
-
-// 1-based inclusive columns of a value; colText is the one place a column
-// becomes an offset.
-struct OpxCols {
-  size_t first;
-  size_t last;
-};
-
-std::string_view colText(std::string_view line, OpxCols c) {
-  if (c.first > line.size()) return {};
-  return line.substr(c.first - 1, std::min(c.last, line.size()) - (c.first - 1));
-}
-
-bool startsWith(std::string_view line, std::string_view key) {
-  return line.size() >= key.size() && line.substr(0, key.size()) == key;
-}
 
 bool skipped(std::string_view line) { return line.empty() || line[0] == '*' || isblankornull(line); }
 
@@ -85,7 +70,7 @@ enum class VecField {
 
 struct VecKey {
   std::string_view key;
-  OpxCols value;
+  Cols value;
   VecField field;
 };
 
@@ -118,15 +103,15 @@ constexpr VecKey kVecKeys[] = {
     {"covariance_weighted_rms", {24, 62}, VecField::WeightedRms},
     {"covariance_matrix(", {23, 62}, VecField::Covariance},
 };
-constexpr OpxCols kCovIndex{19, 20};
+constexpr Cols kCovIndex{19, 20};
 
 // Every value starts right after its key, the covariance's after its index.
 constexpr bool valuesFollowKeys() {
   for (const VecKey& k : kVecKeys) {
-    const size_t start = k.field == VecField::Covariance ? kCovIndex.last + 3 : k.key.size() + 1;
-    if (k.value.first != start || k.value.last < k.value.first) return false;
+    const size_t start = k.field == VecField::Covariance ? static_cast<size_t>(kCovIndex.last) + 3 : k.key.size() + 1;
+    if (static_cast<size_t>(k.value.first) != start || k.value.last < k.value.first) return false;
   }
-  return kCovIndex.first == std::string_view("covariance_matrix(").size() + 1;
+  return static_cast<size_t>(kCovIndex.first) == std::string_view("covariance_matrix(").size() + 1;
 }
 static_assert(valuesFollowKeys());
 
@@ -153,7 +138,7 @@ void setCoordSys(Kinemrecord& rec, std::string_view code) { std::memcpy(rec.coor
 void applyVectorLine(std::string_view line, VectorWork& w) {
   const VecKey* hit = nullptr;
   for (const VecKey& k : kVecKeys)
-    if (startsWith(line, k.key)) {
+    if (line.starts_with(k.key)) {
       hit = &k;
       break;
     }
@@ -369,18 +354,18 @@ void applyCtrlLine(std::string_view line, CtrlWork& w) {
 }  // namespace
 
 double checkfieldnum(std::string_view line, std::string_view key) {
-  if (!startsWith(line, key) || key.size() >= kOpxLastCol) return kOpxAbsent;
+  if (!line.starts_with(key) || key.size() >= kOpxLastCol) return kOpxAbsent;
   double v = 0;
-  if (!readReal(colText(line, {key.size() + 1, kOpxLastCol}), v)) return kOpxAbsent;
+  if (!readReal(colText(line, {static_cast<int>(key.size()) + 1, static_cast<int>(kOpxLastCol)}), v)) return kOpxAbsent;
   return v;
 }
 
 void checkfieldstr(std::string_view line, std::string_view key, char* out) {
-  if (!startsWith(line, key) || key.size() >= kOpxLastCol) {
+  if (!line.starts_with(key) || key.size() >= kOpxLastCol) {
     std::memset(out, ' ', kLineLen);
     return;
   }
-  readText(colText(line, {key.size() + 1, kOpxLastCol}), out, kLineLen);
+  readText(colText(line, {static_cast<int>(key.size()) + 1, static_cast<int>(kOpxLastCol)}), out, kLineLen);
 }
 
 int32_t getsatnumfrfilepath(std::string_view path) {

@@ -30,10 +30,6 @@ constexpr std::string_view kCsvNoMemory = "CsvLine2Tle: Memory allocation failed
 
 namespace {
 
-bool startsWith(std::string_view line, std::string_view word) {
-  return line.size() >= word.size() && line.substr(0, word.size()) == word;
-}
-
 // Logs prefix + text + suffix as one error line.
 void logQuoted(std::string_view prefix, std::string_view text, std::string_view suffix) {
   LongLogLine().text(prefix).text(text).text(suffix).error();
@@ -59,22 +55,17 @@ int32_t tlecardtype(std::string_view line) {
       colChar(line, line2::kRaNodePoint) == '.' && colChar(line, line2::kMnMotionPoint) == '.')
     return kCardLine2;
   for (std::string_view word : kFileCardKeywords)
-    if (startsWith(line, word)) return kCardFile;
+    if (line.starts_with(word)) return kCardFile;
   if (iscsvtle(line)) return kCardCsv;
-  if (startsWith(line, kDmaCardKeyword)) return kCardDma;
+  if (line.starts_with(kDmaCardKeyword)) return kCardDma;
   return kCardOther;
 }
 
 // ---- Key of a line 1 -----------------------------------------------------------
 
-int64_t line1tosatkey(std::string_view line1) {
+int32_t line1keycheck(std::string_view line1) {
   const int32_t satNum = alpha5tonum(colText(line1, line1::kSatNum));
-  char epoch[14];
-  std::memset(epoch, ' ', sizeof epoch);
-  const std::string_view epochCols = colText(line1, line1::kEpochText);
-  std::memcpy(epoch, epochCols.data(), epochCols.size());
-  const std::string_view epochText(epoch, sizeof epoch);
-
+  const std::string_view epochText = colText(line1, line1::kEpochText);
   // The ephemeris type of column 63, a blank being type 0.
   const char typeChar = colChar(line1, line1::kEphType);
   const int32_t ephType = typeChar == ' ' ? 0 : typeChar - '0';
@@ -83,8 +74,20 @@ int64_t line1tosatkey(std::string_view line1) {
     tracelogerror(msg::kLine1ToSatKeyInvalid);
     return -1;
   }
+  return satNum;
+}
+
+int64_t line1tosatkey(std::string_view line1) {
+  const int32_t satNum = line1keycheck(line1);
+  if (satNum == -1) return -1;
+  char epoch[14];
+  std::memset(epoch, ' ', sizeof epoch);
+  const std::string_view epochCols = colText(line1, line1::kEpochText);
+  std::memcpy(epoch, epochCols.data(), epochCols.size());
   blanktozerochar(epoch, sizeof epoch);
-  return createsatkey(satNum, tletype2elttype(ephType), epochText, 0.0);
+  const char typeChar = colChar(line1, line1::kEphType);
+  const int32_t ephType = typeChar == ' ' ? 0 : typeChar - '0';
+  return createsatkey(satNum, tletype2elttype(ephType), std::string_view(epoch, sizeof epoch), 0.0);
 }
 
 // ---- Two-line parser -------------------------------------------------------------
@@ -159,9 +162,12 @@ bool readLine2(std::string_view l2, Tlerecord& rec) {
 }  // namespace
 
 int32_t lines2tle(std::string_view l1, std::string_view l2, Tlerecord& rec) {
-  rec.reset();
   if (tlecardtype(l1) == kCardCsv) return csvline2tle(l1, rec);
+  return parsetlepair(l1, l2, rec);
+}
 
+int32_t parsetlepair(std::string_view l1, std::string_view l2, Tlerecord& rec) {
+  rec.reset();
   if (colText(l1, line1::kLineNo) != "1 " || colChar(l1, line1::kEpochPoint) != '.') {
     logQuoted(msg::kLine1Prefix, l1, msg::kLineSuffix);
     tracelogerror(msg::kInvalidLine1);

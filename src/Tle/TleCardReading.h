@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "Store/FileLoad.h"
 #include "Tle/TleTypes.h"
 
 namespace vx::tle {
@@ -30,11 +31,17 @@ bool iscsvtle(std::string_view line);
 // Key of an element set from the text of its line 1, without parsing the
 // record; -1 (and one log line) for an unusable line.
 int64_t line1tosatkey(std::string_view line1);
+// The checks of line1tosatkey that need no key: the satellite number, or -1
+// (and one log line) when the line names no satellite, epoch or ephemeris
+// type.
+int32_t line1keycheck(std::string_view line1);
 
 // Parses two lines (or a CSV line given as line 1) into rec; 0 when parsed
 // and valid, 2 otherwise. A CSV line is handed back unvalidated.
 int32_t lines2tle(std::string_view line1, std::string_view line2, Tlerecord& rec);
 // Parses one CSV line into rec, unvalidated; 0 or 2.
+// lines2tle for a line 1 already known to be no CSV line.
+int32_t parsetlepair(std::string_view line1, std::string_view line2, Tlerecord& rec);
 int32_t csvline2tle(std::string_view line, Tlerecord& rec);
 
 // mantissa * 10^exponent.
@@ -43,19 +50,17 @@ double gettlevalue(double mantissa, int32_t exponent);
 // Loads a TLE input file into the store (the exported TleLoadFile after its
 // argument conversion); 0, 2, or the error code of fileopen. A thread that
 // is loading a file (a log callback called during the load) is refused
-// with 2.
-// counts (optional) receives the numbers of the totals line, as far as the
-// load got.
-struct LoadCounts {
-  int32_t loaded = 0;
-  int32_t dup = 0;
-  int32_t bad = 0;
-};
-int32_t readtlesfrfile(std::string_view name, LoadCounts* counts = nullptr);
-int32_t readtlesfrfileunit(int32_t unit, LoadCounts* counts = nullptr);
+// with 2. counts (optional) receives the numbers of the totals line, as far
+// as the load got; report (optional) is told of every element set read.
+using store::LoadCounts;
+int32_t readtlesfrfile(std::string_view name, LoadCounts* counts = nullptr, const store::SetReporter& report = {});
+int32_t readtlesfrfileunit(int32_t unit, LoadCounts* counts = nullptr, const store::SetReporter& report = {});
 // Reads the element sets of one open unit into the store, adding to the
-// counters; status 0, or 2 when reading was refused or memory ran out.
-void readonlytles(int32_t unit, int32_t& loaded, int32_t& dup, int32_t& bad, int32_t& status);
+// counts; status 0, or 2 when reading was refused or memory ran out.
+void readonlytles(int32_t unit, LoadCounts& counts, int32_t& status, const store::SetReporter& report = {});
+// The same over the lines of a text in memory (no file cards, no DMA card):
+// 0, or 2 when memory ran out.
+int32_t readtlesfrtext(std::string_view text, LoadCounts& counts, const store::SetReporter& report = {});
 
 // Saves the store to a file (the exported TleSaveFile after its argument
 // conversion): save mode 0 creates or replaces the file, other values

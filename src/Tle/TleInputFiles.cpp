@@ -3,15 +3,13 @@
 // element set they follow, and the totals line; and the save file.
 #include <algorithm>
 #include <cstring>
-#include <memory>
 #include <mutex>
-#include <string>
 #include <type_traits>
-#include <system_error>
 
-#include "Platform/kernix/core/Format.h"
 #include "Services/kernix.h"
+#include "Store/FileLoad.h"
 #include "Store/PendingCards.h"
+#include "Tle/TleAdd.h"
 #include "Tle/TleCardReading.h"
 #include "Tle/TleTree.h"
 
@@ -41,35 +39,9 @@ constexpr std::string_view kDroppedTail = " maneuver cards beyond the 100 an ele
 
 namespace {
 
-// The last columns the line pair's last fields need: the third coefficient's
-// exponent of line 1, the mean motion of line 2. The fields after them (the
-// ephemeris type, the element set number, the revolution number) may be
-// missing, as a blank field reads 0.
-constexpr size_t kLine1MinCols = 61;
-constexpr size_t kLine2MinCols = 63;
-
-// Whether this thread is inside a load. A log callback runs on the thread
-// that logs, so a callback that loads a file would otherwise wait for the
-// lock its own thread holds, or take over the unit the load reads.
-thread_local bool tl_loading = false;
-
-// Logs head + the line without its trailing blanks + "'.".
-void logLine(bool isError, std::string_view head, std::string_view line) {
-  LongLogLine m;
-  m.text(head).text(rtrimmed(line)).text(msg::kQuoteEnd);
-  if (isError)
-    m.error();
-  else
-    m.info();
-}
-
-// Whether line holds something other than blanks at column col or after it.
-// Looks from col on, so a line of full length answers at its first columns
-// there instead of after a walk back over the blank padding.
-bool reachesCol(std::string_view line, size_t col) {
-  for (size_t i = col - 1; i < line.size(); ++i)
-    if (line[i] != ' ' && line[i] != '\0') return true;
-  return false;
+// Logs head + the line without its trailing blanks + "'." as information.
+void logLine(std::string_view head, std::string_view line) {
+  LongLogLine().text(head).text(rtrimmed(line)).text(msg::kQuoteEnd).info();
 }
 
 // Serialises whole file reads, so two loads never interleave their element
@@ -78,9 +50,6 @@ std::mutex& cs_readonlytles() {
   static std::mutex m;
   return m;
 }
-
-bool isComment(const char* line) { return line[0] == '*'; }
-bool isEmptyLine(const char* line) { return isblankornull(std::string_view(line, kCardLen)); }
 
 // Class of a line in the first pass, where only file cards and the DMA card
 // matter. Keywords are accepted in any case; only the first columns are
@@ -99,123 +68,142 @@ int32_t firstPassClass(std::string_view line) {
   return kCardOther;
 }
 
+// Pairs the lines of a TLE input file into the element sets it holds:
+// comments and empty lines skipped, maneuver cards kept as pending cards, a
+// line 1 paired with the next line 2 (past every other kind of line; another
+// line 1 ends the search, the first being an orphan), each set with the
+// number of the line it begins on. Reads from any line source.
+template <class Lines>
+class TleLinePairer {
+ public:
+  enum class Kind { Pair, Csv, Unusable, Orphan, NoMemory, End };
+  // text1 the line 1 or the CSV line; text2 the line 2, blank when the file
+  // ended before one.
+  using Item = store::PairedLines<Kind>;
+
+  explicit TleLinePairer(Lines& src) : cards(msg::kDroppedHead, msg::kDroppedTail), src_(src) {}
+
+  Item next() {
+    while (waiting_ || src_.next(line_)) {
+      if (!waiting_) lineNum_ = src_.lineNum();
+      waiting_ = false;
+      if (store::isCommentLine(line_) || store::isEmptyLine(line_)) continue;
+      const std::string_view text(line_, kCardLen);
+      if (ismaneuvcardtype(text)) {
+        if (!cards.cards.add(line_)) return {Kind::NoMemory, lineNum_, text, {}};
+        continue;
+      }
+      switch (tlecardtype(text)) {
+        case kCardCsv:
+          return {Kind::Csv, lineNum_, text, {}};
+        case kCardLine1:
+          if (!tleline1usable(text)) {
+            LongLogLine().text(msg::kUnrecognizable).text(text).text(msg::kQuoteEnd).info();
+            return {Kind::Unusable, lineNum_, text, {}};
+          }
+          return pairLine1();
+        default:
+          continue;
+      }
+    }
+    return {};
+  }
+
+  store::CardHandOver cards;
+
+ private:
+  Item pairLine1() {
+    const int32_t at = lineNum_;
+    std::memset(line2_, ' ', kCardLen);
+    int32_t cls = kCardOther;
+    while (src_.next(line2_)) {
+      if (store::isCommentLine(line2_) || store::isEmptyLine(line2_)) continue;
+      cls = tlecardtype(std::string_view(line2_, kCardLen));
+      if (cls == kCardLine2 || cls == kCardLine1) break;
+    }
+    if (cls == kCardLine1) {
+      logLine(msg::kOrphan, std::string_view(line_, kCardLen));
+      // The line 1 that ended the search starts a pair of its own; the
+      // orphan is reported first, from its own copy.
+      std::memcpy(orphan_, line_, kCardLen);
+      std::memcpy(line_, line2_, kCardLen);
+      lineNum_ = src_.lineNum();
+      waiting_ = true;
+      return {Kind::Orphan, at, std::string_view(orphan_, kCardLen), {}};
+    }
+    if (cls != kCardLine2) std::memset(line2_, ' ', kCardLen);
+    return {Kind::Pair, at, std::string_view(line_, kCardLen), std::string_view(line2_, kCardLen)};
+  }
+
+  Lines& src_;
+  char line_[kCardLen];
+  char line2_[kCardLen];
+  char orphan_[kCardLen];
+  int32_t lineNum_ = 0;
+  bool waiting_ = false;  // line_ holds a line 1 that ended the search for a line 2
+};
+
+template <class Lines>
+int32_t readTleSets(Lines& src, store::LoadCounts& c, const store::SetReporter& report) {
+  store::FileReadBracket bracket(cs_readonlytles(), tlestore());
+  TleLinePairer<Lines> pairer(src);
+  auto modify = [](int64_t key, auto&& f) { return tlemodifyrec(key, f); };
+  bool lastParsedWell = false;
+  for (;;) {
+    using Kind = typename TleLinePairer<Lines>::Kind;
+    const auto item = pairer.next();
+    TleAdded added;
+    switch (item.kind) {
+      case Kind::End:
+        if (lastParsedWell) pairer.cards.handOver(modify);
+        return 0;
+      case Kind::NoMemory:
+        tracelogerror(msg::kOnlyNoMemory);
+        return 2;
+      case Kind::Unusable:
+        ++c.bad;
+        report(item.lineNum, -1);
+        continue;
+      case Kind::Orphan:
+        ++c.bad;
+        lastParsedWell = false;
+        report(item.lineNum, -1, true);
+        continue;
+      case Kind::Csv:
+        added = addtlefrcsv(item.text1);
+        break;
+      case Kind::Pair:
+        pairer.cards.handOver(modify);
+        added = addtlefrpair(item.text1, item.text2, {msg::kShortLine1, msg::kShortLine2});
+        break;
+    }
+    lastParsedWell = added.parsed;
+    // An element set the store refuses (or a CSV set its checks refuse) is a
+    // bad one.
+    store::countAdd(c, added.key);
+    if (added.key > 0) pairer.cards.added(added.key);
+    report(item.lineNum, added.key);
+  }
+}
 
 }  // namespace
 
-void readonlytles(int32_t unit, int32_t& loaded, int32_t& dup, int32_t& bad, int32_t& status) {
+void readonlytles(int32_t unit, store::LoadCounts& counts, int32_t& status, const store::SetReporter& report) {
   if (existfortdotfileunit(unit)) {
     status = 2;
     tracelogerror(msg::kOnlyFortN);
     return;
   }
-  status = 0;
-  std::lock_guard<std::mutex> lock(cs_readonlytles());
-  // The store's lookup index is rebuilt once at the end of the file.
-  struct BulkAdd {
-    BulkAdd() { tlestore().beginBulkAdd(); }
-    ~BulkAdd() { tlestore().endBulkAdd(); }
-  } bulk;
-
-  char line[kCardLen];
-  char line2[kCardLen];
-  store::PendingCards cards(msg::kDroppedHead, msg::kDroppedTail);
-  int64_t lastKey = 0;        // entry of the element set added last
-  bool addedSinceHandOver = false;
-  bool lastParsedWell = false;
-  bool lineWaiting = false;   // line holds a line 1 that ended the search for a line 2
-  Tlerecord rec;
-
-  auto handOver = [&] {
-    if (addedSinceHandOver && cards.any() && lastKey != 0) {
-      cards.handTo(lastKey, [](int64_t key, auto&& f) { return tlemodifyrec(key, f); });
-      addedSinceHandOver = false;
-    }
-  };
-
-  while (lineWaiting || filereadline(unit, line, kCardLen)) {
-    lineWaiting = false;
-    if (isComment(line) || isEmptyLine(line)) continue;
-    const std::string_view text(line, kCardLen);
-    if (ismaneuvcardtype(text)) {
-      if (!cards.add(line)) {
-        status = 2;
-        tracelogerror(msg::kOnlyNoMemory);
-        return;
-      }
-      continue;
-    }
-    int32_t parsed = 2;
-    switch (tlecardtype(text)) {
-      case kCardCsv:
-        parsed = csvline2tle(text, rec);
-        break;
-      case kCardLine1: {
-        if (line1tosatkey(text) == -1) {
-          ++bad;
-          LongLogLine().text(msg::kUnrecognizable).text(text).text(msg::kQuoteEnd).info();
-          continue;
-        }
-        // Read on to the next line 2, past comments, empty lines, CSV lines
-        // and maneuver cards. Another line 1 ends the search: this one has
-        // lost its line 2, and that one starts a pair of its own. At the end
-        // of the file the line 2 stays blank.
-        std::memset(line2, ' ', kCardLen);
-        int32_t cls = kCardOther;
-        while (filereadline(unit, line2, kCardLen)) {
-          if (isComment(line2) || isEmptyLine(line2)) continue;
-          cls = tlecardtype(std::string_view(line2, kCardLen));
-          if (cls == kCardLine2 || cls == kCardLine1) break;
-        }
-        if (cls == kCardLine1) {
-          ++bad;
-          lastParsedWell = false;
-          logLine(false, msg::kOrphan, text);
-          std::memcpy(line, line2, kCardLen);
-          lineWaiting = true;
-          continue;
-        }
-        if (cls != kCardLine2) std::memset(line2, ' ', kCardLen);
-        handOver();
-        const std::string_view text2(line2, kCardLen);
-        // A line cut short would still parse, its last field read from the
-        // digits that are left: refused instead.
-        if (cls == kCardLine2 && (!reachesCol(text, kLine1MinCols) || !reachesCol(text2, kLine2MinCols))) {
-          ++bad;
-          lastParsedWell = false;
-          if (!reachesCol(text, kLine1MinCols))
-            logLine(true, msg::kShortLine1, text);
-          else
-            logLine(true, msg::kShortLine2, text2);
-          continue;
-        }
-        parsed = lines2tle(text, text2, rec);
-        break;
-      }
-      default:
-        continue;
-    }
-    lastParsedWell = parsed == 0;
-    if (parsed != 0) {
-      ++bad;
-      continue;
-    }
-    // An element set the store refuses (its checks, for a CSV set, which the
-    // parser hands on unchecked) is a bad one.
-    const int64_t key = addtletomemtaking(rec);
-    if (key == 0) {
-      ++dup;
-    } else if (key == -1) {
-      ++bad;
-    } else {
-      ++loaded;
-      lastKey = key;
-      addedSinceHandOver = true;
-    }
-  }
-  if (lastParsedWell) handOver();
+  store::UnitLines src(unit);
+  status = readTleSets(src, counts, report);
 }
 
-int32_t readtlesfrfileunit(int32_t unit, LoadCounts* counts) {
+int32_t readtlesfrtext(std::string_view text, store::LoadCounts& counts, const store::SetReporter& report) {
+  store::TextLines src(text);
+  return readTleSets(src, counts, report);
+}
+
+int32_t readtlesfrfileunit(int32_t unit, LoadCounts* counts, const store::SetReporter& report) {
   LoadCounts local;
   LoadCounts& c = counts != nullptr ? *counts : local;
   c = LoadCounts{};
@@ -223,7 +211,6 @@ int32_t readtlesfrfileunit(int32_t unit, LoadCounts* counts) {
     tracelogerror(msg::kUnitFortN);
     return 2;
   }
-  int32_t &loaded = c.loaded, &dup = c.dup, &bad = c.bad;
   int32_t result = 0;
   // Two passes need a file that can go back to its start; a pipe cannot.
   if (filerewind(unit) != 0) {
@@ -232,89 +219,52 @@ int32_t readtlesfrfileunit(int32_t unit, LoadCounts* counts) {
   }
 
   // Pass 1: named files (read before the file's own element sets) and the
-  // DMA card, which applies to everything read after this pass.
-  std::string_view line;
+  // DMA card, which applies to everything read after this pass. Comments and
+  // empty lines are no cards; only a few first letters can begin one.
   char name[kCardLen];
-  while (filereadlineview(unit, line)) {
-    // Comments and empty lines are no cards; only a few first letters can
-    // begin one, so most lines are passed over at their first character.
-    if (line.empty()) continue;
-    const char first = static_cast<char>(line[0] & ~0x20);  // upper case of a letter
-    if (first != 'V' && first != 'E' && first != 'S') continue;
+  int32_t openError = 0;
+  bool stopped = false;  // a named file's read failed or its unit did not close
+  store::forEachCardLine(unit, "VES", [&](std::string_view line) {
     switch (firstPassClass(line)) {
       case kCardFile: {
         getinputfilename(line.substr(0, std::min(line.size(), kCardLen)), name, sizeof name);
-        const int32_t rc = fileopen(kUnitNamedFile, std::string_view(name, sizeof name), kFileRead, "ReadTlesFrFileUnit");
-        if (rc != 0) return rc;
+        openError = fileopen(kUnitNamedFile, std::string_view(name, sizeof name), kFileRead, "ReadTlesFrFileUnit");
+        if (openError != 0) return false;
         UnitCloser nested(kUnitNamedFile);
-        readonlytles(kUnitNamedFile, loaded, dup, bad, result);
+        readonlytles(kUnitNamedFile, c, result, report);
         const int32_t closed = nested.close();
-        if (closed != 0 || result != 0) return result;
-        break;
+        stopped = closed != 0 || result != 0;
+        return !stopped;
       }
       case kCardDma:
         elsetkeymodeset(1);
-        break;
+        return true;
       default:
-        break;
+        return true;
     }
-  }
+  });
+  if (openError != 0) return openError;
+  if (stopped) return result;
 
   // Pass 2: the file's own element sets.
   if (filerewind(unit) != 0) {
     tracelogerror(msg::kUnitRewind);
     return 2;
   }
-  readonlytles(unit, loaded, dup, bad, result);
-
-  LogLine()
-      .text("Total TLEs = ")
-      .num(int64_t{loaded} + dup + bad)
-      .text(", Loaded = ")
-      .num(loaded)
-      .text(", Dup = ")
-      .num(dup)
-      .text(", Bad = ")
-      .num(bad)
-      .info();
+  readonlytles(unit, c, result, report);
+  store::logTotals("Total TLEs = ", c);
   return result;
 }
 
-int32_t readtlesfrfile(std::string_view name, LoadCounts* counts) {
+int32_t readtlesfrfile(std::string_view name, LoadCounts* counts, const store::SetReporter& report) {
   if (counts != nullptr) *counts = LoadCounts{};
-  if (tl_loading) {
-    tracelogerror(msg::kReentered);
-    return 2;
-  }
-  const int32_t rc = fileopen(kUnitHostFile, name, kFileRead, "TleLoadFile");
-  if (rc != 0) return rc;
-  struct Loading {
-    Loading() { tl_loading = true; }
-    ~Loading() { tl_loading = false; }
-  } loading;
-  UnitCloser input(kUnitHostFile);
-  return readtlesfrfileunit(kUnitHostFile, counts);
+  return store::loadHostFile<TleStore>(name, "TleLoadFile", msg::kReentered,
+                                       [&](int32_t unit) { return readtlesfrfileunit(unit, counts, report); });
 }
 
 int32_t savetlefile(std::string_view name, int32_t saveMode, int32_t saveForm) {
-  const std::string_view file = trimmed(name);
-  const int32_t rc = fileopen(kUnitSaveFile, file, saveMode == 0 ? kFileCreate : kFileAppend, "TleSaveFile");
-  if (rc != 0) return rc;
-  UnitCloser output(kUnitSaveFile);
-  const WriteReport report = tlewritelines(kUnitSaveFile, saveForm);
-  // Lines are buffered: a full disk may show only when the file is closed.
-  const int32_t closed = output.close();
-  const int32_t ioError = report.ioError != 0 ? report.ioError : closed;
-  if (ioError != 0) {
-    LongLogLine()
-        .text(msg::kCannotWrite)
-        .text(file)
-        .text("\": ")
-        .text(std::generic_category().message(ioError), true)
-        .error();
-    return 2;
-  }
-  return report.notWritten == 0 ? 0 : 2;
+  return store::saveToFile(name, saveMode, "TleSaveFile", msg::kCannotWrite,
+                           [&](int32_t unit) { return tlewritelines(unit, saveForm); });
 }
 
 }  // namespace vx::tle

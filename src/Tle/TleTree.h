@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "Services/chronom.h"
+#include "Store/FileLoad.h"
 #include "Store/KeyedStore.h"
 #include "Tle/TleLines.h"
 #include "Tle/TleTypes.h"
@@ -42,15 +43,15 @@ int64_t addtletomem(Tlerecord& rec, Tlebintree** node = nullptr);
 // The same for a record the caller drops afterwards: the store takes over
 // its contents instead of copying them.
 int64_t addtletomemtaking(Tlerecord& rec);
+// The same for a record that has just passed validatetlevalues (the add
+// road): the checks are not run again.
+int64_t addtletomemparsed(Tlerecord& rec);
 // Writes every element set to the open unit in ascending key order: form 0
 // line pairs, other CSV. A set that would not read back as itself (see
 // TleFaithful.h) is not written; each such set is logged with its key and
 // the reason once the walk is over. ioError is the error code of the first
 // write that failed (later lines are not tried), 0 if none.
-struct WriteReport {
-  int32_t ioError = 0;
-  int32_t notWritten = 0;
-};
+using WriteReport = store::WriteReport;
 WriteReport tlewritelines(int32_t unit, int32_t form);
 // Reads the record of satKey in place under the read hold and calls
 // f(const Tlerecord&); false (f not called) when the key is not loaded.

@@ -61,6 +61,21 @@ static const char* padded(char* buf, const char* name) {
   return buf;
 }
 
+typedef int32_t (*EachFn)(const char*, TleLoadFn, void*);
+typedef int32_t (*RemoveAllFn)(void);
+
+/* Counts the sets a load reports, and the loaded ones. */
+struct Tally {
+  int32_t sets, loaded, lastLine;
+};
+static void tally(int32_t lineNum, int64_t satKey, int32_t status, const char* msg, int32_t msgLen, void* user) {
+  struct Tally* t = (struct Tally*)user;
+  (void)msg;
+  ++t->sets;
+  if (status == 0 && satKey > 0 && msgLen == 0) ++t->loaded;
+  if (lineNum > t->lastLine) t->lastLine = lineNum;
+}
+
 int main(int argc, char** argv) {
   char path[4096], file[513], l1[513], l2[513], info[129];
   void* lib;
@@ -71,6 +86,9 @@ int main(int argc, char** argv) {
   InfoFn lastInfo;
   GetFn lastOpenErr;
   ClearFn clearOpenErr;
+  EachFn each;
+  RemoveAllFn removeAll;
+  struct Tally t = {0, 0, 0};
   int64_t key;
   CHECK(argc == 3);
   snprintf(path, sizeof path, "%s/libtle.so", argv[1]);
@@ -84,7 +102,9 @@ int main(int argc, char** argv) {
   lastInfo = (InfoFn)(uintptr_t)dlsym(lib, "KernixGetLastInfoMsg"); /* reached through libtle's needs */
   lastOpenErr = (GetFn)(uintptr_t)dlsym(lib, "KernixGetLastOpenErr");
   clearOpenErr = (ClearFn)(uintptr_t)dlsym(lib, "KernixClearLastOpenErr");
-  CHECK(load && count && satKey && lines && lastOpenErr && clearOpenErr);
+  each = (EachFn)(uintptr_t)dlsym(lib, "TleLoadFileEach");
+  removeAll = (RemoveAllFn)(uintptr_t)dlsym(lib, "TleRemoveAllSats");
+  CHECK(load && count && satKey && lines && lastOpenErr && clearOpenErr && each && removeAll);
   /* Internal routines stay hidden. */
   CHECK(dlsym(lib, "lines2tle") == NULL);
 
@@ -106,6 +126,14 @@ int main(int argc, char** argv) {
   CHECK(l1[512] == '#' && l2[512] == '#'); /* nothing written past 512 */
   CHECK(strncmp(l1, "1 43013U 17073A   18020.90595486 -.00000036  00000 0  37063-5 0 0999", 68) == 0);
   CHECK(strncmp(l2, "2 43013  98.7126 321.4710 0000893  65.9680 294.1589 14.1954972700901", 68) == 0);
+  /* The same load again, told of every set: each one a duplicate now, then
+   * every one loaded into an empty store. */
+  CHECK(each(file, tally, &t) == 0);
+  CHECK(t.sets == 979 && t.loaded == 0);
+  CHECK(removeAll() == 0);
+  t.sets = t.loaded = 0;
+  CHECK(each(file, tally, &t) == 0);
+  CHECK(t.sets == 979 && t.loaded == 979 && t.lastLine > 979);
 
   /* A missing file: the status is the system's ENOENT, the value of
    * VX_FAIL, and so is the last open error, which a later good load leaves

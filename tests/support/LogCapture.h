@@ -25,10 +25,16 @@ class LogCapture {
     std::lock_guard<std::mutex> l(m_);
     return infos_;
   }
+  // Every line in the order written, errors marked "E ", information "I ".
+  std::vector<std::string> lines() const {
+    std::lock_guard<std::mutex> l(m_);
+    return lines_;
+  }
   void clear() {
     std::lock_guard<std::mutex> l(m_);
     errors_.clear();
     infos_.clear();
+    lines_.clear();
   }
 
  private:
@@ -36,10 +42,12 @@ class LogCapture {
     auto* self = static_cast<LogCapture*>(user);
     std::lock_guard<std::mutex> l(self->m_);
     (isError ? self->errors_ : self->infos_).emplace_back(text, static_cast<size_t>(len));
+    self->lines_.push_back((isError ? "E " : "I ") + std::string(text, static_cast<size_t>(len)));
   }
   mutable std::mutex m_;
   std::vector<std::string> errors_;
   std::vector<std::string> infos_;
+  std::vector<std::string> lines_;
 };
 
 }  // namespace vx::testing

@@ -130,6 +130,28 @@ VX_API int32_t KinemLoadFile(const char kinemFile[512]) {
   });
 }
 
+VX_API int32_t KinemLoadFileCounts(const char kinemFile[512], int32_t* loaded, int32_t* dup, int32_t* bad) {
+  store::LoadCounts counts;
+  const int32_t rc = guarded("KinemLoadFileCounts", int32_t{2}, [&] {
+    HostText<kLineLen> name(kinemFile);
+    const std::string_view file = fileName(name);
+    LongLogLine().text("KinemLoadFile: Reading KINEMs from file \"").text(file).text("\".").info();
+    return readkinemsfrfile(file, &counts);
+  });
+  store::putCounts(counts, loaded, dup, bad);
+  return rc;
+}
+
+VX_API int32_t KinemLoadFileEach(const char kinemFile[512], KinemLoadFn fn, void* user) {
+  return guarded("KinemLoadFileEach", int32_t{2}, [&] {
+    HostText<kLineLen> name(kinemFile);
+    const std::string_view file = fileName(name);
+    LongLogLine().text("KinemLoadFile: Reading KINEMs from file \"").text(file).text("\".").info();
+    const store::HostSetReport<KinemLoadFn> host{fn, user};
+    return readkinemsfrfile(file, nullptr, host.reporter());
+  });
+}
+
 VX_API int32_t KinemSaveFile(const char kinemFile[512], int32_t saveMode) {
   return guarded("KinemSaveFile", int32_t{2}, [&] {
     HostText<kLineLen> name(kinemFile);

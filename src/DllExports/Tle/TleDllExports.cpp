@@ -7,6 +7,7 @@
 #include "Services/Boundary.h"
 #include "Services/kernix.h"
 #include "Store/StoreListing.h"
+#include "Tle/TleAdd.h"
 #include "Tle/TleCardReading.h"
 #include "Tle/TleColumns.h"
 #include "Tle/TleTree.h"
@@ -45,7 +46,7 @@ VX_API int32_t SetTleKeyMode(void) { return 0; }
 VX_API int64_t TleAddSatFrLines(const char line1[512], const char line2[512]) {
   return guarded("TleAddSatFrLines", int64_t{-1}, [&] {
     HostText<kLineLen> l1(line1), l2(line2);
-    return addsatfrlines(l1.view(), l2.view());
+    return addtlefrlines(l1.view(), l2.view());
   });
 }
 
@@ -59,7 +60,7 @@ VX_API int64_t TleAddSatFrCsv(const char csvLine[512]) {
     HostText<kLineLen> l1(csvLine);
     const char blanks[kLineLen] = {};
     HostText<kLineLen> l2(blanks);
-    return addsatfrlines(l1.view(), l2.view());
+    return addtlefrlines(l1.view(), l2.view());
   });
 }
 
@@ -158,6 +159,16 @@ VX_API int32_t TleLoadFile(const char tleFile[512]) {
     const std::string_view file = fileName(name);
     LongLogLine().text("TleLoadFile: Reading TLEs from file \"").text(file).text("\".").info();
     return readtlesfrfile(file);
+  });
+}
+
+VX_API int32_t TleLoadFileEach(const char tleFile[512], TleLoadFn fn, void* user) {
+  return guarded("TleLoadFileEach", int32_t{2}, [&] {
+    HostText<kLineLen> name(tleFile);
+    const std::string_view file = fileName(name);
+    LongLogLine().text("TleLoadFile: Reading TLEs from file \"").text(file).text("\".").info();
+    const store::HostSetReport<TleLoadFn> host{fn, user};
+    return readtlesfrfile(file, nullptr, host.reporter());
   });
 }
 

@@ -14,7 +14,6 @@ namespace msg {
 constexpr std::string_view kCsvNotCsv = "Csv2Lines: csvLine not in proper csv format.";
 constexpr std::string_view kCsvBadSatno = "Csv2Lines: newSatno is not valid (must not be greater than 339999).";
 constexpr std::string_view kLines2CsvInvalid = "Lines2Csv: Invalid TLE's first line.";
-constexpr std::string_view kAddInvalidLine1 = "AddSatFrLines: Invalid TLE's first line.";
 constexpr std::string_view kGetSatKeyPrefix = "GetSatKey: Unable to locate satellite number ";
 constexpr std::string_view kGetSatKeySuffix = " in the TLE binary tree.";
 }  // namespace msg
@@ -56,22 +55,6 @@ int32_t lines2csv(std::string_view line1, std::string_view line2, char* csvLine)
     if (isblankornull(std::string_view(csvLine, kLineLen))) status = 2;
   }
   return status;
-}
-
-int64_t addsatfrlines(std::string_view line1, std::string_view line2) {
-  Tlerecord rec;
-  switch (tlecardtype(line1)) {
-    case kCardCsv:
-      if (csvline2tle(line1, rec) != 0) return -1;
-      return addtletomem(rec);
-    case kCardLine1:
-      if (line1tosatkey(line1) == -1) return -1;
-      if (lines2tle(line1, line2, rec) != 0) return -1;
-      return addtletomem(rec);
-    default:
-      tracelogerror(msg::kAddInvalidLine1);
-      return -1;
-  }
 }
 
 int64_t getsatkey(int32_t satNum) {

@@ -15,8 +15,6 @@ int32_t csv2lines(std::string_view csvLine, int32_t newSatno, char* line1, char*
 // line 1 nor a CSV line) or 2.
 int32_t lines2csv(std::string_view line1, std::string_view line2, char* csvLine);
 
-// Adds one element set from two lines (or a CSV line as line 1).
-int64_t addsatfrlines(std::string_view line1, std::string_view line2);
 // Key of the first loaded element set of a satellite, or -1 (logged).
 int64_t getsatkey(int32_t satNum);
 
