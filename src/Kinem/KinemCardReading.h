@@ -26,6 +26,6 @@ int32_t kinemcardtype(std::string_view line);
 
 // Parses the 1P and 2P cards (kLineLen each) into rec, which the caller
 // passes in its default state; 0, or 2 with the reason logged.
-int32_t lines2kinem(std::string_view line1, std::string_view line2, Kinemrecord& rec);
+[[nodiscard]] int32_t lines2kinem(std::string_view line1, std::string_view line2, Kinemrecord& rec);
 
 }  // namespace vx::kinem

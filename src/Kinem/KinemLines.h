@@ -18,7 +18,7 @@ inline constexpr size_t kLineLen = 512;
 // never comes back blank.
 void kinem2lines(const Kinemrecord& rec, char* line1, char* line2);
 // Checks rec; 0 or 2, one log line per failed check. rec is not changed.
-int32_t validatekinemvalues(const Kinemrecord& rec);
+[[nodiscard]] int32_t validatekinemvalues(const Kinemrecord& rec);
 
 // Whether the cards written for a vector read back as that vector. Some
 // vectors in the store do not fit the cards (a position of 1e7 km or more,

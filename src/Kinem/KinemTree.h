@@ -36,13 +36,13 @@ KinemStore& kinemstore();
 
 // Adds rec by the key mode and duplicate switch in force (see
 // KeyedStore::add).
-int64_t addkinemtomem(Kinemrecord& rec, Kinembintree** node = nullptr);
+[[nodiscard]] int64_t addkinemtomem(Kinemrecord& rec, Kinembintree** node = nullptr);
 // The same for a record the caller drops afterwards: the store takes over
 // its contents instead of copying them.
-int64_t addkinemtomemtaking(Kinemrecord& rec);
+[[nodiscard]] int64_t addkinemtomemtaking(Kinemrecord& rec);
 // The same for a record lines2kinem has just read: it ran the value checks
 // already, and they are not run again.
-int64_t addkinemtomemparsed(Kinemrecord& rec);
+[[nodiscard]] int64_t addkinemtomemparsed(Kinemrecord& rec);
 
 // Reads the record of satKey in place under the read hold and calls
 // f(const Kinemrecord&); false (f not called) when the key is not loaded.
@@ -56,7 +56,7 @@ bool withkinemrecord(int64_t satKey, F&& f) {
 // replaces the stored record. f's log lines go out after the hold. Returns
 // f's result, or -1 (nothing logged) when the key is not loaded.
 template <class F>
-int32_t kinemmodifyrec(int64_t satKey, F&& f) {
+[[nodiscard]] int32_t kinemmodifyrec(int64_t satKey, F&& f) {
   return kinemstore().modify(satKey, std::forward<F>(f));
 }
 

@@ -34,7 +34,7 @@ TEST(KeyListingOrder, HostValuesMapToOrders) {
 TEST_F(KeyListingTest, EnumerationOrders) {
   // Loaded out of order; 10/5.2 collides with 10/5.7 and gets the next key.
   const int64_t k20 = keyOf(20, 3.0), k10 = keyOf(10, 5.7), k10b = k10 + 1, k5 = keyOf(5, 9.0);
-  for (MiniRec r : {rec(20, 3.0), rec(10, 5.7), rec(10, 5.2), rec(5, 9.0)}) store.add(r, mode);
+  for (MiniRec r : {rec(20, 3.0), rec(10, 5.7), rec(10, 5.2), rec(5, 9.0)}) (void)store.add(r, mode);
   const struct {
     int32_t order;
     std::vector<int64_t> keys;
@@ -57,7 +57,7 @@ TEST_F(KeyListingTest, EnumerationOrders) {
 
   Store empty, one;
   MiniRec r = rec(3, 2.0);
-  one.add(r, mode);
+  (void)one.add(r, mode);
   for (int32_t order : {0, 1, 2, 3}) {
     int64_t keys[1] = {-7};
     int32_t n = 0;
@@ -130,7 +130,7 @@ TEST_F(KeyListingTest, LoadOrderEqualsTextOrderOfLoadNumbers) {
 TEST_F(KeyListingTest, ListingWithCapacityNeverWritesPastIt) {
   for (int i = 0; i < 10; ++i) {
     MiniRec r = rec(10 - i, 1.0, i);
-    store.add(r, mode);
+    (void)store.add(r, mode);
   }
   for (const int32_t order : {0, 1, 2, 9}) {
     int32_t n = 0;

@@ -136,21 +136,21 @@ class KeyedStore {
   // a silent duplicate (policy.dupMode not 0), -1 on failure. nodeOut, if
   // given, receives the new node, or null when nothing was linked. For an
   // unchecked policy see AddPolicy.
-  int64_t add(Record& rec, AddPolicy policy, Node** nodeOut = nullptr) {
+  [[nodiscard]] int64_t add(Record& rec, AddPolicy policy, Node** nodeOut = nullptr) {
     return addRecord(rec, policy, nodeOut, false, policy.unchecked);
   }
 
   // The same, but a tree-mode node takes over rec's contents instead of a
   // copy of them; rec is left valid but unspecified. For callers that drop
   // their record after the add, such as a file reader.
-  int64_t addTaking(Record& rec, AddPolicy policy, Node** nodeOut = nullptr) {
+  [[nodiscard]] int64_t addTaking(Record& rec, AddPolicy policy, Node** nodeOut = nullptr) {
     return addRecord(rec, policy, nodeOut, true, policy.unchecked);
   }
 
   // addTaking for a record that has just passed Traits::validate and not
   // changed since (a parser that runs the check itself): the check is not
   // run a second time.
-  int64_t addTakingChecked(Record& rec, AddPolicy policy) { return addRecord(rec, policy, nullptr, true, true); }
+  [[nodiscard]] int64_t addTakingChecked(Record& rec, AddPolicy policy) { return addRecord(rec, policy, nullptr, true, true); }
 
  private:
   int64_t addRecord(Record& rec, AddPolicy policy, Node** nodeOut, bool take, bool checked) {
@@ -219,7 +219,7 @@ class KeyedStore {
  public:
   // Removes the element set under key: for a DMA key its object is released
   // first, then its node. 0 removed, 2 refused or not found (logged).
-  int32_t remove(int64_t key) {
+  [[nodiscard]] int32_t remove(int64_t key) {
     const bool dmaKey = vx::isdma(key);
     if (dmaKey && key <= 0) {
       vx::tracelogerror(msg::removenode::kBadDmaKey);
@@ -245,7 +245,7 @@ class KeyedStore {
   // Replaces the record stored under key with a copy of rec; the key, the
   // node and its load number stay. The record is not checked and the key is
   // not derived again. 0 replaced, 2 failure (logged).
-  int32_t update(int64_t key, const Record& rec) {
+  [[nodiscard]] int32_t update(int64_t key, const Record& rec) {
     if (vx::isdma(key)) {
       if (key <= 0) {
         vx::tracelogerror(msg::updaterec::kBadDmaKey);
@@ -324,7 +324,7 @@ class KeyedStore {
   // Releases the record of the DMA object of key, and the object itself when
   // no outside slot is filled. The key's tree node is left alone. 0 released,
   // 2 refused (logged).
-  int32_t removeDma(int64_t key) {
+  [[nodiscard]] int32_t removeDma(int64_t key) {
     DmaRelease released;
     {
       WriteHold hold(guard_);
@@ -344,7 +344,7 @@ class KeyedStore {
   // (nothing logged: the caller names its own routine); 2 when the copy
   // cannot be made (logged).
   template <class F>
-  int32_t modify(int64_t key, F&& fn) {
+  [[nodiscard]] int32_t modify(int64_t key, F&& fn) {
     vx::LogDeferral deferLog;
     WriteHold hold(guard_);
     Record* stored = nullptr;
@@ -378,7 +378,7 @@ class KeyedStore {
   // optional parts released and is marked not found (Traits::markNotFound),
   // and msgOut (128 characters, optional, always blank padded) says why.
   // 0 found, 2 not.
-  int32_t findRec(int64_t key, Record& out, char* msgOut = nullptr) {
+  [[nodiscard]] int32_t findRec(int64_t key, Record& out, char* msgOut = nullptr) {
     Traits::markNotFound(out);
     msg::putFindMsg(msgOut, {});
     if (vx::isdma(key)) {

@@ -163,7 +163,7 @@ TEST_F(KeyedStoreTest, RemovingNodeWithTwoChildrenKeepsPredecessorsLoadNumber) {
 
 TEST_F(KeyedStoreTest, LoadNumbersContinueAfterEmptying) {
   MiniRec a = rec(1, 1.0), b = rec(2, 1.0);
-  for (MiniRec* r : {&a, &b, &a}) store.add(*r, mode);  // the duplicate uses no load number
+  for (MiniRec* r : {&a, &b, &a}) (void)store.add(*r, mode);  // the duplicate uses no load number
   EXPECT_EQ(store.seqnum(), 2);
   int32_t err = 7;
   store.emptyTree(err);
@@ -178,7 +178,7 @@ TEST_F(KeyedStoreTest, LoadNumbersContinueAfterEmptying) {
 
 TEST_F(KeyedStoreTest, LoggedMessagesWordForWord) {
   MiniRec r = rec(1, 1.0, 5);
-  store.add(r, mode);
+  (void)store.add(r, mode);
   const std::string absent = key19(K(999));
   const struct {
     std::function<int32_t()> call;
@@ -203,7 +203,7 @@ TEST_F(KeyedStoreTest, LoggedMessagesWordForWord) {
 TEST_F(KeyedStoreTest, FindMessagesGoOnlyToTheBuffer) {
   Store empty;
   MiniRec r = rec(1, 1.0, 5);
-  store.add(r, mode);
+  (void)store.add(r, mode);
   const struct {
     Store* s;
     int64_t key;
@@ -500,11 +500,11 @@ TEST_F(KeyedStoreTest, ConcurrencyModifyLosesNoUpdate) {
     ASSERT_GT(k, 0);
     constexpr int kRounds = 2000;
     std::thread a([&] {
-      for (int i = 0; i < kRounds; ++i) store.modify(k, [](MiniRec& m) { return ++m.payload, 0; });
+      for (int i = 0; i < kRounds; ++i) (void)store.modify(k, [](MiniRec& m) { return ++m.payload, 0; });
     });
     std::thread b([&] {
       for (int i = 0; i < kRounds; ++i)
-        store.modify(k, [](MiniRec& m) { return m.extra.push_back(1), 0; });
+        (void)store.modify(k, [](MiniRec& m) { return m.extra.push_back(1), 0; });
     });
     a.join();
     b.join();
@@ -537,9 +537,9 @@ TEST_F(KeyedStoreTest, ConcurrencyReadersOfSetsBeingUpdatedAndRemoved) {
       for (int round = 0; round < kRounds; ++round) {
         const int i = round % kSets;
         auto& slot = keys[static_cast<size_t>(i)];
-        store.update(slot, rec(i, 1.0, i));
-        store.modify(slot, [](MiniRec& m) { return m.extra.assign(3, m.payload), 0; });
-        store.remove(slot);
+        (void)store.update(slot, rec(i, 1.0, i));
+        (void)store.modify(slot, [](MiniRec& m) { return m.extra.assign(3, m.payload), 0; });
+        (void)store.remove(slot);
         MiniRec r = rec(i, 1.0, i);
         slot = store.add(r, mode);
       }
@@ -578,7 +578,7 @@ TEST_F(KeyedStoreTest, ConcurrencyWithRecordHoldsWritersOff) {
   std::thread writer;
   ASSERT_TRUE(store.withRecord(k, [&](const MiniRec&) {
     writer = std::thread([&] {
-      store.remove(k);
+      (void)store.remove(k);
       removed = true;
     });
     std::this_thread::sleep_for(std::chrono::milliseconds(50));

@@ -39,9 +39,9 @@ TEST_F(SatNumLookupTest, SatKeyGetAgreesWithPreOrderWalk) {
       const size_t at = rng() % live.size();
       const int64_t k = live[at];
       if (op < 7) {
-        store.update(k, rec(sat, 1.0, 1));
+        (void)store.update(k, rec(sat, 1.0, 1));
       } else if (op < 8) {
-        store.modify(k, [&](MiniRec& m) { return m.satNum = sat, 0; });
+        (void)store.modify(k, [&](MiniRec& m) { return m.satNum = sat, 0; });
       } else {
         ASSERT_EQ(store.remove(k), 0);
         live.erase(live.begin() + static_cast<ptrdiff_t>(at));

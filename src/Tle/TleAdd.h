@@ -14,7 +14,7 @@ namespace vx::tle {
 // Whether a line 1 (of class kCardLine1) can name an element set: a
 // satellite number, an epoch and an ephemeris type a key can be made of.
 // One log line when not. No key is made.
-bool tleline1usable(std::string_view line1);
+[[nodiscard]] bool tleline1usable(std::string_view line1);
 
 // What became of one element set.
 struct TleAdded {
@@ -32,9 +32,9 @@ struct ShortLineHeads {
 // A line pair whose line 1 is of class kCardLine1 and usable: refused when
 // line 2 is a line 2 but one of the two ends before its last field needs
 // (col 61 of line 1, col 63 of line 2), else parsed, checked and stored.
-TleAdded addtlefrpair(std::string_view line1, std::string_view line2, const ShortLineHeads& heads);
+[[nodiscard]] TleAdded addtlefrpair(std::string_view line1, std::string_view line2, const ShortLineHeads& heads);
 // A CSV element set: parsed, checked and stored.
-TleAdded addtlefrcsv(std::string_view line);
+[[nodiscard]] TleAdded addtlefrcsv(std::string_view line);
 // Two lines, or a CSV line as line 1 (the exported adds after their argument
 // conversion): the key of the store's add, or -1 (logged).
 int64_t addtlefrlines(std::string_view line1, std::string_view line2);

@@ -30,19 +30,19 @@ bool iscsvtle(std::string_view line);
 
 // Key of an element set from the text of its line 1, without parsing the
 // record; -1 (and one log line) for an unusable line.
-int64_t line1tosatkey(std::string_view line1);
+[[nodiscard]] int64_t line1tosatkey(std::string_view line1);
 // The checks of line1tosatkey that need no key: the satellite number, or -1
 // (and one log line) when the line names no satellite, epoch or ephemeris
 // type.
-int32_t line1keycheck(std::string_view line1);
+[[nodiscard]] int32_t line1keycheck(std::string_view line1);
 
 // Parses two lines (or a CSV line given as line 1) into rec; 0 when parsed
 // and valid, 2 otherwise. A CSV line is handed back unvalidated.
-int32_t lines2tle(std::string_view line1, std::string_view line2, Tlerecord& rec);
+[[nodiscard]] int32_t lines2tle(std::string_view line1, std::string_view line2, Tlerecord& rec);
 // Parses one CSV line into rec, unvalidated; 0 or 2.
 // lines2tle for a line 1 already known to be no CSV line.
-int32_t parsetlepair(std::string_view line1, std::string_view line2, Tlerecord& rec);
-int32_t csvline2tle(std::string_view line, Tlerecord& rec);
+[[nodiscard]] int32_t parsetlepair(std::string_view line1, std::string_view line2, Tlerecord& rec);
+[[nodiscard]] int32_t csvline2tle(std::string_view line, Tlerecord& rec);
 
 // mantissa * 10^exponent.
 double gettlevalue(double mantissa, int32_t exponent);

@@ -18,7 +18,7 @@ void tle2lines(const Tlerecord& rec, char* line1, char* line2);
 // failed write leaves it blank.
 void tle2csv(const Tlerecord& rec, char* csvLine);
 // Checks and normalises rec in place; 0 or 2.
-int32_t validatetlevalues(Tlerecord& rec);
+[[nodiscard]] int32_t validatetlevalues(Tlerecord& rec);
 // Splits value into the five-digit mantissa and one-digit exponent of the
 // coefficient fields of line 1; false (outputs unchanged) when it cannot.
 bool gettlerawformat(double value, double& mantissa, int32_t& exponent);

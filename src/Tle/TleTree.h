@@ -39,13 +39,13 @@ TleStore& tlestore();
 
 // Adds rec by the key mode and duplicate switch in force (see
 // KeyedStore::add).
-int64_t addtletomem(Tlerecord& rec, Tlebintree** node = nullptr);
+[[nodiscard]] int64_t addtletomem(Tlerecord& rec, Tlebintree** node = nullptr);
 // The same for a record the caller drops afterwards: the store takes over
 // its contents instead of copying them.
-int64_t addtletomemtaking(Tlerecord& rec);
+[[nodiscard]] int64_t addtletomemtaking(Tlerecord& rec);
 // The same for a record that has just passed validatetlevalues (the add
 // road): the checks are not run again.
-int64_t addtletomemparsed(Tlerecord& rec);
+[[nodiscard]] int64_t addtletomemparsed(Tlerecord& rec);
 // Writes every element set to the open unit in ascending key order: form 0
 // line pairs, other CSV. A set that would not read back as itself (see
 // TleFaithful.h) is not written; each such set is logged with its key and
@@ -65,7 +65,7 @@ bool withtlerecord(int64_t satKey, F&& f) {
 // replaces the stored record. f's log lines go out after the hold. Returns
 // f's result, or -1 (nothing logged) when the key is not loaded.
 template <class F>
-int32_t tlemodifyrec(int64_t satKey, F&& f) {
+[[nodiscard]] int32_t tlemodifyrec(int64_t satKey, F&& f) {
   return tlestore().modify(satKey, std::forward<F>(f));
 }
 
