@@ -21,23 +21,16 @@
 namespace vx::kinem {
 
 // The reader's pending maneuver cards move into the record as they are.
-static_assert(store::PendingCards::kMaxCards == kMaxMnvrCards &&
-              std::is_same_v<store::PendingCards::Card, MnvrCard>);
+static_assert(store::PendingCards::movesInto<MnvrCard, kMaxMnvrCards>());
 
 namespace msg {
-constexpr std::string_view kUnitFortN =
-    "ReadKinemsFrFileUnit: Using fort.n not allowed in Veltrix due to security risk";
-constexpr std::string_view kOnlyFortN = "ReadOnlyKINEMs: Using fort.n not allowed in Veltrix due to security risk";
-constexpr std::string_view kOnlyNoMemory = "ReadOnlyKINEMs: Memory allocation failed";
+constexpr std::string_view kUnitReader = "ReadKinemsFrFileUnit";
+constexpr std::string_view kSetReader = "ReadOnlyKINEMs";
 constexpr std::string_view kMissing1P = "ReadOnlyKINEMs: Missing 1P card in 1P/2P card set.";
 constexpr std::string_view kOrphanNext1P = "ReadOnlyKINEMs: 1P card without its 2P card (another 1P card follows) '";
 constexpr std::string_view kOrphanOther = "ReadOnlyKINEMs: 1P card without its 2P card (a card of another kind follows) '";
 constexpr std::string_view kOrphanEnd = "ReadOnlyKINEMs: 1P card without its 2P card (the file ends) '";
 constexpr std::string_view kQuoteEnd = "'.";
-constexpr std::string_view kUnitRewind = "ReadKinemsFrFileUnit: Cannot rewind the input file";
-constexpr std::string_view kReentered =
-    "KinemLoadFile: Cannot load a file while this thread is loading one (called from a log callback?)";
-constexpr std::string_view kCannotWrite = "KinemSaveFile: cannot write \"";
 constexpr std::string_view kSaveHeader = "*** Orbital Elements - SP Vectors ***";
 constexpr std::string_view kBlank1P = "the 1P card could not be written";
 constexpr std::string_view kDroppedHead = "ReadOnlyKINEMs: Dropped ";
@@ -172,7 +165,7 @@ int32_t readKinemSets(std::string_view path, Lines& src, store::LoadCounts& c, c
         more = false;
         break;
       case Kind::NoMemory:
-        tracelogerror(msg::kOnlyNoMemory);
+        store::logNoMemory(msg::kSetReader);
         return 2;
       case Kind::Missing1P:
         ++c.bad;
@@ -235,7 +228,7 @@ void readonlykinems(std::string_view path, int32_t unit, store::LoadCounts& coun
                     const store::SetReporter& report) {
   if (existfortdotfileunit(unit)) {
     status = 2;
-    tracelogerror(msg::kOnlyFortN);
+    store::logFortN(msg::kSetReader);
     return;
   }
   store::UnitLines src(unit);
@@ -250,18 +243,9 @@ int32_t readkinemsfrtext(std::string_view text, store::LoadCounts& counts, const
 int32_t readkinemsfrfileunit(int32_t unit, std::string_view path, store::LoadCounts* counts,
                              const store::SetReporter& report) {
   store::LoadCounts local;
-  store::LoadCounts& c = counts != nullptr ? *counts : local;
-  c = store::LoadCounts{};
-  if (existfortdotfileunit(unit)) {
-    tracelogerror(msg::kUnitFortN);
-    return 2;
-  }
+  store::LoadCounts& c = store::freshCounts(counts, local);
+  if (!store::startTwoPasses(unit, msg::kUnitReader)) return 2;
   int32_t result = 0;
-  // Two passes need a file that can go back to its start; a pipe cannot.
-  if (filerewind(unit) != 0) {
-    tracelogerror(msg::kUnitRewind);
-    return 2;
-  }
 
   // Pass 1: named files (read before the file's own card sets) and the DMA
   // card, which applies to everything read after this pass. Only a few first
@@ -297,10 +281,7 @@ int32_t readkinemsfrfileunit(int32_t unit, std::string_view path, store::LoadCou
   if (closeFailed) return result;
 
   // Pass 2: the file's own card sets. A failure of pass 1 stays the result.
-  if (filerewind(unit) != 0) {
-    tracelogerror(msg::kUnitRewind);
-    return 2;
-  }
+  if (!store::rewindForPass(unit, msg::kUnitReader)) return 2;
   int32_t own = 0;
   readonlykinems(path, unit, c, own, report);
   if (result == 0) result = own;
@@ -310,7 +291,7 @@ int32_t readkinemsfrfileunit(int32_t unit, std::string_view path, store::LoadCou
 
 int32_t readkinemsfrfile(std::string_view name, store::LoadCounts* counts, const store::SetReporter& report) {
   if (counts != nullptr) *counts = store::LoadCounts{};
-  return store::loadHostFile<KinemStore>(name, "KinemLoadFile", msg::kReentered,
+  return store::loadHostFile<KinemStore>(name, "KinemLoadFile",
                                          [&](int32_t unit) { return readkinemsfrfileunit(unit, name, counts, report); });
 }
 
@@ -329,7 +310,7 @@ KinemWriteReport kinemwritelines(int32_t unit) {
 }
 
 int32_t savekinemfile(std::string_view name, int32_t saveMode) {
-  return store::saveToFile(name, saveMode, "KinemSaveFile", msg::kCannotWrite, [](int32_t unit) {
+  return store::saveToFile(name, saveMode, "KinemSaveFile", [](int32_t unit) {
     // Three empty lines, then the header; every save writes them, an append
     // too. An empty line is "", never a null view: its address goes to the C
     // library's writer, which must not get null.

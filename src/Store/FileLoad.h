@@ -152,13 +152,51 @@ struct LoadingFlag {
   static inline thread_local bool loading = false;
 };
 
+// The lines every reader writes, headed by the name of the routine that
+// writes them.
+inline void logFortN(std::string_view routine) {
+  vx::LongLogLine().text(routine).text(": Using fort.n not allowed in Veltrix due to security risk").error();
+}
+inline void logNoMemory(std::string_view routine) {
+  vx::LongLogLine().text(routine).text(": Memory allocation failed").error();
+}
+inline void logNoRewind(std::string_view routine) {
+  vx::LongLogLine().text(routine).text(": Cannot rewind the input file").error();
+}
+
+// The checks before the first pass of a two-pass read of unit: false
+// (logged under routine) for a unit attached to a "fort.n" file, or one
+// that cannot go back to its start (a pipe cannot).
+inline bool rewindForPass(int32_t unit, std::string_view routine) {
+  if (vx::filerewind(unit) == 0) return true;
+  logNoRewind(routine);
+  return false;
+}
+inline bool startTwoPasses(int32_t unit, std::string_view routine) {
+  if (vx::existfortdotfileunit(unit)) {
+    logFortN(routine);
+    return false;
+  }
+  return rewindForPass(unit, routine);
+}
+
+// The counts a read adds to: the caller's, or local when it gave none; zeroed.
+inline LoadCounts& freshCounts(LoadCounts* given, LoadCounts& local) {
+  LoadCounts& c = given != nullptr ? *given : local;
+  c = LoadCounts{};
+  return c;
+}
+
 // Opens the host's file on its unit and runs read(unit) inside the re-entry
-// guard: 0 or read's result; 2 (reentered logged) for a thread inside a
-// load; the error code of fileopen.
+// guard: 0 or read's result; 2 (logged under opener, the exported load's
+// name) for a thread inside a load; the error code of fileopen.
 template <class Tag, class Read>
-int32_t loadHostFile(std::string_view name, std::string_view opener, std::string_view reentered, Read&& read) {
+int32_t loadHostFile(std::string_view name, std::string_view opener, Read&& read) {
   if (LoadingFlag<Tag>::loading) {
-    vx::tracelogerror(reentered);
+    vx::LongLogLine()
+        .text(opener)
+        .text(": Cannot load a file while this thread is loading one (called from a log callback?)")
+        .error();
     return 2;
   }
   const int32_t rc = vx::fileopen(vx::kUnitHostFile, name, vx::kFileRead, opener);
@@ -293,11 +331,10 @@ WriteReport writeAllLines(Store& store, int32_t unit, std::string_view lossHead,
 // Opens the save file (saveMode 0 creates or replaces it, other values
 // append), runs write(unit) -> WriteReport and closes it. 0; the error code
 // of fileopen; 2 when a line cannot be written or the file cannot be closed
-// cleanly ("<cannotWrite><file>\": <reason>"), or when a record could not be
-// written faithfully.
+// cleanly ("<opener>: cannot write \"<file>\": <reason>"), or when a record
+// could not be written faithfully.
 template <class Write>
-int32_t saveToFile(std::string_view name, int32_t saveMode, std::string_view opener, std::string_view cannotWrite,
-                   Write&& write) {
+int32_t saveToFile(std::string_view name, int32_t saveMode, std::string_view opener, Write&& write) {
   const std::string_view file = vx::trimmed(name);
   const int32_t rc = vx::fileopen(vx::kUnitSaveFile, file, saveMode == 0 ? vx::kFileCreate : vx::kFileAppend, opener);
   if (rc != 0) return rc;
@@ -308,7 +345,8 @@ int32_t saveToFile(std::string_view name, int32_t saveMode, std::string_view ope
   const int32_t ioError = report.ioError != 0 ? report.ioError : closed;
   if (ioError != 0) {
     vx::LongLogLine()
-        .text(cannotWrite)
+        .text(opener)
+        .text(": cannot write \"")
         .text(file)
         .text("\": ")
         .text(std::generic_category().message(ioError), true)

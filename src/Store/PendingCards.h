@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <type_traits>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -21,6 +22,11 @@ class PendingCards {
   static constexpr int32_t kMaxCards = 100;
   static constexpr size_t kCardLen = 512;
   using Card = std::array<char, kCardLen>;
+  // Whether a record's cards (RecCard[max]) take the pending ones as they are.
+  template <class RecCard, auto max>
+  static constexpr bool movesInto() {
+    return max == kMaxCards && std::is_same_v<RecCard, Card>;
+  }
 
   // droppedHead/droppedTail frame the number of dropped cards in the
   // information line ("ReadOnlyTLEs: Dropped " ... " maneuver cards ...").

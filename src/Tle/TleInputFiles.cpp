@@ -16,23 +16,16 @@
 namespace vx::tle {
 
 // The reader's pending maneuver cards move into the record as they are.
-static_assert(store::PendingCards::kMaxCards == kMaxMnvrCards &&
-              std::is_same_v<store::PendingCards::Card, MnvrCard>);
+static_assert(store::PendingCards::movesInto<MnvrCard, kMaxMnvrCards>());
 
 namespace msg {
-constexpr std::string_view kUnitFortN =
-    "ReadTlesFrFileUnit: Using fort.n not allowed in Veltrix due to security risk";
-constexpr std::string_view kOnlyFortN = "ReadOnlyTLEs: Using fort.n not allowed in Veltrix due to security risk";
-constexpr std::string_view kOnlyNoMemory = "ReadOnlyTLEs: Memory allocation failed";
+constexpr std::string_view kUnitReader = "ReadTlesFrFileUnit";
+constexpr std::string_view kSetReader = "ReadOnlyTLEs";
 constexpr std::string_view kUnrecognizable = "ReadOnlyTLEs: Unrecognizable line1 '";
 constexpr std::string_view kOrphan = "ReadOnlyTLEs: Line1 without its line2 (another line1 follows) '";
 constexpr std::string_view kShortLine1 = "ReadOnlyTLEs: Line1 ends before column 61 '";
 constexpr std::string_view kShortLine2 = "ReadOnlyTLEs: Line2 ends before column 63 '";
 constexpr std::string_view kQuoteEnd = "'.";
-constexpr std::string_view kUnitRewind = "ReadTlesFrFileUnit: Cannot rewind the input file";
-constexpr std::string_view kReentered =
-    "TleLoadFile: Cannot load a file while this thread is loading one (called from a log callback?)";
-constexpr std::string_view kCannotWrite = "TleSaveFile: cannot write \"";
 constexpr std::string_view kDroppedHead = "ReadOnlyTLEs: Dropped ";
 constexpr std::string_view kDroppedTail = " maneuver cards beyond the 100 an element set holds.";
 }  // namespace msg
@@ -158,7 +151,7 @@ int32_t readTleSets(Lines& src, store::LoadCounts& c, const store::SetReporter& 
         if (lastParsedWell) pairer.cards.handOver(modify);
         return 0;
       case Kind::NoMemory:
-        tracelogerror(msg::kOnlyNoMemory);
+        store::logNoMemory(msg::kSetReader);
         return 2;
       case Kind::Unusable:
         ++c.bad;
@@ -191,7 +184,7 @@ int32_t readTleSets(Lines& src, store::LoadCounts& c, const store::SetReporter& 
 void readonlytles(int32_t unit, store::LoadCounts& counts, int32_t& status, const store::SetReporter& report) {
   if (existfortdotfileunit(unit)) {
     status = 2;
-    tracelogerror(msg::kOnlyFortN);
+    store::logFortN(msg::kSetReader);
     return;
   }
   store::UnitLines src(unit);
@@ -204,19 +197,10 @@ int32_t readtlesfrtext(std::string_view text, store::LoadCounts& counts, const s
 }
 
 int32_t readtlesfrfileunit(int32_t unit, LoadCounts* counts, const store::SetReporter& report) {
-  LoadCounts local;
-  LoadCounts& c = counts != nullptr ? *counts : local;
-  c = LoadCounts{};
-  if (existfortdotfileunit(unit)) {
-    tracelogerror(msg::kUnitFortN);
-    return 2;
-  }
+  store::LoadCounts local;
+  store::LoadCounts& c = store::freshCounts(counts, local);
+  if (!store::startTwoPasses(unit, msg::kUnitReader)) return 2;
   int32_t result = 0;
-  // Two passes need a file that can go back to its start; a pipe cannot.
-  if (filerewind(unit) != 0) {
-    tracelogerror(msg::kUnitRewind);
-    return 2;
-  }
 
   // Pass 1: named files (read before the file's own element sets) and the
   // DMA card, which applies to everything read after this pass. Comments and
@@ -247,10 +231,7 @@ int32_t readtlesfrfileunit(int32_t unit, LoadCounts* counts, const store::SetRep
   if (stopped) return result;
 
   // Pass 2: the file's own element sets.
-  if (filerewind(unit) != 0) {
-    tracelogerror(msg::kUnitRewind);
-    return 2;
-  }
+  if (!store::rewindForPass(unit, msg::kUnitReader)) return 2;
   readonlytles(unit, c, result, report);
   store::logTotals("Total TLEs = ", c);
   return result;
@@ -258,12 +239,12 @@ int32_t readtlesfrfileunit(int32_t unit, LoadCounts* counts, const store::SetRep
 
 int32_t readtlesfrfile(std::string_view name, LoadCounts* counts, const store::SetReporter& report) {
   if (counts != nullptr) *counts = LoadCounts{};
-  return store::loadHostFile<TleStore>(name, "TleLoadFile", msg::kReentered,
+  return store::loadHostFile<TleStore>(name, "TleLoadFile",
                                        [&](int32_t unit) { return readtlesfrfileunit(unit, counts, report); });
 }
 
 int32_t savetlefile(std::string_view name, int32_t saveMode, int32_t saveForm) {
-  return store::saveToFile(name, saveMode, "TleSaveFile", msg::kCannotWrite,
+  return store::saveToFile(name, saveMode, "TleSaveFile",
                            [&](int32_t unit) { return tlewritelines(unit, saveForm); });
 }
 
