@@ -1,6 +1,6 @@
 // Exported field and array functions of the state-vector library, and the
 // stateless conversions between fields, arrays and cards. Each converts its
-// arguments, calls one routine of KinemFieldVarsUtils and converts the
+// arguments, calls one routine of KinemFields and converts the
 // results back.
 #include <algorithm>
 #include <array>
@@ -8,7 +8,7 @@
 #include <tuple>
 #include <utility>
 
-#include "DllExports/Kinem/KinemFieldVarsUtils.h"
+#include "Kinem/KinemFields.h"
 #include "Kinem/KinemCardReading.h"
 #include "Kinem/KinemLines.h"
 #include "Services/Boundary.h"

@@ -9,6 +9,8 @@
 #include "Store/StoreListing.h"
 #include "Tle/TleCardReading.h"
 #include "Tle/TleColumns.h"
+#include "Tle/TleCsv.h"
+#include "Tle/TleFields.h"
 #include "Tle/TleTree.h"
 #include "veltrix/tle.h"
 

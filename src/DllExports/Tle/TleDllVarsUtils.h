@@ -8,16 +8,7 @@
 
 namespace vx::tle {
 
-// CSV line (512) to two lines (512 each); newSatno 0 keeps the satellite
-// number, 1..339999 replaces it. Status 0, 1 (not a CSV line) or 2.
-int32_t csv2lines(std::string_view csvLine, int32_t newSatno, char* line1, char* line2);
-// Two lines to one CSV line (512); status 0, 1 (line 1 is neither a TLE
-// line 1 nor a CSV line) or 2.
-int32_t lines2csv(std::string_view line1, std::string_view line2, char* csvLine);
-
 // Adds one element set from two lines (or a CSV line as line 1).
 int64_t addsatfrlines(std::string_view line1, std::string_view line2);
-// Key of the first loaded element set of a satellite, or -1 (logged).
-int64_t getsatkey(int32_t satNum);
 
 }  // namespace vx::tle

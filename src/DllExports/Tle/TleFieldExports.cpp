@@ -1,17 +1,17 @@
 // Exported field, field-set and array functions of the TLE library, and the
 // stateless conversions between fields, arrays, lines and CSV. Each converts
-// its arguments, calls one routine of TleFieldVarsUtils and converts the
+// its arguments, calls one routine of TleFields or TleArray and converts the
 // results back.
 #include <algorithm>
 #include <cstring>
 #include <tuple>
 #include <utility>
 
-#include "DllExports/Tle/TleDllVarsUtils.h"
-#include "DllExports/Tle/TleFieldVarsUtils.h"
 #include "Services/Boundary.h"
 #include "Services/kernix.h"
+#include "Tle/TleArray.h"
 #include "Tle/TleCardReading.h"
+#include "Tle/TleFields.h"
 #include "Tle/TleTree.h"
 #include "veltrix/tle.h"
 

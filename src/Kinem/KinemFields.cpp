@@ -1,4 +1,4 @@
-#include "DllExports/Kinem/KinemFieldVarsUtils.h"
+#include "Kinem/KinemFields.h"
 
 #include <algorithm>
 #include <array>

@@ -10,7 +10,7 @@
 #include <tuple>
 #include <vector>
 
-#include "DllExports/Kinem/KinemFieldVarsUtils.h"
+#include "Kinem/KinemFields.h"
 #include "Kinem/KinemTree.h"
 #include "Services/chronom.h"
 #include "support/HostText.h"

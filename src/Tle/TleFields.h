@@ -1,22 +1,18 @@
-// Field access and the array form of element sets: single fields by index,
-// the GP, GP2 and SP field sets, the 64-value array with its 512-character
-// text, and the classifier-driven parse shared by the array and GP exports.
+// Field access to element sets: single fields by index, the GP, GP2 and SP
+// field sets, the classifier-driven parse shared by the array and GP
+// exports, and the key lookup by satellite number.
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <string_view>
 
+#include "Tle/TleCardReading.h"
+#include "Tle/TleTree.h"
 #include "Tle/TleTypes.h"
 
 namespace vx::tle {
 
 inline constexpr size_t kFieldTextLen = 512;
-inline constexpr size_t kTleArrLen = 64;
-inline constexpr size_t kTleTextLen = 512;
-
-using TleArray = std::array<double, kTleArrLen>;
-
 // The members every field set has, in the order of the SP set.
 struct SetFields {
   int32_t satNum = 0;
@@ -79,28 +75,33 @@ int32_t spfieldstotle(const SpFields& f, Tlerecord& rec);
 int64_t addsatfrfieldsgp2(const GpFields& f);
 int64_t addsatfrfieldssp(const SpFields& f);
 
-// ---- Array form ----------------------------------------------------------------
-// Array and text of a record (the array zeroed and the text blanked first).
-void tle2array(const Tlerecord& rec, TleArray& arr, char* text);
-// The numbers of tle2array only, without the text.
-void tle2arrayvalues(const Tlerecord& rec, TleArray& arr);
-// Record from an array and a text (kTleTextLen), from the default record;
-// not validated.
-void array2tle(const TleArray& arr, std::string_view text, Tlerecord& rec);
-// array2tle, then the store's add: the key, or -1.
-int64_t addsatfrarray(const TleArray& arr, std::string_view text);
-// The stored element set as array and text; 0, or 2 (logged, arr untouched,
-// text blank) when the key is not loaded.
-int32_t datatoarray(int64_t satKey, TleArray& arr, char* text);
-// Replaces a stored element set by the one of an array and text, keeping the
-// stored satNum, epoch and ephType (and maneuver cards); 0 or 2.
-int32_t updatesatfrarray(int64_t satKey, const TleArray& arr, std::string_view text);
-// CSV line to array and text, unvalidated; the text is blanked first, both
-// are filled only when the parse succeeds. Status of the CSV parser.
-int32_t csv2tlearray(std::string_view csvLine, TleArray& arr, char* text);
-
 // Two TLE lines (validated) when the classifier sees a line 1 and a line 2,
 // otherwise line 1 as a CSV line (unvalidated); 0 or 2.
 int32_t parselinesorcsv(std::string_view line1, std::string_view line2, Tlerecord& rec);
+
+
+// Key of the first loaded element set of a satellite, or -1 (logged).
+int64_t getsatkey(int32_t satNum);
+
+// Logs "<head><satKey> in the TLE binary tree." for a key that is not loaded.
+void logmissing(std::string_view head, int64_t satKey);
+
+// Changes the record stored under satKey with change(Tlerecord&), false when
+// it refuses (and has logged why), and checks the result; read, change, check
+// and write are one step under the store's writer side, so a change made by
+// another thread in between cannot be lost. missingHead names the routine in
+// the message for a key that is not loaded.
+template <class F>
+int32_t changestored(int64_t satKey, std::string_view missingHead, F&& change) {
+  const int32_t status = tlemodifyrec(satKey, [&](Tlerecord& rec) -> int32_t {
+    if (!change(rec)) return 2;
+    return validatetlevalues(rec);
+  });
+  if (status == -1) {
+    logmissing(missingHead, satKey);
+    return 2;
+  }
+  return status;
+}
 
 }  // namespace vx::tle

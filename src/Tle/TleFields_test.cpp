@@ -10,7 +10,8 @@
 #include <tuple>
 #include <vector>
 
-#include "DllExports/Tle/TleFieldVarsUtils.h"
+#include "Tle/TleArray.h"
+#include "Tle/TleFields.h"
 #include "Services/chronom.h"
 #include "Tle/TleCardReading.h"
 #include "Tle/TleTree.h"
