@@ -21,23 +21,37 @@ namespace {
 
 // ---- Array form: element numbers and text columns --------------------------------
 
-// Elements of the array, counted from 1, that hold a record member as it
-// stands; integers are stored as doubles and read back truncated toward zero.
-template <class T>
-struct Element {
+// The columns of the array, counted from 1, that hold a record member (or
+// the epoch, as days since 1950) for every element set; integers are stored
+// as doubles and read back truncated toward zero. The names are the column
+// names hosts see (TleGetArrayLayout); the coefficient slots of types 4 and 6
+// have none, since their meaning depends on the type.
+struct Column {
   int n;
-  T Tlerecord::*member;
+  std::string_view name;
+  double Tlerecord::*real;
+  int32_t Tlerecord::*integer;
 };
-constexpr Element<double> kRealElements[] = {
-    {3, &Tlerecord::nDotO2},     {4, &Tlerecord::n2DotO6},     {5, &Tlerecord::bStar},     {21, &Tlerecord::incli},
-    {22, &Tlerecord::raNode},    {23, &Tlerecord::eccen},      {24, &Tlerecord::argPer},   {25, &Tlerecord::mnAnomaly},
-    {26, &Tlerecord::mnMotion},  {33, &Tlerecord::auxCoef2},   {39, &Tlerecord::auxCoef1},
+constexpr Column kColumns[] = {
+    {1, "satnum", nullptr, &Tlerecord::satNum},
+    {2, "epoch", nullptr, nullptr},
+    {3, "ndot", &Tlerecord::nDotO2, nullptr},
+    {4, "nddot", &Tlerecord::n2DotO6, nullptr},
+    {5, "bstar", &Tlerecord::bStar, nullptr},
+    {6, "ephtype", nullptr, &Tlerecord::ephType},
+    {21, "inclination", &Tlerecord::incli, nullptr},
+    {22, "raan", &Tlerecord::raNode, nullptr},
+    {23, "eccentricity", &Tlerecord::eccen, nullptr},
+    {24, "arg_perigee", &Tlerecord::argPer, nullptr},
+    {25, "mean_anomaly", &Tlerecord::mnAnomaly, nullptr},
+    {26, "mean_motion", &Tlerecord::mnMotion, nullptr},
+    {27, "rev_num", nullptr, &Tlerecord::revNum},
+    {31, "elset_num", nullptr, &Tlerecord::elsetNum},
+    {33, "", &Tlerecord::auxCoef2, nullptr},
+    {39, "", &Tlerecord::auxCoef1, nullptr},
 };
-constexpr Element<int32_t> kIntElements[] = {
-    {1, &Tlerecord::satNum}, {6, &Tlerecord::ephType}, {27, &Tlerecord::revNum}, {31, &Tlerecord::elsetNum}};
-// The epoch as days since 1950, and the CSV data.
+// The CSV data.
 namespace el {
-constexpr int kEpochDs50 = 2;
 constexpr int kCsvNum = 32;
 constexpr int kCsvVal1 = 34;  // .. 38
 }  // namespace el
@@ -73,9 +87,14 @@ int32_t truncint(double v) {
 
 void tle2arrayvalues(const Tlerecord& rec, TleArray& arr) {
   arr.fill(0.0);
-  for (const auto& e : kIntElements) at(arr, e.n) = rec.*e.member;
-  for (const auto& e : kRealElements) at(arr, e.n) = rec.*e.member;
-  at(arr, el::kEpochDs50) = yrdays2ds50(rec.epochYr, rec.epochDays);
+  for (const auto& c : kColumns) {
+    if (c.integer != nullptr)
+      at(arr, c.n) = rec.*c.integer;
+    else if (c.real != nullptr)
+      at(arr, c.n) = rec.*c.real;
+    else
+      at(arr, c.n) = yrdays2ds50(rec.epochYr, rec.epochDays);
+  }
   if (const Csvtledata* ext = rec.csvExt.get()) {
     at(arr, el::kCsvNum) = ext->csvNum;
     for (int k = 0; k < 5; ++k) at(arr, el::kCsvVal1 + k) = ext->*kCsvVals[k];
@@ -96,9 +115,14 @@ void tle2array(const Tlerecord& rec, TleArray& arr, char* text) {
 
 void array2tle(const TleArray& arr, std::string_view text, Tlerecord& rec) {
   rec.reset();
-  for (const auto& e : kIntElements) rec.*e.member = truncint(at(arr, e.n));
-  for (const auto& e : kRealElements) rec.*e.member = at(arr, e.n);
-  fyklok(at(arr, el::kEpochDs50), rec.epochDays, rec.epochYr);
+  for (const auto& c : kColumns) {
+    if (c.integer != nullptr)
+      rec.*c.integer = truncint(at(arr, c.n));
+    else if (c.real != nullptr)
+      rec.*c.real = at(arr, c.n);
+    else
+      fyklok(at(arr, c.n), rec.epochDays, rec.epochYr);
+  }
 
   rec.secClass = colChar(text, txt::kSecClass);
   const std::string_view name = colText(text, txt::kSatName);
@@ -162,6 +186,20 @@ int32_t csv2tlearray(std::string_view csvLine, TleArray& arr, char* text) {
   const int32_t status = csvline2tle(csvLine, rec);
   if (status == 0) tle2array(rec, arr, text);
   return status;
+}
+
+int32_t arrayLayout(size_t capacity, int32_t* elements, char* names, int32_t* isInteger) {
+  size_t n = 0;
+  for (const auto& c : kColumns) {
+    if (c.name.empty()) continue;
+    if (n < capacity) {
+      if (elements != nullptr) elements[n] = c.n;
+      if (names != nullptr) strtochararr(c.name, names + n * kColumnNameLen, kColumnNameLen);
+      if (isInteger != nullptr) isInteger[n] = c.integer != nullptr ? 1 : 0;
+    }
+    ++n;
+  }
+  return static_cast<int32_t>(n);
 }
 
 }  // namespace vx::tle

@@ -15,6 +15,9 @@ inline constexpr size_t kTleTextLen = 512;
 
 using TleArray = std::array<double, kTleArrLen>;
 
+// Characters of a column name in arrayLayout (blank padded, no NUL).
+inline constexpr size_t kColumnNameLen = 16;
+
 // True for the element numbers of the array, 1 to kTleArrLen.
 constexpr bool isArrayElement(int32_t n) { return n >= 1 && n <= static_cast<int32_t>(kTleArrLen); }
 
@@ -37,5 +40,12 @@ int32_t updatesatfrarray(int64_t satKey, const TleArray& arr, std::string_view t
 // CSV line to array and text, unvalidated; the text is blanked first, both
 // are filled only when the parse succeeds. Status of the CSV parser.
 int32_t csv2tlearray(std::string_view csvLine, TleArray& arr, char* text);
+
+
+// The named columns of the array, in element order: for the first capacity
+// of them, element number, name (kColumnNameLen characters each, one after
+// the other) and whether it holds an integer; each output may be null. The
+// number of named columns.
+int32_t arrayLayout(size_t capacity, int32_t* elements, char* names, int32_t* isInteger);
 
 }  // namespace vx::tle

@@ -281,6 +281,16 @@ VX_API int32_t TleDataToArray(int64_t satKey, double tleArr[64], char tleText[51
   });
 }
 
+VX_API int32_t TleGetArrayLayout(int32_t capacity, int32_t* elements, char* names, int32_t* isInteger) {
+  return guarded("TleGetArrayLayout", int32_t{-1}, [&]() -> int32_t {
+    if (capacity < 0 || (capacity > 0 && (elements == nullptr || names == nullptr || isInteger == nullptr))) {
+      tracelognumbered("TleGetArrayLayout: Invalid capacity or no buffer, capacity ", capacity, 11, ".");
+      return -1;
+    }
+    return arrayLayout(static_cast<size_t>(capacity), elements, names, isInteger);
+  });
+}
+
 VX_API int32_t TleUpdateSatFrArray(int64_t satKey, const double tleArr[64], const char tleText[512]) {
   return guarded("TleUpdateSatFrArray", int32_t{2}, [&] {
     HostText<kTleTextLen> text(tleText);
