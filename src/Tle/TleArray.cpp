@@ -3,6 +3,7 @@
 #include <cstring>
 #include <memory>
 
+#include "Platform/kernix/core/FieldText.h"
 #include "Services/chronom.h"
 #include "Services/kernix.h"
 #include "Tle/TleCardReading.h"
@@ -72,14 +73,6 @@ constexpr Cols kSatName{2, 9};
 constexpr Cols kSatNameLong{2, 13};
 constexpr Cols kCsvText{14, 24};
 }  // namespace txt
-
-// An integer element: truncated toward zero; NaN and values beyond the
-// 32-bit range saturate (NaN to the lowest), which the value checks reject.
-int32_t truncint(double v) {
-  if (!(v > -2147483649.0)) return INT32_MIN;
-  if (!(v < 2147483648.0)) return INT32_MAX;
-  return static_cast<int32_t>(v);
-}
 
 }  // namespace
 

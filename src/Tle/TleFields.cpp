@@ -6,6 +6,7 @@
 #include <type_traits>
 
 #include "Platform/kernix/core/Format.h"
+#include "Platform/kernix/core/FieldText.h"
 #include "Services/chronom.h"
 #include "Services/kernix.h"
 #include "Tle/TleCardReading.h"
@@ -173,11 +174,9 @@ bool readfield(Tlerecord& rec, int32_t idx, std::string_view value) {
   switch (s.def.form) {
     case Form::kInt:
     case Form::kReal: {
-      // A blank text is no number: the fixed-column rules would read it as 0.
-      const std::string_view number = trimmed(value);
       int32_t iv = 0;
       double dv = 0;
-      const bool ok = !number.empty() && (s.def.form == Form::kInt ? strtoint(number, iv) : strtoreal(number, dv));
+      const bool ok = s.def.form == Form::kInt ? fieldNumber(value, iv) : fieldNumber(value, dv);
       if (!ok) {
         tracelognumbered(msg::kSetFieldNumberHead, idx, digitsof(idx), msg::kSetFieldNumberTail);
         return false;
@@ -233,26 +232,16 @@ int64_t getsatkey(int32_t satNum) {
 // ---- Single fields ---------------------------------------------------------
 
 int32_t getfield(int64_t satKey, int32_t idx, char* value) {
-  char work[kFieldTextLen];
-  std::memset(work, ' ', sizeof work);
-  std::memset(value, ' ', kFieldTextLen);
-  const bool found = withtlerecord(satKey, [&](const Tlerecord& rec) { writefield(rec, idx, work); });
-  if (!found) {
-    logmissing(msg::kGetFieldMissing, satKey);
-    return 2;
-  }
-  leftadjust(work, sizeof work);
-  std::memcpy(value, work, kFieldTextLen);
-  return 0;
+  return writeFieldText(
+      value, [&](char* work) { return withtlerecord(satKey, [&](const Tlerecord& rec) { writefield(rec, idx, work); }); },
+      [&] { logmissing(msg::kGetFieldMissing, satKey); });
 }
 
 int32_t setfield(int64_t satKey, int32_t idx, std::string_view value) {
-  char text[kFieldTextLen];
-  strtochararr(value, text, sizeof text);
-  leftadjust(text, sizeof text);
+  const FieldValue text(value);
   return changestored(satKey, msg::kSetFieldMissing, [&](Tlerecord& rec) {
     // The ephemeris type is not changed by this call.
-    return idx == kEphTypeIdx || readfield(rec, idx, std::string_view(text, sizeof text));
+    return idx == kEphTypeIdx || readfield(rec, idx, text.view());
   });
 }
 
