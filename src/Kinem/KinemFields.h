@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <span>
 #include <string_view>
+#include <tuple>
 
 #include "Kinem/KinemTypes.h"
 
@@ -26,6 +27,22 @@ inline constexpr size_t kVecTextLen = 512;
 using VecArr = std::span<double, kVecArrLen>;
 using ConstVecArr = std::span<const double, kVecArrLen>;
 
+
+// ---- Argument orders -----------------------------------------------------------
+// The record members in the argument order of the exported functions that
+// take or hand out the twelve fields.
+
+// KinemGetAllFields, KinemParse, KinemAddSatFrFields(ML), KinemFieldsToLines.
+inline constexpr auto kFieldOrder = std::make_tuple(
+    &Kinemrecord::pos, &Kinemrecord::vel, &Kinemrecord::secClass, &Kinemrecord::satNum, &Kinemrecord::intlDes,
+    &Kinemrecord::epochDtg, &Kinemrecord::epochRev, &Kinemrecord::elsetNum, &Kinemrecord::bTerm, &Kinemrecord::agom,
+    &Kinemrecord::thrustAcc, &Kinemrecord::coordSys);
+// KinemUpdateSatFrFields: without the satellite number and the epoch, which
+// make the key.
+inline constexpr auto kUpdateOrder =
+    std::make_tuple(&Kinemrecord::pos, &Kinemrecord::vel, &Kinemrecord::secClass, &Kinemrecord::intlDes,
+                    &Kinemrecord::epochRev, &Kinemrecord::elsetNum, &Kinemrecord::bTerm, &Kinemrecord::agom,
+                    &Kinemrecord::thrustAcc, &Kinemrecord::coordSys);
 
 // ---- Single fields ---------------------------------------------------------
 // Writes field idx of the stored vector into value (kFieldTextLen

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string_view>
+#include <tuple>
 
 #include "Tle/TleCardReading.h"
 #include "Tle/TleTree.h"
@@ -43,6 +44,40 @@ struct SpFields : SetFields {
 // name of the messages.
 enum class FieldSet { kGP, kGP2, kSP };
 
+
+// ---- Argument orders -----------------------------------------------------------
+// The members of a field set in the argument order of the exported functions
+// that take or hand out the set.
+
+// TleGetAllFieldsGP/GP2 and TleAddSatFrFieldsGP/GP2 (GP takes the first 15).
+inline constexpr auto kGpOrder =
+    std::make_tuple(&GpFields::satNum, &GpFields::secClass, &GpFields::satName, &GpFields::epochYr,
+                    &GpFields::epochDays, &GpFields::dragTerm, &GpFields::ephType, &GpFields::elsetNum,
+                    &GpFields::incli, &GpFields::raNode, &GpFields::eccen, &GpFields::argPer, &GpFields::mnAnomaly,
+                    &GpFields::mnMotion, &GpFields::revNum, &GpFields::nDotO2, &GpFields::secondDeriv);
+// TleParseGP, TleGPFieldsToLines, TleGPFieldsToCsv: the coefficients in line
+// order right after the epoch.
+inline constexpr auto kGpLineOrder =
+    std::make_tuple(&GpFields::satNum, &GpFields::secClass, &GpFields::satName, &GpFields::epochYr,
+                    &GpFields::epochDays, &GpFields::nDotO2, &GpFields::secondDeriv, &GpFields::dragTerm,
+                    &GpFields::ephType, &GpFields::elsetNum, &GpFields::incli, &GpFields::raNode, &GpFields::eccen,
+                    &GpFields::argPer, &GpFields::mnAnomaly, &GpFields::mnMotion, &GpFields::revNum);
+// TleUpdateSatFrFieldsGP/GP2: without the members of the key.
+inline constexpr auto kGpUpdateOrder =
+    std::make_tuple(&GpFields::secClass, &GpFields::satName, &GpFields::dragTerm, &GpFields::elsetNum,
+                    &GpFields::incli, &GpFields::raNode, &GpFields::eccen, &GpFields::argPer, &GpFields::mnAnomaly,
+                    &GpFields::mnMotion, &GpFields::revNum, &GpFields::nDotO2, &GpFields::secondDeriv);
+// Every SP function.
+inline constexpr auto kSpOrder =
+    std::make_tuple(&SpFields::satNum, &SpFields::secClass, &SpFields::satName, &SpFields::epochYr,
+                    &SpFields::epochDays, &SpFields::auxCoef2, &SpFields::auxCoef3, &SpFields::auxCoef1,
+                    &SpFields::elsetNum, &SpFields::incli, &SpFields::raNode, &SpFields::eccen, &SpFields::argPer,
+                    &SpFields::mnAnomaly, &SpFields::mnMotion, &SpFields::revNum);
+// TleUpdateSatFrFieldsSP: without the members of the key.
+inline constexpr auto kSpUpdateOrder =
+    std::make_tuple(&SpFields::secClass, &SpFields::satName, &SpFields::auxCoef2, &SpFields::auxCoef3,
+                    &SpFields::auxCoef1, &SpFields::elsetNum, &SpFields::incli, &SpFields::raNode, &SpFields::eccen,
+                    &SpFields::argPer, &SpFields::mnAnomaly, &SpFields::mnMotion, &SpFields::revNum);
 
 // ---- Single fields ---------------------------------------------------------
 // Writes field idx of the stored element set into value (kFieldTextLen

@@ -20,22 +20,8 @@ using namespace vx::kinem;
 
 namespace {
 
-// ---- The twelve fields at the boundary ---------------------------------------------
-// The record members in the argument order of the functions that take or
-// hand out the twelve fields; one routine moves them between the host's
-// arguments and a record, member by member in that order.
-
-// KinemGetAllFields, KinemParse, KinemAddSatFrFields(ML), KinemFieldsToLines.
-constexpr auto kFieldOrder = std::make_tuple(
-    &Kinemrecord::pos, &Kinemrecord::vel, &Kinemrecord::secClass, &Kinemrecord::satNum, &Kinemrecord::intlDes,
-    &Kinemrecord::epochDtg, &Kinemrecord::epochRev, &Kinemrecord::elsetNum, &Kinemrecord::bTerm, &Kinemrecord::agom,
-    &Kinemrecord::thrustAcc, &Kinemrecord::coordSys);
-// KinemUpdateSatFrFields: without the satellite number and the epoch, which
-// make the key.
-constexpr auto kUpdateOrder =
-    std::make_tuple(&Kinemrecord::pos, &Kinemrecord::vel, &Kinemrecord::secClass, &Kinemrecord::intlDes,
-                    &Kinemrecord::epochRev, &Kinemrecord::elsetNum, &Kinemrecord::bTerm, &Kinemrecord::agom,
-                    &Kinemrecord::thrustAcc, &Kinemrecord::coordSys);
+// The twelve fields move between the host's arguments and a record one by
+// one, in the argument order KinemFields gives for each function.
 
 template <class T>
 void take(T& member, T value) {

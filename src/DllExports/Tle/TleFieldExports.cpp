@@ -20,40 +20,8 @@ using namespace vx::tle;
 
 namespace {
 
-// ---- Field sets at the boundary --------------------------------------------------
-// The members of a field set in the argument order of the functions that
-// take or hand out the set; one routine moves a set between the host's
-// arguments and the set, member by member in that order.
-
-// TleGetAllFieldsGP/GP2 and TleAddSatFrFieldsGP/GP2 (GP takes the first 15).
-constexpr auto kGpOrder =
-    std::make_tuple(&GpFields::satNum, &GpFields::secClass, &GpFields::satName, &GpFields::epochYr,
-                    &GpFields::epochDays, &GpFields::dragTerm, &GpFields::ephType, &GpFields::elsetNum,
-                    &GpFields::incli, &GpFields::raNode, &GpFields::eccen, &GpFields::argPer, &GpFields::mnAnomaly,
-                    &GpFields::mnMotion, &GpFields::revNum, &GpFields::nDotO2, &GpFields::secondDeriv);
-// TleParseGP, TleGPFieldsToLines, TleGPFieldsToCsv: the coefficients in line
-// order right after the epoch.
-constexpr auto kGpLineOrder =
-    std::make_tuple(&GpFields::satNum, &GpFields::secClass, &GpFields::satName, &GpFields::epochYr,
-                    &GpFields::epochDays, &GpFields::nDotO2, &GpFields::secondDeriv, &GpFields::dragTerm,
-                    &GpFields::ephType, &GpFields::elsetNum, &GpFields::incli, &GpFields::raNode, &GpFields::eccen,
-                    &GpFields::argPer, &GpFields::mnAnomaly, &GpFields::mnMotion, &GpFields::revNum);
-// TleUpdateSatFrFieldsGP/GP2: without the members of the key.
-constexpr auto kGpUpdateOrder =
-    std::make_tuple(&GpFields::secClass, &GpFields::satName, &GpFields::dragTerm, &GpFields::elsetNum,
-                    &GpFields::incli, &GpFields::raNode, &GpFields::eccen, &GpFields::argPer, &GpFields::mnAnomaly,
-                    &GpFields::mnMotion, &GpFields::revNum, &GpFields::nDotO2, &GpFields::secondDeriv);
-// Every SP function.
-constexpr auto kSpOrder =
-    std::make_tuple(&SpFields::satNum, &SpFields::secClass, &SpFields::satName, &SpFields::epochYr,
-                    &SpFields::epochDays, &SpFields::auxCoef2, &SpFields::auxCoef3, &SpFields::auxCoef1,
-                    &SpFields::elsetNum, &SpFields::incli, &SpFields::raNode, &SpFields::eccen, &SpFields::argPer,
-                    &SpFields::mnAnomaly, &SpFields::mnMotion, &SpFields::revNum);
-// TleUpdateSatFrFieldsSP: without the members of the key.
-constexpr auto kSpUpdateOrder =
-    std::make_tuple(&SpFields::secClass, &SpFields::satName, &SpFields::auxCoef2, &SpFields::auxCoef3,
-                    &SpFields::auxCoef1, &SpFields::elsetNum, &SpFields::incli, &SpFields::raNode, &SpFields::eccen,
-                    &SpFields::argPer, &SpFields::mnAnomaly, &SpFields::mnMotion, &SpFields::revNum);
+// The members of a field set move between the host's arguments and the set
+// one by one, in the argument order TleFields gives for each function.
 
 template <class T>
 void take(T& member, T value) {
