@@ -66,6 +66,8 @@ int32_t updatesatfrfields(int64_t satKey, const Kinemrecord& fields);
 // Checks rec, a default record given the twelve field values; 0, or 2 with
 // satNum set to -1 as the mark of an invalid record.
 int32_t kinemfieldstorec(Kinemrecord& rec);
+// True for a record that carries the mark of an invalid one.
+inline bool ismarkedinvalid(const Kinemrecord& rec) { return rec.satNum == -1; }
 // kinemfieldstorec, then the store's add: the key, or -1 when the fields do
 // not make a valid vector (nothing stored).
 int64_t addsatfrfields(Kinemrecord& rec);

@@ -391,6 +391,11 @@ int32_t gpfieldstotle(const GpFields& f, Tlerecord& rec) {
   return validatebuilt(rec);
 }
 
+int32_t gpfieldstotleadjusted(GpFields f, Tlerecord& rec) {
+  leftadjust(f.satName.data(), f.satName.size());
+  return gpfieldstotle(f, rec);
+}
+
 int32_t spfieldstotle(const SpFields& f, Tlerecord& rec) {
   rec.reset();
   linkedto(f, kSetLinks, true, rec);

@@ -105,6 +105,9 @@ int32_t updatesatfrfieldssp(int64_t satKey, const SpFields& f);
 // gpfieldstotle takes the name as given, spfieldstotle left-adjusts it.
 int32_t gpfieldstotle(const GpFields& f, Tlerecord& rec);
 int32_t spfieldstotle(const SpFields& f, Tlerecord& rec);
+// gpfieldstotle with the name left-adjusted first, as the line and CSV
+// conversions take it.
+int32_t gpfieldstotleadjusted(GpFields f, Tlerecord& rec);
 // Builds from a field set and stores: the key of addtletomem, or -1 when the
 // fields do not make a valid element set (nothing stored).
 int64_t addsatfrfieldsgp2(const GpFields& f);

@@ -231,7 +231,7 @@ VX_API void KinemArrayToLines(const double vecArr[155], const char vecText[512],
     HostText<kVecTextLen> text(vecText);
     Kinemrecord rec;
     array2kinem(HostArrIn(vecArr).arr, text.view(), rec);
-    if (rec.satNum != -1) putlines(rec, line1, line2);
+    if (!ismarkedinvalid(rec)) putlines(rec, line1, line2);
   });
 }
 

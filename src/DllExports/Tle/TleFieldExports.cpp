@@ -336,12 +336,11 @@ VX_API void TleGPFieldsToLines(int32_t satNum, char secClass, const char satName
   guardedvoid("TleGPFieldsToLines", [&] {
     strtochararr({}, line1, kLineLen);
     strtochararr({}, line2, kLineLen);
-    auto f = fromhost<kGpLineOrder, GpFields>(satNum, secClass, satName, epochYr, epochDays, nDotO2, n2DotO6, bStar,
+    const auto f = fromhost<kGpLineOrder, GpFields>(satNum, secClass, satName, epochYr, epochDays, nDotO2, n2DotO6, bStar,
                                               ephType, elsetNum, incli, raNode, eccen, argPer, mnAnomaly, mnMotion,
                                               revNum);
-    leftadjust(f.satName.data(), f.satName.size());
     Tlerecord rec;
-    if (gpfieldstotle(f, rec) == 0) putlines(rec, line1, line2);
+    if (gpfieldstotleadjusted(f, rec) == 0) putlines(rec, line1, line2);
   });
 }
 
@@ -351,12 +350,11 @@ VX_API void TleGPFieldsToCsv(int32_t satNum, char secClass, const char satName[8
                              double mnMotion, int32_t revNum, char csvLine[512]) {
   guardedvoid("TleGPFieldsToCsv", [&] {
     strtochararr({}, csvLine, kLineLen);
-    auto f = fromhost<kGpLineOrder, GpFields>(satNum, secClass, satName, epochYr, epochDays, nDotO2, n2DotO6, bStar,
+    const auto f = fromhost<kGpLineOrder, GpFields>(satNum, secClass, satName, epochYr, epochDays, nDotO2, n2DotO6, bStar,
                                               ephType, elsetNum, incli, raNode, eccen, argPer, mnAnomaly, mnMotion,
                                               revNum);
-    leftadjust(f.satName.data(), f.satName.size());
     Tlerecord rec;
-    if (gpfieldstotle(f, rec) == 0) putcsv(rec, csvLine);
+    if (gpfieldstotleadjusted(f, rec) == 0) putcsv(rec, csvLine);
   });
 }
 
