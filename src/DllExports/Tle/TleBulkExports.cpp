@@ -29,8 +29,7 @@ VX_API int32_t TleGetLoadedColumns(int32_t capacity, int32_t nElems, const int32
                                    double* columns, int32_t* total) {
   return guarded("TleGetLoadedColumns", int32_t{-1}, [&]() -> int32_t {
     if (total != nullptr) *total = 0;
-    const bool badElem =
-        elems != nullptr && std::any_of(elems, elems + std::max(nElems, 0), [](int32_t e) { return !isArrayElement(e); });
+    const bool badElem = elems != nullptr && !std::all_of(elems, elems + std::max(nElems, 0), isArrayElement);
     if (capacity < 0 || nElems < 0 || badElem || (nElems > 0 && elems == nullptr) ||
         (capacity > 0 && (satKeys == nullptr || (nElems > 0 && columns == nullptr)))) {
       tracelognumbered("TleGetLoadedColumns: Invalid capacity, element list or buffer, capacity ", capacity, 11,

@@ -336,9 +336,9 @@ VX_API void TleGPFieldsToLines(int32_t satNum, char secClass, const char satName
   guardedvoid("TleGPFieldsToLines", [&] {
     strtochararr({}, line1, kLineLen);
     strtochararr({}, line2, kLineLen);
-    const auto f = fromhost<kGpLineOrder, GpFields>(satNum, secClass, satName, epochYr, epochDays, nDotO2, n2DotO6, bStar,
-                                              ephType, elsetNum, incli, raNode, eccen, argPer, mnAnomaly, mnMotion,
-                                              revNum);
+    const auto f = fromhost<kGpLineOrder, GpFields>(satNum, secClass, satName, epochYr, epochDays, nDotO2, n2DotO6,
+                                                    bStar, ephType, elsetNum, incli, raNode, eccen, argPer, mnAnomaly,
+                                                    mnMotion, revNum);
     Tlerecord rec;
     if (gpfieldstotleadjusted(f, rec) == 0) putlines(rec, line1, line2);
   });
@@ -350,9 +350,9 @@ VX_API void TleGPFieldsToCsv(int32_t satNum, char secClass, const char satName[8
                              double mnMotion, int32_t revNum, char csvLine[512]) {
   guardedvoid("TleGPFieldsToCsv", [&] {
     strtochararr({}, csvLine, kLineLen);
-    const auto f = fromhost<kGpLineOrder, GpFields>(satNum, secClass, satName, epochYr, epochDays, nDotO2, n2DotO6, bStar,
-                                              ephType, elsetNum, incli, raNode, eccen, argPer, mnAnomaly, mnMotion,
-                                              revNum);
+    const auto f = fromhost<kGpLineOrder, GpFields>(satNum, secClass, satName, epochYr, epochDays, nDotO2, n2DotO6,
+                                                    bStar, ephType, elsetNum, incli, raNode, eccen, argPer, mnAnomaly,
+                                                    mnMotion, revNum);
     Tlerecord rec;
     if (gpfieldstotleadjusted(f, rec) == 0) putcsv(rec, csvLine);
   });
