@@ -276,6 +276,16 @@ VX_API int32_t TleDataToArrays(int32_t count, const int64_t* satKeys, double* ar
  * that is needed. Never writes past capacity rows or nElems columns. */
 VX_API int32_t TleGetLoadedColumns(int32_t capacity, int32_t nElems, const int32_t* elems, int64_t* satKeys,
                                    double* columns, int32_t* total);
+/* The named columns of the TleDataToArray array, in element order: for the
+ * first min(capacity, count) of them, elements[i] the element number (1-64),
+ * names (16 characters per column, one after the other, blank padded, no
+ * NUL) the column name ("satnum", "epoch", "ndot", "nddot", "bstar",
+ * "ephtype", "inclination", "raan", "eccentricity", "arg_perigee",
+ * "mean_anomaly", "mean_motion", "rev_num", "elset_num") and isInteger[i] 1
+ * for a column that holds an integer, else 0. Returns the number of named
+ * columns (capacity 0 asks for it); -1 (logged) for a negative capacity or a
+ * NULL buffer with a capacity above 0. Never writes past capacity columns. */
+VX_API int32_t TleGetArrayLayout(int32_t capacity, int32_t* elements, char* names, int32_t* isInteger);
 VX_API int32_t TleUpdateSatFrArray(int64_t satKey, const double tleArr[64], const char tleText[512]);
 VX_API int64_t TleAddSatFrArray(const double tleArr[64], const char tleText[512]);
 VX_API void TleAddSatFrArrayML(const double tleArr[64], const char tleText[512], int64_t* satKey);

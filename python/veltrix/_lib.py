@@ -122,6 +122,7 @@ _PROTOS = {
         "TleSaveFile": (I32, [PCHR, I32, I32]),
         "TleDataToArrays": (I32, [I32, P64, PF64, P32]),
         "TleGetLoadedColumns": (I32, [I32, I32, P32, P64, PF64, P32]),
+        "TleGetArrayLayout": (I32, [I32, P32, PCHR, P32]),
         "TleParseGP": (I32, [PCHR, PCHR, P32, PCHR, PCHR, P32, PF64, PF64, PF64, PF64, P32, P32,
                              PF64, PF64, PF64, PF64, PF64, PF64, P32]),
         "TleGetAllFieldsGP2": (I32, [I64, P32, PCHR, PCHR, P32, PF64, PF64, P32, P32, PF64, PF64, PF64,
@@ -291,6 +292,20 @@ def order_code(order: str) -> int:
         return _ORDERS[order]
     except KeyError:
         raise ValueError(f"order must be one of {', '.join(_ORDERS)}, not {order!r}") from None
+
+
+COLUMN_NAME = 16
+
+
+def tle_array_layout():
+    """The named columns of the element-set array, from the library: a list
+    of (name, element number, holds an integer) in element order."""
+    n = C["TleGetArrayLayout"](0, None, None, None)
+    elements, is_int = (I32 * n)(), (I32 * n)()
+    names = ctypes.create_string_buffer(n * COLUMN_NAME)
+    C["TleGetArrayLayout"](n, elements, names, is_int)
+    return [(names.raw[i * COLUMN_NAME:(i + 1) * COLUMN_NAME].decode("ascii").rstrip(), elements[i], bool(is_int[i]))
+            for i in range(n)]
 
 
 def tle_columns(elems):

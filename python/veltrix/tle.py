@@ -114,12 +114,12 @@ class LoadReport:
 
 
 # Columns of the 64-value array (counted from 1) that to_numpy hands out.
-_COLUMNS = {
-    "satnum": 1, "ndot": 3, "nddot": 4, "bstar": 5, "ephtype": 6, "inclination": 21, "raan": 22,
-    "eccentricity": 23, "arg_perigee": 24, "mean_anomaly": 25, "mean_motion": 26, "rev_num": 27, "elset_num": 31,
-}
-_INT_COLUMNS = {"satnum", "ephtype", "rev_num", "elset_num"}
-_EPOCH_ELEMENT = 2  # days since 1950
+# The array columns as the library lays them out: name -> element number;
+# the epoch column holds days since 1950.
+_LAYOUT = _lib.tle_array_layout() if _lib.has("TleGetArrayLayout") else []
+_COLUMNS = {name: element for name, element, _ in _LAYOUT if name != "epoch"}
+_INT_COLUMNS = {name for name, _, is_int in _LAYOUT if is_int}
+_EPOCH_ELEMENT = next((element for name, element, _ in _LAYOUT if name == "epoch"), 0)
 
 
 class TleStore:

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "DllExports/Tle/TleDllVarsUtils.h"
+#include "Tle/TleCsv.h"
 #include "Tle/TleColumns.h"
 #include "Tle/TleTree.h"
 #include "support/LogCapture.h"

@@ -75,6 +75,7 @@ static void tally(int32_t lineNum, int64_t satKey, int32_t status, const char* m
   if (status == 0 && satKey > 0 && msgLen == 0) ++t->loaded;
   if (lineNum > t->lastLine) t->lastLine = lineNum;
 }
+typedef int32_t (*LayoutFn)(int32_t, int32_t*, char*, int32_t*);
 
 int main(int argc, char** argv) {
   char path[4096], file[513], l1[513], l2[513], info[129];
@@ -89,6 +90,9 @@ int main(int argc, char** argv) {
   EachFn each;
   RemoveAllFn removeAll;
   struct Tally t = {0, 0, 0};
+  LayoutFn layout;
+  int32_t elements[3], isInteger[3];
+  char names[3 * 16 + 1];
   int64_t key;
   CHECK(argc == 3);
   snprintf(path, sizeof path, "%s/libtle.so", argv[1]);
@@ -100,11 +104,12 @@ int main(int argc, char** argv) {
   satKey = (SatKeyFn)(uintptr_t)dlsym(lib, "TleGetSatKey");
   lines = (LinesFn)(uintptr_t)dlsym(lib, "TleGetLines");
   lastInfo = (InfoFn)(uintptr_t)dlsym(lib, "KernixGetLastInfoMsg"); /* reached through libtle's needs */
+  layout = (LayoutFn)(uintptr_t)dlsym(lib, "TleGetArrayLayout");
   lastOpenErr = (GetFn)(uintptr_t)dlsym(lib, "KernixGetLastOpenErr");
   clearOpenErr = (ClearFn)(uintptr_t)dlsym(lib, "KernixClearLastOpenErr");
   each = (EachFn)(uintptr_t)dlsym(lib, "TleLoadFileEach");
   removeAll = (RemoveAllFn)(uintptr_t)dlsym(lib, "TleRemoveAllSats");
-  CHECK(load && count && satKey && lines && lastOpenErr && clearOpenErr && each && removeAll);
+  CHECK(load && count && satKey && lines && lastOpenErr && clearOpenErr && each && removeAll && layout);
   /* Internal routines stay hidden. */
   CHECK(dlsym(lib, "lines2tle") == NULL);
 
@@ -151,6 +156,13 @@ int main(int argc, char** argv) {
   CHECK(load(padded(file, "/dev/zero")) == VX_FILE_DEVICE && lastOpenErr() == VX_FILE_DEVICE);
   clearOpenErr();
 
+  /* The array layout: two columns asked for, nothing written past them. */
+  elements[2] = isInteger[2] = -1;
+  names[32] = '#';
+  CHECK(layout(2, elements, names, isInteger) == 14);
+  CHECK(elements[0] == 1 && isInteger[0] == 1 && strncmp(names, "satnum          ", 16) == 0);
+  CHECK(elements[1] == 2 && isInteger[1] == 0 && strncmp(names + 16, "epoch           ", 16) == 0);
+  CHECK(elements[2] == -1 && isInteger[2] == -1 && names[32] == '#');
   dlclose(lib);
   puts("tle host: ok");
   return 0;

@@ -3,7 +3,7 @@
 #include <cstring>
 #include <string_view>
 
-#include "DllExports/Kinem/KinemDllVarsUtils.h"
+#include "Kinem/KinemSatKeys.h"
 #include "Kinem/KinemInputFiles.h"
 #include "Kinem/KinemLines.h"
 #include "Kinem/KinemTree.h"

@@ -1,6 +1,6 @@
 // Exported field and array functions of the state-vector library, and the
 // stateless conversions between fields, arrays and cards. Each converts its
-// arguments, calls one routine of KinemFieldVarsUtils and converts the
+// arguments, calls one routine of KinemFields and converts the
 // results back.
 #include <algorithm>
 #include <array>
@@ -8,7 +8,7 @@
 #include <tuple>
 #include <utility>
 
-#include "DllExports/Kinem/KinemFieldVarsUtils.h"
+#include "Kinem/KinemFields.h"
 #include "Kinem/KinemCardReading.h"
 #include "Kinem/KinemLines.h"
 #include "Services/Boundary.h"
@@ -20,22 +20,8 @@ using namespace vx::kinem;
 
 namespace {
 
-// ---- The twelve fields at the boundary ---------------------------------------------
-// The record members in the argument order of the functions that take or
-// hand out the twelve fields; one routine moves them between the host's
-// arguments and a record, member by member in that order.
-
-// KinemGetAllFields, KinemParse, KinemAddSatFrFields(ML), KinemFieldsToLines.
-constexpr auto kFieldOrder = std::make_tuple(
-    &Kinemrecord::pos, &Kinemrecord::vel, &Kinemrecord::secClass, &Kinemrecord::satNum, &Kinemrecord::intlDes,
-    &Kinemrecord::epochDtg, &Kinemrecord::epochRev, &Kinemrecord::elsetNum, &Kinemrecord::bTerm, &Kinemrecord::agom,
-    &Kinemrecord::thrustAcc, &Kinemrecord::coordSys);
-// KinemUpdateSatFrFields: without the satellite number and the epoch, which
-// make the key.
-constexpr auto kUpdateOrder =
-    std::make_tuple(&Kinemrecord::pos, &Kinemrecord::vel, &Kinemrecord::secClass, &Kinemrecord::intlDes,
-                    &Kinemrecord::epochRev, &Kinemrecord::elsetNum, &Kinemrecord::bTerm, &Kinemrecord::agom,
-                    &Kinemrecord::thrustAcc, &Kinemrecord::coordSys);
+// The twelve fields move between the host's arguments and a record one by
+// one, in the argument order KinemFields gives for each function.
 
 template <class T>
 void take(T& member, T value) {
@@ -245,7 +231,7 @@ VX_API void KinemArrayToLines(const double vecArr[155], const char vecText[512],
     HostText<kVecTextLen> text(vecText);
     Kinemrecord rec;
     array2kinem(HostArrIn(vecArr).arr, text.view(), rec);
-    if (rec.satNum != -1) putlines(rec, line1, line2);
+    if (!ismarkedinvalid(rec)) putlines(rec, line1, line2);
   });
 }
 

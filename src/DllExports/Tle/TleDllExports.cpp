@@ -3,13 +3,14 @@
 #include <cstring>
 #include <string>
 
-#include "DllExports/Tle/TleDllVarsUtils.h"
 #include "Services/Boundary.h"
 #include "Services/kernix.h"
 #include "Store/StoreListing.h"
 #include "Tle/TleAdd.h"
 #include "Tle/TleCardReading.h"
 #include "Tle/TleColumns.h"
+#include "Tle/TleCsv.h"
+#include "Tle/TleFields.h"
 #include "Tle/TleTree.h"
 #include "veltrix/tle.h"
 

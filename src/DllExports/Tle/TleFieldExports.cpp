@@ -1,17 +1,17 @@
 // Exported field, field-set and array functions of the TLE library, and the
 // stateless conversions between fields, arrays, lines and CSV. Each converts
-// its arguments, calls one routine of TleFieldVarsUtils and converts the
+// its arguments, calls one routine of TleFields or TleArray and converts the
 // results back.
 #include <algorithm>
 #include <cstring>
 #include <tuple>
 #include <utility>
 
-#include "DllExports/Tle/TleDllVarsUtils.h"
-#include "DllExports/Tle/TleFieldVarsUtils.h"
 #include "Services/Boundary.h"
 #include "Services/kernix.h"
+#include "Tle/TleArray.h"
 #include "Tle/TleCardReading.h"
+#include "Tle/TleFields.h"
 #include "Tle/TleTree.h"
 #include "veltrix/tle.h"
 
@@ -20,40 +20,8 @@ using namespace vx::tle;
 
 namespace {
 
-// ---- Field sets at the boundary --------------------------------------------------
-// The members of a field set in the argument order of the functions that
-// take or hand out the set; one routine moves a set between the host's
-// arguments and the set, member by member in that order.
-
-// TleGetAllFieldsGP/GP2 and TleAddSatFrFieldsGP/GP2 (GP takes the first 15).
-constexpr auto kGpOrder =
-    std::make_tuple(&GpFields::satNum, &GpFields::secClass, &GpFields::satName, &GpFields::epochYr,
-                    &GpFields::epochDays, &GpFields::dragTerm, &GpFields::ephType, &GpFields::elsetNum,
-                    &GpFields::incli, &GpFields::raNode, &GpFields::eccen, &GpFields::argPer, &GpFields::mnAnomaly,
-                    &GpFields::mnMotion, &GpFields::revNum, &GpFields::nDotO2, &GpFields::secondDeriv);
-// TleParseGP, TleGPFieldsToLines, TleGPFieldsToCsv: the coefficients in line
-// order right after the epoch.
-constexpr auto kGpLineOrder =
-    std::make_tuple(&GpFields::satNum, &GpFields::secClass, &GpFields::satName, &GpFields::epochYr,
-                    &GpFields::epochDays, &GpFields::nDotO2, &GpFields::secondDeriv, &GpFields::dragTerm,
-                    &GpFields::ephType, &GpFields::elsetNum, &GpFields::incli, &GpFields::raNode, &GpFields::eccen,
-                    &GpFields::argPer, &GpFields::mnAnomaly, &GpFields::mnMotion, &GpFields::revNum);
-// TleUpdateSatFrFieldsGP/GP2: without the members of the key.
-constexpr auto kGpUpdateOrder =
-    std::make_tuple(&GpFields::secClass, &GpFields::satName, &GpFields::dragTerm, &GpFields::elsetNum,
-                    &GpFields::incli, &GpFields::raNode, &GpFields::eccen, &GpFields::argPer, &GpFields::mnAnomaly,
-                    &GpFields::mnMotion, &GpFields::revNum, &GpFields::nDotO2, &GpFields::secondDeriv);
-// Every SP function.
-constexpr auto kSpOrder =
-    std::make_tuple(&SpFields::satNum, &SpFields::secClass, &SpFields::satName, &SpFields::epochYr,
-                    &SpFields::epochDays, &SpFields::auxCoef2, &SpFields::auxCoef3, &SpFields::auxCoef1,
-                    &SpFields::elsetNum, &SpFields::incli, &SpFields::raNode, &SpFields::eccen, &SpFields::argPer,
-                    &SpFields::mnAnomaly, &SpFields::mnMotion, &SpFields::revNum);
-// TleUpdateSatFrFieldsSP: without the members of the key.
-constexpr auto kSpUpdateOrder =
-    std::make_tuple(&SpFields::secClass, &SpFields::satName, &SpFields::auxCoef2, &SpFields::auxCoef3,
-                    &SpFields::auxCoef1, &SpFields::elsetNum, &SpFields::incli, &SpFields::raNode, &SpFields::eccen,
-                    &SpFields::argPer, &SpFields::mnAnomaly, &SpFields::mnMotion, &SpFields::revNum);
+// The members of a field set move between the host's arguments and the set
+// one by one, in the argument order TleFields gives for each function.
 
 template <class T>
 void take(T& member, T value) {
@@ -281,6 +249,16 @@ VX_API int32_t TleDataToArray(int64_t satKey, double tleArr[64], char tleText[51
   });
 }
 
+VX_API int32_t TleGetArrayLayout(int32_t capacity, int32_t* elements, char* names, int32_t* isInteger) {
+  return guarded("TleGetArrayLayout", int32_t{-1}, [&]() -> int32_t {
+    if (capacity < 0 || (capacity > 0 && (elements == nullptr || names == nullptr || isInteger == nullptr))) {
+      tracelognumbered("TleGetArrayLayout: Invalid capacity or no buffer, capacity ", capacity, 11, ".");
+      return -1;
+    }
+    return arrayLayout(static_cast<size_t>(capacity), elements, names, isInteger);
+  });
+}
+
 VX_API int32_t TleUpdateSatFrArray(int64_t satKey, const double tleArr[64], const char tleText[512]) {
   return guarded("TleUpdateSatFrArray", int32_t{2}, [&] {
     HostText<kTleTextLen> text(tleText);
@@ -358,12 +336,11 @@ VX_API void TleGPFieldsToLines(int32_t satNum, char secClass, const char satName
   guardedvoid("TleGPFieldsToLines", [&] {
     strtochararr({}, line1, kLineLen);
     strtochararr({}, line2, kLineLen);
-    auto f = fromhost<kGpLineOrder, GpFields>(satNum, secClass, satName, epochYr, epochDays, nDotO2, n2DotO6, bStar,
-                                              ephType, elsetNum, incli, raNode, eccen, argPer, mnAnomaly, mnMotion,
-                                              revNum);
-    leftadjust(f.satName.data(), f.satName.size());
+    const auto f = fromhost<kGpLineOrder, GpFields>(satNum, secClass, satName, epochYr, epochDays, nDotO2, n2DotO6,
+                                                    bStar, ephType, elsetNum, incli, raNode, eccen, argPer, mnAnomaly,
+                                                    mnMotion, revNum);
     Tlerecord rec;
-    if (gpfieldstotle(f, rec) == 0) putlines(rec, line1, line2);
+    if (gpfieldstotleadjusted(f, rec) == 0) putlines(rec, line1, line2);
   });
 }
 
@@ -373,12 +350,11 @@ VX_API void TleGPFieldsToCsv(int32_t satNum, char secClass, const char satName[8
                              double mnMotion, int32_t revNum, char csvLine[512]) {
   guardedvoid("TleGPFieldsToCsv", [&] {
     strtochararr({}, csvLine, kLineLen);
-    auto f = fromhost<kGpLineOrder, GpFields>(satNum, secClass, satName, epochYr, epochDays, nDotO2, n2DotO6, bStar,
-                                              ephType, elsetNum, incli, raNode, eccen, argPer, mnAnomaly, mnMotion,
-                                              revNum);
-    leftadjust(f.satName.data(), f.satName.size());
+    const auto f = fromhost<kGpLineOrder, GpFields>(satNum, secClass, satName, epochYr, epochDays, nDotO2, n2DotO6,
+                                                    bStar, ephType, elsetNum, incli, raNode, eccen, argPer, mnAnomaly,
+                                                    mnMotion, revNum);
     Tlerecord rec;
-    if (gpfieldstotle(f, rec) == 0) putcsv(rec, csvLine);
+    if (gpfieldstotleadjusted(f, rec) == 0) putcsv(rec, csvLine);
   });
 }
 

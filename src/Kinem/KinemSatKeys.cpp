@@ -1,4 +1,4 @@
-#include "DllExports/Kinem/KinemDllVarsUtils.h"
+#include "Kinem/KinemSatKeys.h"
 
 #include "Kinem/KinemCardReading.h"
 #include "Kinem/KinemTree.h"

@@ -10,10 +10,12 @@
 #include <tuple>
 #include <vector>
 
-#include "DllExports/Tle/TleFieldVarsUtils.h"
+#include "Tle/TleArray.h"
+#include "Tle/TleFields.h"
 #include "Services/chronom.h"
 #include "Tle/TleCardReading.h"
 #include "Tle/TleTree.h"
+#include "support/FieldChecks.h"
 #include "support/LogCapture.h"
 #include "veltrix/tle.h"
 
@@ -21,6 +23,7 @@ namespace vx::tle {
 namespace {
 
 using vx::testing::LogCapture;
+using vx::testing::Out;
 using Msgs = std::vector<std::string>;
 
 // FLOCK 2E'-6 of the 2018 catalog; a launch of 1998, so its long name differs.
@@ -37,18 +40,6 @@ std::string withCol(std::string line, int col, char c) {
   line.replace(static_cast<size_t>(col - 1), 1, 1, c);
   return line;
 }
-
-// A host output buffer of N characters with a fence behind it that no call
-// may touch.
-template <size_t N>
-struct Out {
-  char b[N + 4];
-  Out() { std::memset(b, '#', sizeof b); }
-  operator char*() { return b; }
-  std::string full() const { return std::string(b, N); }
-  std::string str() const { return std::string(rtrimmed(std::string_view(b, N))); }
-  bool fenced() const { return std::memcmp(b + N, "####", 4) == 0; }
-};
 
 // The outputs of the GP field functions, and the calls that fill them.
 struct Gp {
@@ -84,10 +75,6 @@ struct Sp {
   }
 };
 
-std::string keyMsg(std::string_view head, int64_t key) {
-  std::string k = std::to_string(key);
-  return std::string(head) + std::string(19 - k.size(), ' ') + k + " in the TLE binary tree.";
-}
 
 struct Pair {
   std::string l1, l2;
@@ -206,15 +193,7 @@ TEST_F(TleFields, MissingKeyIsReportedByEveryFunction) {
       {"TleUpdateSatFrArray: Unable to locate satKey ", [&] { return TleUpdateSatFrArray(key, arr, ""); }},
       {"TleDataToArray: Unable to locate satKey ", [&] { return TleDataToArray(key, arr, out); }},
   };
-  for (const auto& [head, call] : cases) {
-    LogCapture log;
-    std::memset(out, '#', 512);
-    EXPECT_EQ(call(), 2) << head;
-    EXPECT_EQ(log.errors(), Msgs{keyMsg(head, key)});
-    if (head.rfind("TleGetField", 0) == 0 || head.rfind("TleDataToArray", 0) == 0) {
-      EXPECT_EQ(out.full(), std::string(512, ' ')) << head;
-    }
-  }
+  vx::testing::expectEachMissing(cases, key, "TLE", out, {"TleGetField", "TleDataToArray"});
   EXPECT_EQ(gp.ints(), std::make_tuple(0, ' ', std::string(8, ' '), 0, 0, 0, 0));
   EXPECT_EQ(gp.reals(), std::vector<double>(10, 0.0));
   EXPECT_EQ(std::make_tuple(sp.n, sp.a2, sp.a3, sp.a1, sp.mm), std::make_tuple(0, 0.0, 0.0, 0.0, 0.0));
@@ -261,7 +240,7 @@ TEST_F(TleFields, SetFieldChangesOneFieldOrNothing) {
 }
 
 TEST_F(TleFields, SetFieldFailuresLeaveTheStoredSet) {
-  const std::vector<std::tuple<int32_t, std::string, std::string>> cases = {
+  const vx::testing::RefusedCases cases = {
       {10, "1.5", "ValidateTleValues: Invalid Eccentricity = 1.5000000000000000 (valid=0-1)"},
       {8, "181", "ValidateTleValues: Invalid Orbit Inclination = 181.00000000000000 (valid=0-180)"},
       {7, "abc", "TleSetField: Unable to read the number of field 7."},
@@ -274,13 +253,9 @@ TEST_F(TleFields, SetFieldFailuresLeaveTheStoredSet) {
       {2, "\x80", "TleSetField: Unable to update field 2 (a byte outside printable ASCII in the text)."},
   };
   const int64_t key = add(kL1, kL2);
-  const std::string before = lines(key);
-  for (const auto& [idx, value, message] : cases) {
-    LogCapture log;
-    EXPECT_EQ(TleSetField(key, idx, host(value).c_str()), 2) << idx;
-    EXPECT_EQ(log.errors(), Msgs{message});
-    EXPECT_EQ(lines(key), before);
-  }
+  vx::testing::expectEachRefused(
+      cases, [&](int32_t idx, const std::string& value) { return TleSetField(key, idx, host(value).c_str()); },
+      [&] { return lines(key); });
 }
 
 // Indexes 5, 15 and 16 follow the coefficient slots of the ephemeris type;
@@ -657,13 +632,9 @@ TEST_F(TleFields, ArrayIntegersOutOfRangeAreRejectedNotUndefined) {
   arr[1] = yrdays2ds50(2018, 20.5);
   arr[20] = 50;
   arr[25] = 15;
-  for (double bad : {std::nan(""), 1e300, -1e300}) {
-    arr[0] = bad;
-    LogCapture log;
-    EXPECT_EQ(TleAddSatFrArray(arr, "U98067JS"), -1);
-    ASSERT_EQ(log.errors().size(), 1u);
-    EXPECT_EQ(log.errors()[0].rfind("ValidateTleValues: Invalid satellite number = ", 0), 0u);
-  }
+  vx::testing::expectEachAddRefused(
+      {std::nan(""), 1e300, -1e300}, [&](double bad) { arr[0] = bad; },
+      [&] { return TleAddSatFrArray(arr, "U98067JS"); }, "ValidateTleValues: Invalid satellite number = ");
   Out<512> a, b, csv;
   TleGPArrayToLines(arr, "U", a, b);
   TleGPArrayToCsv(arr, "U", csv);

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <span>
 #include <string_view>
+#include <tuple>
 
 #include "Kinem/KinemTypes.h"
 
@@ -26,6 +27,22 @@ inline constexpr size_t kVecTextLen = 512;
 using VecArr = std::span<double, kVecArrLen>;
 using ConstVecArr = std::span<const double, kVecArrLen>;
 
+
+// ---- Argument orders -----------------------------------------------------------
+// The record members in the argument order of the exported functions that
+// take or hand out the twelve fields.
+
+// KinemGetAllFields, KinemParse, KinemAddSatFrFields(ML), KinemFieldsToLines.
+inline constexpr auto kFieldOrder = std::make_tuple(
+    &Kinemrecord::pos, &Kinemrecord::vel, &Kinemrecord::secClass, &Kinemrecord::satNum, &Kinemrecord::intlDes,
+    &Kinemrecord::epochDtg, &Kinemrecord::epochRev, &Kinemrecord::elsetNum, &Kinemrecord::bTerm, &Kinemrecord::agom,
+    &Kinemrecord::thrustAcc, &Kinemrecord::coordSys);
+// KinemUpdateSatFrFields: without the satellite number and the epoch, which
+// make the key.
+inline constexpr auto kUpdateOrder =
+    std::make_tuple(&Kinemrecord::pos, &Kinemrecord::vel, &Kinemrecord::secClass, &Kinemrecord::intlDes,
+                    &Kinemrecord::epochRev, &Kinemrecord::elsetNum, &Kinemrecord::bTerm, &Kinemrecord::agom,
+                    &Kinemrecord::thrustAcc, &Kinemrecord::coordSys);
 
 // ---- Single fields ---------------------------------------------------------
 // Writes field idx of the stored vector into value (kFieldTextLen
@@ -49,6 +66,8 @@ int32_t updatesatfrfields(int64_t satKey, const Kinemrecord& fields);
 // Checks rec, a default record given the twelve field values; 0, or 2 with
 // satNum set to -1 as the mark of an invalid record.
 int32_t kinemfieldstorec(Kinemrecord& rec);
+// True for a record that carries the mark of an invalid one.
+inline bool ismarkedinvalid(const Kinemrecord& rec) { return rec.satNum == -1; }
 // kinemfieldstorec, then the store's add: the key, or -1 when the fields do
 // not make a valid vector (nothing stored).
 int64_t addsatfrfields(Kinemrecord& rec);

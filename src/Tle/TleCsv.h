@@ -1,10 +1,9 @@
-// Work shared by several exported functions of the TLE library.
+// The CSV form of element sets beside the two-line form: conversions of a
+// CSV line to two lines and back.
 #pragma once
 
 #include <cstdint>
 #include <string_view>
-
-#include "Platform/kernix/core/Text.h"
 
 namespace vx::tle {
 
@@ -14,8 +13,5 @@ int32_t csv2lines(std::string_view csvLine, int32_t newSatno, char* line1, char*
 // Two lines to one CSV line (512); status 0, 1 (line 1 is neither a TLE
 // line 1 nor a CSV line) or 2.
 int32_t lines2csv(std::string_view line1, std::string_view line2, char* csvLine);
-
-// Key of the first loaded element set of a satellite, or -1 (logged).
-int64_t getsatkey(int32_t satNum);
 
 }  // namespace vx::tle

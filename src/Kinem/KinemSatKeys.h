@@ -1,4 +1,4 @@
-// Work shared by several exported functions of the state-vector library.
+// Adding a state vector from its cards, and the key of a satellite number.
 #pragma once
 
 #include <cstddef>

@@ -10,9 +10,10 @@
 #include <tuple>
 #include <vector>
 
-#include "DllExports/Kinem/KinemFieldVarsUtils.h"
+#include "Kinem/KinemFields.h"
 #include "Kinem/KinemTree.h"
 #include "Services/chronom.h"
+#include "support/FieldChecks.h"
 #include "support/HostText.h"
 #include "support/LogCapture.h"
 #include "veltrix/kinem.h"
@@ -22,19 +23,8 @@ namespace {
 
 using vx::testing::hostText;
 using vx::testing::LogCapture;
+using vx::testing::Out;
 using Msgs = std::vector<std::string>;
-
-// A host output buffer of N characters with a fence behind it that no call
-// may touch.
-template <size_t N>
-struct Out {
-  char b[N + 4];
-  Out() { std::memset(b, '#', sizeof b); }
-  operator char*() { return b; }
-  std::string full() const { return std::string(b, N); }
-  std::string str() const { return vx::testing::trimmed(b, N); }
-  bool fenced() const { return std::memcmp(b + N, "####", 4) == 0; }
-};
 
 template <size_t N>
 void settext(std::array<char, N>& a, std::string_view s) {
@@ -99,10 +89,6 @@ struct Fields {
 const auto kCleared = std::make_tuple(std::vector<double>(9, 0.0), ' ', 0, 0, 0, std::string(8, ' '),
                                       std::string(17, ' '), std::string(5, ' '));
 
-std::string keyMsg(std::string_view head, int64_t key) {
-  std::string k = std::to_string(key);
-  return std::string(head) + std::string(19 - k.size(), ' ') + k + " in the KINEM binary tree.";
-}
 
 // A host array of 155 elements, each element n holding 1000 + n.
 struct Arr {
@@ -221,7 +207,7 @@ TEST_P(KinemFields, SetFieldChangesOneFieldOrNothing) {
 
 TEST_P(KinemFields, SetFieldFailuresLeaveTheStoredVector) {
   const std::string v = "ValidateKinemValues: Invalid ";
-  const std::vector<std::tuple<int32_t, std::string, std::string>> cases = {
+  const vx::testing::RefusedCases cases = {
       {12, "abc", "KinemSetField: Unable to read the number of field 12."},
       {4, "", "KinemSetField: Unable to read the number of field 4."},
       {13, "1.5", "KinemSetField: Unable to read the number of field 13."},
@@ -236,13 +222,9 @@ TEST_P(KinemFields, SetFieldFailuresLeaveTheStoredVector) {
       {5, "2e6", v + "VelY = 2000000.0000000000 (valid=-1E6 to 1E6)"},
   };
   const int64_t key = add();
-  const std::string before = snapshot(key);
-  for (const auto& [idx, value, message] : cases) {
-    LogCapture log;
-    EXPECT_EQ(KinemSetField(key, idx, hostText(value).c_str()), 2) << idx;
-    EXPECT_EQ(log.errors(), Msgs{message});
-    EXPECT_EQ(snapshot(key), before);
-  }
+  vx::testing::expectEachRefused(
+      cases, [&](int32_t idx, const std::string& value) { return KinemSetField(key, idx, hostText(value).c_str()); },
+      [&] { return snapshot(key); });
 }
 
 // Every "not loaded" message of the functions that take a key, and what
@@ -264,15 +246,7 @@ TEST_P(KinemFields, MissingKeyIsReportedByEveryFunction) {
       {"KinemDataToArray: Unable to locate satKey ", [&] { return KinemDataToArray(key, arr, out); }},
       {"KinemUpdateSatFrArray: Unable to locate satKey ", [&] { return KinemUpdateSatFrArray(key, arr, "U"); }},
   };
-  for (const auto& [head, call] : cases) {
-    LogCapture log;
-    std::memset(out, '#', 512);
-    EXPECT_EQ(call(), 2) << head;
-    EXPECT_EQ(log.errors(), Msgs{keyMsg(head, key)});
-    if (head.rfind("KinemGetField", 0) == 0 || head.rfind("KinemDataToArray", 0) == 0) {
-      EXPECT_EQ(out.full(), std::string(512, ' ')) << head;
-    }
-  }
+  vx::testing::expectEachMissing(cases, key, "KINEM", out, {"KinemGetField", "KinemDataToArray"});
   EXPECT_EQ(f.all(), kCleared);
   for (int n = 1; n <= 155; ++n) EXPECT_TRUE(arr.untouched(n)) << "element " << n;
   EXPECT_EQ(kinemstore().count(), 1);
@@ -491,13 +465,9 @@ TEST_P(KinemFields, ArrayIntegersOutOfRangeAreRejectedNotUndefined) {
   Arr arr;
   for (int n : {3, 4, 5, 6, 7, 8, 21, 22, 23, 24, 25, 26, 71}) arr[n] = 0;
   arr[2] = 25000.5;
-  for (double bad : {std::nan(""), 1e300}) {
-    arr[1] = bad;
-    LogCapture log;
-    EXPECT_EQ(KinemAddSatFrArray(arr, "U"), -1);
-    ASSERT_EQ(log.errors().size(), 1u);
-    EXPECT_EQ(log.errors()[0].rfind("ValidateKinemValues: Invalid satellite number = ", 0), 0u);
-  }
+  vx::testing::expectEachAddRefused(
+      {std::nan(""), 1e300}, [&](double bad) { arr[1] = bad; }, [&] { return KinemAddSatFrArray(arr, "U"); },
+      "ValidateKinemValues: Invalid satellite number = ");
   EXPECT_EQ(kinemstore().count(), 0);
 }
 

@@ -1,12 +1,11 @@
-#include "DllExports/Tle/TleDllVarsUtils.h"
+#include "Tle/TleCsv.h"
 
+#include <algorithm>
 #include <cstring>
-#include <string>
 
-#include "Platform/kernix/core/Format.h"
 #include "Services/kernix.h"
 #include "Tle/TleCardReading.h"
-#include "Tle/TleTree.h"
+#include "Tle/TleLines.h"
 
 namespace vx::tle {
 
@@ -14,8 +13,6 @@ namespace msg {
 constexpr std::string_view kCsvNotCsv = "Csv2Lines: csvLine not in proper csv format.";
 constexpr std::string_view kCsvBadSatno = "Csv2Lines: newSatno is not valid (must not be greater than 339999).";
 constexpr std::string_view kLines2CsvInvalid = "Lines2Csv: Invalid TLE's first line.";
-constexpr std::string_view kGetSatKeyPrefix = "GetSatKey: Unable to locate satellite number ";
-constexpr std::string_view kGetSatKeySuffix = " in the TLE binary tree.";
 }  // namespace msg
 
 int32_t csv2lines(std::string_view csvLine, int32_t newSatno, char* line1, char* line2) {
@@ -55,12 +52,6 @@ int32_t lines2csv(std::string_view line1, std::string_view line2, char* csvLine)
     if (isblankornull(std::string_view(csvLine, kLineLen))) status = 2;
   }
   return status;
-}
-
-int64_t getsatkey(int32_t satNum) {
-  const int64_t key = tlestore().satKeyGet(satNum);
-  if (key == -1) tracelognumbered(msg::kGetSatKeyPrefix, satNum, 9, msg::kGetSatKeySuffix);
-  return key;
 }
 
 }  // namespace vx::tle

@@ -1,4 +1,4 @@
-#include "DllExports/Kinem/KinemFieldVarsUtils.h"
+#include "Kinem/KinemFields.h"
 
 #include <algorithm>
 #include <array>
@@ -11,6 +11,7 @@
 #include "Kinem/KinemLines.h"
 #include "Kinem/KinemTree.h"
 #include "Platform/kernix/core/Format.h"
+#include "Platform/kernix/core/FieldText.h"
 #include "Services/chronom.h"
 #include "Services/kernix.h"
 
@@ -133,15 +134,8 @@ bool readmember(const M& m, Kinemrecord& rec, std::string_view value) {
   auto& v = m.of(rec);
   using T = ValueOf<M>;
   if constexpr (kIsNumber<T>) {
-    // A blank text is no number: the fixed-column rules would read it as 0.
-    const std::string_view number = trimmed(value);
     T got{};
-    bool ok = !number.empty();
-    if constexpr (std::is_same_v<T, double>)
-      ok = ok && strtoreal(number, got);
-    else
-      ok = ok && strtoint(number, got);
-    if (!ok) {
+    if (!fieldNumber(value, got)) {
       LogLine().text(msg::kSetFieldNumberHead).num(m.field).text(msg::kSetFieldNumberTail).error();
       return false;
     }
@@ -233,14 +227,6 @@ std::string_view coordofcode(int32_t code) {
   return kCoordSysNone;
 }
 
-// An integer element: truncated toward zero; NaN and values beyond the
-// 32-bit range saturate (NaN to the lowest), which the value checks reject.
-int32_t truncint(double v) {
-  if (!(v > -2147483649.0)) return INT32_MIN;
-  if (!(v < 2147483648.0)) return INT32_MAX;
-  return static_cast<int32_t>(v);
-}
-
 // n characters of the companion text from column col; what lies past its
 // end is left out (reads as blanks).
 std::string_view textcols(std::string_view text, int col, size_t n) {
@@ -291,28 +277,19 @@ void memberfromarray(const M& m, ConstVecArr arr, std::string_view text, Kinemre
 // ---- Single fields ---------------------------------------------------------
 
 int32_t getfield(int64_t satKey, int32_t idx, char* value) {
-  char work[kFieldTextLen];
-  std::memset(work, ' ', sizeof work);
-  std::memset(value, ' ', kFieldTextLen);
-  const bool found = withkinemrecord(satKey, [&](const Kinemrecord& rec) {
-    eachmember([&](const auto& m) {
-      if (m.field == idx) writemember(m, rec, work);
+  const auto write = [&](char* work) {
+    return withkinemrecord(satKey, [&](const Kinemrecord& rec) {
+      eachmember([&](const auto& m) {
+        if (m.field == idx) writemember(m, rec, work);
+      });
     });
-  });
-  if (!found) {
-    logmissing(msg::kGetFieldMissing, satKey);
-    return 2;
-  }
-  leftadjust(work, sizeof work);
-  std::memcpy(value, work, kFieldTextLen);
-  return 0;
+  };
+  return writeFieldText(value, write, [&] { logmissing(msg::kGetFieldMissing, satKey); });
 }
 
 int32_t setfield(int64_t satKey, int32_t idx, std::string_view value) {
-  char text[kFieldTextLen];
-  strtochararr(value, text, sizeof text);
-  leftadjust(text, sizeof text);
-  const std::string_view adjusted(text, sizeof text);
+  const FieldValue text(value);
+  const std::string_view adjusted = text.view();
   return changestored(satKey, msg::kSetFieldMissing, [&](Kinemrecord& rec) -> int32_t {
     bool keyField = false;
     bool read = true;
