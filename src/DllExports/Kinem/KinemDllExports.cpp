@@ -90,18 +90,8 @@ VX_API int32_t KinemGetLoadedN(int32_t order, int32_t capacity, int64_t* satKeys
 
 VX_API int32_t KinemGetLines(int64_t satKey, char line1[512], char line2[512]) {
   return guarded("KinemGetLines", int32_t{2}, [&] {
-    if (line1 == nullptr || line2 == nullptr) return int32_t{2};
-    // The cards are written straight into the host's buffers of 512, which
-    // kinem2lines fills completely; the writer never logs, so nothing waits
-    // on the read hold.
-    const bool found = withkinemrecord(satKey, [&](const Kinemrecord& rec) { kinem2lines(rec, line1, line2); });
-    if (!found) {
-      strtochararr({}, line1, kLineLen);
-      strtochararr({}, line2, kLineLen);
-      tracelognumbered(kGetLinesMissingHead, satKey, 19, kMissingTail);
-      return int32_t{2};
-    }
-    return int32_t{0};
+    return store::getlines(kinemstore(), kGetLinesMissingHead, kMissingTail, satKey, line1, line2,
+                           [](const Kinemrecord& rec, char* l1, char* l2) { kinem2lines(rec, l1, l2); });
   });
 }
 

@@ -109,17 +109,8 @@ VX_API int32_t TleGetLoadedN(int32_t order, int32_t capacity, int64_t* satKeys, 
 
 VX_API int32_t TleGetLines(int64_t satKey, char line1[512], char line2[512]) {
   return guarded("TleGetLines", int32_t{2}, [&] {
-    if (line1 == nullptr || line2 == nullptr) return int32_t{2};
-    // The lines are written straight into the host's buffers of 512, which
-    // tle2lines fills completely.
-    const bool found = withtlerecord(satKey, [&](const Tlerecord& rec) { tle2lines(rec, line1, line2); });
-    if (!found) {
-      strtochararr({}, line1, kLineLen);
-      strtochararr({}, line2, kLineLen);
-      tracelognumbered(kGetLinesMissingHead, satKey, 19, kMissingTail);
-      return int32_t{2};
-    }
-    return int32_t{0};
+    return store::getlines(tlestore(), kGetLinesMissingHead, kMissingTail, satKey, line1, line2,
+                           [](const Tlerecord& rec, char* l1, char* l2) { tle2lines(rec, l1, l2); });
   });
 }
 
