@@ -64,7 +64,7 @@ l2='2 25544  51.6421 313.2312 0003370 277.6394 199.7473 15.54148547 96357'
 } >"$tmp/bad.tle"
 {
   echo "$tmp/bad.tle:1: Lines2Tle: Cannot read TLE's second line."
-  echo "$tmp/bad.tle:4: Lines2Tle: Invalid TLE's second line."
+  echo "$tmp/bad.tle:4: ReadOnlyTLEs: Line1 without its line2 (another line1 follows) '${l1/25544U/25545U}'."
   echo "$tmp/bad.tle:11: Lines2Tle: Invalid TLE's second line."
   echo "$tmp/bad.tle: Total TLEs = 5, Loaded = 1, Dup = 1, Bad = 3"
 } >"$tmp/bad.want"
