@@ -2,10 +2,10 @@
  * vxtle: command-line host of the Veltrix TLE library, built only on the
  * public C headers, as any user's program would be.
  *
- * Every subcommand reads its input file through one reader (readFile): it
- * pairs the lines as the library's loader does and hands each element set
- * to the library, so load, check and convert report the same totals, the
- * same bad sets and the same exit status for the same file.
+ * Every subcommand loads its input file through one reader (readFile): the
+ * library's loader, which reports every element set it reads, so the lines
+ * pair as the library pairs them and load, check and convert report the
+ * same totals, the same bad sets and the same exit status for the same file.
  */
 #define _POSIX_C_SOURCE 200809L
 #include <errno.h>
@@ -86,6 +86,8 @@ static void toText(char* out, const char* s) { vxToText(out, LINE_LEN, s); }
 #define cText vxCText
 #define lastError vxLastError
 #define now vxNow
+#define grow vxGrow
+#define readLine vxReadLine
 
 /* Writes s as a JSON string. Bytes outside ASCII are written as \u00XX, so
  * the output is valid JSON whatever the file held. */
@@ -172,19 +174,6 @@ static void freeResult(struct ReadResult* r) {
   memset(r, 0, sizeof *r);
 }
 
-/* Grows *arr (of element size elem) to hold one more; 0, or -1 out of memory. */
-static int grow(void** arr, size_t* cap, size_t n, size_t elem) {
-  void* p;
-  size_t newCap;
-  if (n < *cap) return 0;
-  newCap = *cap ? *cap * 2 : 64;
-  p = realloc(*arr, newCap * elem);
-  if (!p) return -1;
-  *arr = p;
-  *cap = newCap;
-  return 0;
-}
-
 static void showProgress(struct ReadResult* r, long lineNum) {
   double t = now();
   if (t - r->started > 1.0 && t - r->shown > 0.25) {
@@ -207,16 +196,12 @@ static void onSet(int32_t lineNum, int32_t lineNum2, int64_t satKey, int32_t sta
   } else if (status == 1) {
     ++r->dup;
   } else {
-    char* copy = (char*)malloc((size_t)msgLen + 20);
+    char* copy = msgLen > 0 ? vxCopyMsg(msg, msgLen) : vxCopyMsg("not an element set", 18);
     ++r->bad;
     if (!copy || grow((void**)&r->bads, &r->capBads, r->nBads, sizeof *r->bads) != 0) {
       free(copy);
       r->noMemory = 1;
     } else {
-      if (msgLen > 0)
-        cText(copy, msg, (size_t)msgLen);
-      else
-        strcpy(copy, "not an element set");
       r->bads[r->nBads].line = lineNum;
       r->bads[r->nBads++].msg = copy;
     }
@@ -229,21 +214,6 @@ static void onSet(int32_t lineNum, int32_t lineNum2, int64_t satKey, int32_t sta
       r->pairs[r->nPairs++].line2 = lineNum2;
     }
   }
-}
-
-/* Reads one line without its end (CR LF or LF) into buf, cut to cap - 1
- * characters; 0 at the end of the file. */
-static int readLine(FILE* f, char* buf, size_t cap) {
-  size_t n;
-  if (!fgets(buf, (int)cap, f)) return 0;
-  n = strlen(buf);
-  if (n > 0 && buf[n - 1] != '\n' && !feof(f)) {
-    int c; /* longer than the buffer: drop the rest */
-    while ((c = fgetc(f)) != EOF && c != '\n') {
-    }
-  }
-  while (n > 0 && (buf[n - 1] == '\n' || buf[n - 1] == '\r')) buf[--n] = '\0';
-  return 1;
 }
 
 static int compareLong(const void* a, const void* b) {
@@ -336,17 +306,6 @@ static int verifyChecksums(const char* path, struct ReadResult* r) {
   return rc;
 }
 
-/* The number of lines of path, as the library counts them. */
-static long countLines(const char* path) {
-  char buf[READ_LEN];
-  long n = 0;
-  FILE* f = fopen(path, "rb");
-  if (!f) return 0;
-  while (readLine(f, buf, sizeof buf)) ++n;
-  fclose(f);
-  return n;
-}
-
 /* Loads path into the library's store, told of every element set, and
  * fills r (checksums verified when checksums). 0; -1 when the file cannot
  * be read or holds no element set (the reason in r->error and on stderr). */
@@ -376,7 +335,7 @@ static int readFile(const char* path, struct ReadResult* r, int checksums) {
     return -1;
   }
   if (r->loaded + r->dup + r->bad == 0) {
-    long lines = countLines(path);
+    long lines = vxCountLines(path);
     snprintf(r->error, sizeof r->error, "no element set in %ld lines", lines);
     errorLine("%s: no element set found (%ld lines read)", path, lines);
     return -1;
@@ -715,7 +674,7 @@ static int printVersion(void) {
   return RC_OK;
 }
 
-int main(int argc, char** argv) {
+static int run(int argc, char** argv) {
   size_t i;
   int rc;
   if (argc < 2) {
@@ -738,10 +697,14 @@ int main(int argc, char** argv) {
       }
     rc = parseArgs(argc, argv, commands[i].options, &a);
     if (rc != 0) return rc;
-    rc = commands[i].run(&a);
-    fflush(stderr);
-    return vxFinishOutput("vxtle") != 0 ? RC_BAD : rc;
+    return commands[i].run(&a);
   }
   errorLine("unknown command '%s' (see vxtle --help)", argv[1]);
   return RC_USAGE;
+}
+
+/* Everything written to stdout is checked once the command is done. */
+int main(int argc, char** argv) {
+  int rc = run(argc, argv);
+  return vxFinishOutput("vxtle") != 0 ? 2 : rc;
 }

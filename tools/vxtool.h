@@ -9,6 +9,7 @@
 #include <errno.h>
 #include <stdint.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 #include <time.h>
 
@@ -86,6 +87,54 @@ static inline int vxCloseOutput(FILE* f) {
     return -1;
   }
   return 0;
+}
+
+/* Grows *arr (of element size elem) to hold one more than n; 0, or -1 out
+ * of memory. */
+static inline int vxGrow(void** arr, size_t* cap, size_t n, size_t elem) {
+  void* p;
+  size_t newCap;
+  if (n < *cap) return 0;
+  newCap = *cap ? *cap * 2 : 64;
+  p = realloc(*arr, newCap * elem);
+  if (!p) return -1;
+  *arr = p;
+  *cap = newCap;
+  return 0;
+}
+
+/* Reads one line without its end (CR LF or LF) into buf, cut to cap - 1
+ * characters; 0 at the end of the file. */
+static inline int vxReadLine(FILE* f, char* buf, size_t cap) {
+  size_t n;
+  if (!fgets(buf, (int)cap, f)) return 0;
+  n = strlen(buf);
+  if (n > 0 && buf[n - 1] != '\n' && !feof(f)) {
+    int c; /* longer than the buffer: drop the rest */
+    while ((c = fgetc(f)) != EOF && c != '\n') {
+    }
+  }
+  while (n > 0 && (buf[n - 1] == '\n' || buf[n - 1] == '\r')) buf[--n] = '\0';
+  return 1;
+}
+
+/* The number of lines of path, as the libraries count them. */
+static inline long vxCountLines(const char* path) {
+  char buf[2048];
+  long n = 0;
+  FILE* f = fopen(path, "rb");
+  if (!f) return 0;
+  while (vxReadLine(f, buf, sizeof buf)) ++n;
+  fclose(f);
+  return n;
+}
+
+/* A copy of a report's message of len characters (no NUL), trailing blanks
+ * removed; NULL out of memory. */
+static inline char* vxCopyMsg(const char* msg, int32_t len) {
+  char* copy = (char*)malloc((size_t)len + 1);
+  if (copy) vxCText(copy, msg, (size_t)len);
+  return copy;
 }
 
 static inline double vxNow(void) {
