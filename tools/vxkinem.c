@@ -16,6 +16,9 @@
 #define LINE_LEN 512
 #define CARD_COLS 80
 #define ARRAY_LEN 155
+/* The status of a card set in the load's report. */
+#define KINEM_LOADED 0
+#define KINEM_NOT_LOADED 2
 
 static const char* usage =
     "usage: vxkinem COMMAND ARGS      vxkinem help | --help | --version\n"
@@ -91,10 +94,10 @@ static void onCards(int32_t lineNum, int32_t lineNum2, int64_t satKey, int32_t s
   struct Loaded* r = (struct Loaded*)user;
   (void)lineNum2;
   ++r->reported;
-  if (status == 0) {
+  if (status == KINEM_LOADED) {
     if (vxGrow((void**)&r->keys, &r->capKeys, r->nKeys, sizeof *r->keys) != 0) r->noMemory = 1;
     else r->keys[r->nKeys++] = satKey;
-  } else if (status == 2) {
+  } else if (status == KINEM_NOT_LOADED) {
     char* copy = msgLen > 0 ? vxCopyMsg(msg, msgLen) : vxCopyMsg("not a card set", 14);
     if (!copy || vxGrow((void**)&r->bads, &r->capBads, r->nBads, sizeof *r->bads) != 0) {
       free(copy);
@@ -170,7 +173,7 @@ static int writeVector(FILE* out, int64_t key, int toArray, char* why) {
   double arr[ARRAY_LEN];
   size_t i;
   why[0] = '\0';
-  if (KinemGetLines(key, a, b) != 0 || (toArray && KinemLinesToArray(a, b, arr, buf) != 0)) {
+  if (KinemGetLines(key, a, b) != VX_OK || (toArray && KinemLinesToArray(a, b, arr, buf) != VX_OK)) {
     lastError(why);
     return 2;
   }
@@ -270,7 +273,7 @@ static int cmdShow(int argc, char** argv) {
   count = KinemGetCount();
   keys = (int64_t*)calloc((size_t)count + 1, sizeof *keys);
   if (!keys) return fail("out of memory", NULL) + 1;
-  count = KinemGetLoadedN(0, count, keys, NULL);
+  count = KinemGetLoadedN(VX_ORDER_SATNUM, count, keys, NULL);
   for (i = 0; i < count; ++i) {
     char v[LINE_LEN], l1[LINE_LEN], l2[LINE_LEN], buf[LINE_LEN + 1];
     int32_t f;
@@ -278,7 +281,7 @@ static int cmdShow(int argc, char** argv) {
     if (strtol(cText(buf, v, LINE_LEN), NULL, 10) != satNum) continue;
     ++shown;
     printf("satKey %lld\n", (long long)keys[i]);
-    if (KinemGetLines(keys[i], l1, l2) == 0) {
+    if (KinemGetLines(keys[i], l1, l2) == VX_OK) {
       printText(stdout, l1, CARD_COLS);
       printText(stdout, l2, CARD_COLS);
     }
@@ -298,15 +301,15 @@ static int cmdShow(int argc, char** argv) {
 
 static int cmdSave(int argc, char** argv) {
   char name[LINE_LEN], msg[129];
-  int32_t mode = 0, rc;
+  int32_t mode = VX_SAVE_CREATE, rc;
   if (argc == 5 && strcmp(argv[4], "--append") == 0)
-    mode = 1;
+    mode = VX_SAVE_APPEND;
   else if (argc != 4)
     return fail("save needs IN OUT [--append]", NULL);
   if (loadOne(argv[2], 0) != 0) return 2;
   vxToText(name, LINE_LEN, argv[3]);
   rc = KinemSaveFile(name, mode);
-  if (rc != 0) {
+  if (rc != VX_OK) {
     lastError(msg);
     fflush(stdout);
     fprintf(stderr, "vxkinem: cannot save %s (code %d)%s%s\n", argv[3], (int)rc, msg[0] ? ": " : "", msg);

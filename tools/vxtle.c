@@ -26,6 +26,9 @@
 #define READ_LEN 2048
 #define MSG_LEN 128
 #define PAIR_COLS 80
+/* The status of a set in the load's report. */
+#define TLE_LOADED 0
+#define TLE_DUP 1
 #define CHECKSUM_COL 69
 
 /* Exit status. */
@@ -110,7 +113,7 @@ static void jsonString(FILE* f, const char* s) {
 static void addChecksums(char* l1, char* l2) {
   int32_t s1 = 0, s2 = 0, err = 0;
   GetCheckSums(l1, l2, &s1, &s2, &err);
-  if (err != 0) return;
+  if (err != VX_OK) return;
   l1[CHECKSUM_COL - 1] = (char)('0' + s1);
   l2[CHECKSUM_COL - 1] = (char)('0' + s2);
 }
@@ -189,11 +192,11 @@ static void onSet(int32_t lineNum, int32_t lineNum2, int64_t satKey, int32_t sta
                   void* user) {
   struct ReadResult* r = (struct ReadResult*)user;
   if (r->progress && ((r->loaded + r->dup + r->bad) & 0x3fff) == 0) showProgress(r, lineNum);
-  if (status == 0) {
+  if (status == TLE_LOADED) {
     ++r->loaded;
     if (grow((void**)&r->keys, &r->capKeys, r->nKeys, sizeof *r->keys) != 0) r->noMemory = 1;
     else r->keys[r->nKeys++] = satKey;
-  } else if (status == 1) {
+  } else if (status == TLE_DUP) {
     ++r->dup;
   } else {
     char* copy = msgLen > 0 ? vxCopyMsg(msg, msgLen) : vxCopyMsg("not an element set", 18);
@@ -469,8 +472,8 @@ static int cmdConvert(const struct Args* a) {
   for (i = 0; i < r.nKeys && !writeFailed; ++i) {
     char l1[LINE_LEN], l2[LINE_LEN], s[LINE_LEN + 1];
     if (toCsv) {
-      if (TleGetCsv(r.keys[i], l1) == 0) writeFailed = fprintf(out, "%s\n", cText(s, l1, LINE_LEN)) < 0;
-    } else if (TleGetLines(r.keys[i], l1, l2) == 0) {
+      if (TleGetCsv(r.keys[i], l1) == VX_OK) writeFailed = fprintf(out, "%s\n", cText(s, l1, LINE_LEN)) < 0;
+    } else if (TleGetLines(r.keys[i], l1, l2) == VX_OK) {
       writeFailed = writePair(out, l1, l2, a->raw) != 0;
     }
   }
@@ -542,7 +545,7 @@ static int cmdShow(const struct Args* a) {
     int32_t f;
     TleGetField(r.keys[i], 1, v);
     if (strtol(cText(s, v, LINE_LEN), NULL, 10) != satNum) continue;
-    if (TleGetLines(r.keys[i], l1, l2) == 0) addChecksums(l1, l2);
+    if (TleGetLines(r.keys[i], l1, l2) == VX_OK) addChecksums(l1, l2);
     if (a->json) {
       printf("%s{\"satKey\": %lld, \"line1\": ", shown ? ", " : "", (long long)r.keys[i]);
       jsonString(stdout, cText(s, l1, PAIR_COLS));
@@ -641,11 +644,11 @@ static int cmdSave(const struct Args* a) {
   printReport(a->pos[0], &r);
   freeResult(&r);
   toText(name, a->pos[1]);
-  saved = TleSaveFile(name, 0, strcmp(a->form, "csv") == 0);
-  if (saved != 0) {
+  saved = TleSaveFile(name, VX_SAVE_CREATE, strcmp(a->form, "csv") == 0 ? VX_SAVE_CSV : VX_SAVE_LINES);
+  if (saved != VX_OK) {
     lastError(msg);
     errorLine("cannot save %s: %s", a->pos[1], msg[0] ? msg : "the library refused it");
-    if (saved != 2) return RC_BAD; /* nothing written */
+    if (saved != VX_FAIL) return RC_BAD; /* nothing written */
     rc = RC_BAD;
   }
   if (strcmp(a->form, "lines") == 0 && !a->raw && checksumFile(a->pos[1]) != 0) return RC_BAD;
