@@ -21,6 +21,18 @@ expect() {  # expect CODE DESCRIPTION COMMAND...
   fi
 }
 note() { echo "FAIL: $1"; fails=$((fails + 1)); }
+# sameReport TOOL FILE WANT COMMAND...: each command (a convert with an
+# output file) exits 2 and prints the report of FILE that WANT holds.
+sameReport() {
+  local tool=$1 file=$2 want=$3 cmd out
+  shift 3
+  for cmd in "$@"; do
+    out=$tmp/x.out
+    [ "${cmd%% *}" = convert ] || out=
+    expect 2 "$tool $cmd of a file with bad sets" "$bin/$tool" $cmd "$file" $out
+    grep -E "^$file(:[0-9]+: [A-Z]|: Total)" "$tmp/out" | cmp -s - "$want" || { note "$tool $cmd report"; cat "$tmp/out"; }
+  done
+}
 cat_=$data/catalog-2018.tle
 
 # vxtle: the sample catalog, through every subcommand.
@@ -64,16 +76,11 @@ l2='2 25544  51.6421 313.2312 0003370 277.6394 199.7473 15.54148547 96357'
 } >"$tmp/bad.tle"
 {
   echo "$tmp/bad.tle:1: Lines2Tle: Cannot read TLE's second line."
-  echo "$tmp/bad.tle:4: Lines2Tle: Invalid TLE's second line."
+  echo "$tmp/bad.tle:4: ReadOnlyTLEs: Line1 without its line2 (another line1 follows) '${l1/25544U/25545U}'."
   echo "$tmp/bad.tle:11: Lines2Tle: Invalid TLE's second line."
   echo "$tmp/bad.tle: Total TLEs = 5, Loaded = 1, Dup = 1, Bad = 3"
 } >"$tmp/bad.want"
-for cmd in "load" "check" "convert --to csv" "convert --to lines"; do
-  out=$tmp/x.out
-  [ "${cmd%% *}" = convert ] || out=
-  expect 2 "$cmd of a file with bad sets" "$bin/vxtle" $cmd "$tmp/bad.tle" $out
-  grep -E "^$tmp/bad.tle(:[0-9]+: [A-Z]|: Total)" "$tmp/out" | cmp -s - "$tmp/bad.want" || { note "$cmd report"; cat "$tmp/out"; }
-done
+sameReport vxtle "$tmp/bad.tle" "$tmp/bad.want" "load" "check" "convert --to csv" "convert --to lines"
 
 # Checksums: a warning, an error under --strict; the library ignores them.
 { echo "${l1/9993/9994}"; echo "$l2"; } >"$tmp/sum.tle"
@@ -109,7 +116,15 @@ for cmd in load check "convert --to csv"; do
   grep -qx "vxtle: cannot read $tmp/none.tle: No such file or directory" "$tmp/err" || note "$cmd missing file message"
   expect 2 "$cmd of a directory" "$bin/vxtle" $cmd "$tmp" $out
   grep -qx "vxtle: cannot read $tmp: Is a directory" "$tmp/err" || note "$cmd directory message"
+  expect 2 "$cmd of a character device" timeout 20 "$bin/vxtle" $cmd /dev/zero $out
+  grep -qx "vxtle: cannot read /dev/zero: Is a character device, not a file" "$tmp/err" || note "$cmd device message"
 done
+for cmd in "show $cat_ 25544" "load $cat_" "--version" "help"; do
+  expect 2 "vxtle $cmd into a full device" sh -c '"$0" $1 >/dev/full' "$bin/vxtle" "$cmd"
+  grep -qx "vxtle: cannot write the output: No space left on device" "$tmp/err" || note "vxtle $cmd /dev/full message"
+done
+expect 2 "convert into a full device" "$bin/vxtle" convert --to lines "$cat_" /dev/full
+grep -qx "vxtle: cannot write /dev/full: No space left on device" "$tmp/err" || note "convert /dev/full message"
 printf 'these are\nno element sets\n' >"$tmp/garbage.tle"
 for cmd in load check; do
   expect 2 "$cmd of a file without element sets" "$bin/vxtle" $cmd "$tmp/garbage.tle"
@@ -133,7 +148,7 @@ expect 2 "save into a missing directory" "$bin/vxtle" save "$cat_" "$tmp/no/x.tl
 if [ -x "$bin/vxkinem" ]; then
   vec="$data/vectors-sample.vec"
   expect 0 "vxkinem check the sample vectors" "$bin/vxkinem" check "$vec"
-  grep -q "8 card sets checked: 8 good, 0 bad" "$tmp/out" || { echo "FAIL: vxkinem check summary"; fails=$((fails + 1)); }
+  grep -qx "$vec: Total Kinems = 8, Loaded = 8, Dup = 0, Bad = 0" "$tmp/out" || { echo "FAIL: vxkinem check summary"; fails=$((fails + 1)); }
   expect 0 "vxkinem convert to cards" "$bin/vxkinem" convert --to cards "$vec" "$tmp/k1.vec"
   expect 0 "vxkinem convert the cards again" "$bin/vxkinem" convert --to cards "$tmp/k1.vec" "$tmp/k2.vec"
   cmp -s "$tmp/k1.vec" "$tmp/k2.vec" || { echo "FAIL: vxkinem cards -> cards differs"; fails=$((fails + 1)); }
@@ -155,8 +170,30 @@ if [ -x "$bin/vxkinem" ]; then
 
   { sed -n 6p "$vec" | sed 's/ UB1P$/ XB1P/'; sed -n 7p "$vec"; sed -n 7p "$vec"; sed -n 9p "$vec"; } >"$tmp/bad.vec"
   expect 2 "vxkinem check reports bad sets" "$bin/vxkinem" check "$tmp/bad.vec"
-  grep -q "Lines2Kinem: Unknown Kinem's classify level 'X'." "$tmp/out" || { echo "FAIL: vxkinem message"; fails=$((fails + 1)); }
-  grep -q "3 card sets checked: 0 good, 3 bad" "$tmp/out" || { echo "FAIL: vxkinem bad summary"; fails=$((fails + 1)); }
+  # The 2P card on line 3 pairs again with the 1P card on line 1, as the
+  # library pairs them; the 1P card on line 4 has no 2P card.
+  {
+    echo "$tmp/bad.vec:1: Lines2Kinem: Unknown Kinem's classify level 'X'."
+    echo "$tmp/bad.vec:1: Lines2Kinem: Unknown Kinem's classify level 'X'."
+    echo "$tmp/bad.vec:4: ReadOnlyKINEMs: 1P card without its 2P card (the file ends) '$(sed -n 9p "$vec")'."
+    echo "$tmp/bad.vec: Total Kinems = 3, Loaded = 0, Dup = 0, Bad = 3"
+  } >"$tmp/badvec.want"
+  sameReport vxkinem "$tmp/bad.vec" "$tmp/badvec.want" "check" "load" "convert --to cards" "convert --to array"
+  printf 'no card
+sets here
+' >"$tmp/garbage.vec"
+  for cmd in "check" "load" "convert --to cards"; do
+    out=$tmp/x.out
+    [ "${cmd%% *}" = convert ] || out=
+    expect 2 "vxkinem $cmd of a file without card sets" "$bin/vxkinem" $cmd "$tmp/garbage.vec" $out
+    grep -qx "vxkinem: $tmp/garbage.vec: no card set found (2 lines read)" "$tmp/err" || note "vxkinem $cmd garbage message"
+    expect 2 "vxkinem $cmd of a character device" timeout 20 "$bin/vxkinem" $cmd /dev/zero $out
+    grep -qx "vxkinem: cannot read /dev/zero: Is a character device, not a file" "$tmp/err" || note "vxkinem $cmd device message"
+  done
+  expect 2 "vxkinem show into a full device" sh -c '"$1" show "$2" 25544 >/dev/full' sh "$bin/vxkinem" "$vec"
+  grep -qx "vxkinem: cannot write the output: No space left on device" "$tmp/err" || note "vxkinem show /dev/full message"
+  expect 2 "vxkinem convert into a full device" "$bin/vxkinem" convert --to array "$vec" /dev/full
+  grep -qx "vxkinem: cannot write /dev/full: No space left on device" "$tmp/err" || note "vxkinem convert /dev/full message"
   expect 1 "vxkinem no arguments" "$bin/vxkinem"
   expect 0 "vxkinem help" "$bin/vxkinem" --help
   expect 0 "vxkinem help command" "$bin/vxkinem" help
@@ -168,7 +205,7 @@ if [ -x "$bin/vxkinem" ]; then
   expect 2 "vxkinem missing file" "$bin/vxkinem" check "$tmp/none.vec"
   grep -qx "vxkinem: cannot read $tmp/none.vec: No such file or directory" "$tmp/err" || note "vxkinem missing file message"
   expect 2 "vxkinem load of a directory" "$bin/vxkinem" load "$tmp"
-  grep -q 'KinemLoadFile: cannot open ".*": Is a directory' "$tmp/err" || { echo "FAIL: vxkinem load message"; fails=$((fails + 1)); }
+  grep -qx "vxkinem: cannot read $tmp: Is a directory" "$tmp/err" || { echo "FAIL: vxkinem load message"; fails=$((fails + 1)); }
   expect 1 "vxkinem bad form" "$bin/vxkinem" convert --to xml "$vec" "$tmp/x"
   expect 1 "vxkinem bad satellite number" "$bin/vxkinem" show "$vec" abc
   expect 2 "vxkinem satellite not loaded" "$bin/vxkinem" show "$vec" 1
@@ -198,6 +235,8 @@ if [ -x "$bin/vxenv" ]; then
   expect 1 "vxenv usage" "$bin/vxenv" a b
   expect 0 "vxenv help" "$bin/vxenv" help
   expect 0 "vxenv --version" "$bin/vxenv" --version
+  expect 2 "vxenv into a full device" sh -c '"$0" >/dev/full' "$bin/vxenv"
+  grep -qx "vxenv: cannot write the output: No space left on device" "$tmp/err" || note "vxenv /dev/full message"
 fi
 [ $fails -eq 0 ] && echo "tools: ok"
 exit $fails

@@ -20,6 +20,7 @@
 
 #include "veltrix/ambit.h"
 #include "veltrix/kernix.h"
+#include "vxtool.h"
 
 #define FILE_NAME_LEN 512
 #define GEO_STR_LEN 6
@@ -193,7 +194,7 @@ static void printConstants(void) {
     printf("  %2ld %-20s %s\n", (long)i, fkConstNames[i - 1], shortest(EnvGetFkConst(i), num, sizeof num));
 }
 
-int main(int argc, char** argv) {
+static int run(int argc, char** argv) {
   if (argc > 2) {
     usage(stderr);
     return 1;
@@ -220,5 +221,11 @@ int main(int argc, char** argv) {
     }
   }
   printConstants();
-  return fflush(stdout) == 0 ? 0 : 2;
+  return 0;
+}
+
+/* Everything written to stdout is checked once the command is done. */
+int main(int argc, char** argv) {
+  int rc = run(argc, argv);
+  return vxFinishOutput("vxenv") != 0 ? 2 : rc;
 }

@@ -8,21 +8,23 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
-#include <sys/stat.h>
-#include <time.h>
 
 #include "veltrix/kernix.h"
 #include "veltrix/kinem.h"
+#include "vxtool.h"
 
 #define LINE_LEN 512
 #define CARD_COLS 80
 #define ARRAY_LEN 155
+/* The status of a card set in the load's report. */
+#define KINEM_LOADED 0
+#define KINEM_NOT_LOADED 2
 
 static const char* usage =
     "usage: vxkinem COMMAND ARGS      vxkinem help | --help | --version\n"
     "\n"
-    "  check FILE                        report every 1P/2P card set of FILE that does\n"
-    "                                    not parse or validate, with the library's message\n"
+    "  check FILE                        load FILE, report every 1P/2P card set the\n"
+    "                                    library does not load, with its message\n"
     "  convert --to cards|array IN OUT   write the card sets of IN as the library writes\n"
     "                                    cards, or as one line of array values each\n"
     "  load FILE...                      load the files, print the totals, count and time\n"
@@ -37,8 +39,12 @@ static const char* usage =
     "elsetNum, bTerm, agom, thrustAcc, coordinate code) and 21-26 (position km,\n"
     "velocity m/s), then the classification and the designator, comma separated.\n"
     "\n"
-    "Exit status: 0 success; 1 usage; 2 card sets that do not read, a file that\n"
-    "cannot be read or written, vectors not saved, or no such satellite.\n";
+    "check, load and convert print the same report for a file: one line per bad\n"
+    "card set (FILE:LINE: the library's message) and the totals line.\n"
+    "\n"
+    "Exit status: 0 success; 1 usage; 2 card sets that do not read, no card set\n"
+    "at all, a file that cannot be read or written, vectors not saved, or no such\n"
+    "satellite.\n";
 
 /* A usage error: 1. stdout is flushed first so the two streams keep their
  * order. */
@@ -48,255 +54,203 @@ static int fail(const char* what, const char* detail) {
   return 1;
 }
 
-/* Copies s into a library text buffer of len, blank padded. */
-static void toText(char* out, size_t len, const char* s) {
-  size_t n = strlen(s);
-  if (n > len) n = len;
-  memcpy(out, s, n);
-  memset(out + n, ' ', len - n);
-}
-
-/* A library text of len characters as a C string without trailing blanks;
- * out has room for len + 1. */
-static const char* cText(char* out, const char* text, size_t len) {
-  while (len > 0 && text[len - 1] == ' ') --len;
-  memcpy(out, text, len);
-  out[len] = '\0';
-  return out;
-}
+#define cText vxCText
+#define lastError vxLastError
 
 static void printText(FILE* f, const char* text, size_t len) {
   char buf[LINE_LEN + 1];
   fprintf(f, "%s\n", cText(buf, text, len > LINE_LEN ? LINE_LEN : len));
 }
 
-static void lastError(char* msg) {
-  char m[128];
-  KernixGetLastErrMsg(m);
-  cText(msg, m, 128);
+/* ---- The reader ------------------------------------------------------------ */
+
+struct BadCards {
+  long line;
+  char* msg;
+};
+
+/* What one load of a file did, as the library reported it. */
+struct Loaded {
+  long total, loaded, dup, bad; /* the library's totals line */
+  struct BadCards* bads;
+  size_t nBads, capBads;
+  int64_t* keys; /* the vectors loaded from card sets, in file order */
+  size_t nKeys, capKeys;
+  long reported;
+  int noMemory;
+};
+
+static void freeLoaded(struct Loaded* r) {
+  size_t i;
+  for (i = 0; i < r->nBads; ++i) free(r->bads[i].msg);
+  free(r->bads);
+  free(r->keys);
+  memset(r, 0, sizeof *r);
 }
 
-/* Reads one line without its end (CR LF or LF); 0 at the end of the file. */
-static int readLine(FILE* f, char* buf, size_t cap) {
-  size_t n;
-  if (!fgets(buf, (int)cap, f)) return 0;
-  n = strlen(buf);
-  if (n > 0 && buf[n - 1] != '\n' && !feof(f)) {
-    int c; /* longer than the buffer: drop the rest */
-    while ((c = fgetc(f)) != EOF && c != '\n') {
+/* The library's report of one card set it read. */
+static void onCards(int32_t lineNum, int32_t lineNum2, int64_t satKey, int32_t status, const char* msg,
+                    int32_t msgLen, void* user) {
+  struct Loaded* r = (struct Loaded*)user;
+  (void)lineNum2;
+  ++r->reported;
+  if (status == KINEM_LOADED) {
+    if (vxGrow((void**)&r->keys, &r->capKeys, r->nKeys, sizeof *r->keys) != 0) r->noMemory = 1;
+    else r->keys[r->nKeys++] = satKey;
+  } else if (status == KINEM_NOT_LOADED) {
+    char* copy = msgLen > 0 ? vxCopyMsg(msg, msgLen) : vxCopyMsg("not a card set", 14);
+    if (!copy || vxGrow((void**)&r->bads, &r->capBads, r->nBads, sizeof *r->bads) != 0) {
+      free(copy);
+      r->noMemory = 1;
+    } else {
+      r->bads[r->nBads].line = lineNum;
+      r->bads[r->nBads++].msg = copy;
     }
   }
-  while (n > 0 && (buf[n - 1] == '\n' || buf[n - 1] == '\r')) buf[--n] = '\0';
-  return 1;
 }
 
-static int isBlank(const char* s) {
-  for (; *s; ++s)
-    if (*s != ' ' && *s != '\t') return 0;
-  return 1;
-}
-
-static int upper(int c) { return c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c; }
-
-/* Whether columns first.. of s (1-based) read mark, in any case. */
-static int hasMark(const char* s, size_t first, const char* mark) {
-  size_t len = strlen(s), i;
-  if (len < first - 1 + strlen(mark)) return 0;
-  for (i = 0; mark[i]; ++i)
-    if (upper((unsigned char)s[first - 1 + i]) != mark[i]) return 0;
-  return 1;
-}
-
-static int is1P(const char* s) { return hasMark(s, 78, "B1P"); }
-static int is2P(const char* s) { return !is1P(s) && hasMark(s, 79, "2P"); }
-
-/* Walks the card sets of a file as the library pairs them: a 1P card waits
- * for its 2P card across comments, empty lines and maneuver cards.
- * fn(lineNo, card1p, card2p, user); a 1P card without its 2P card comes
- * with card2p NULL, a 2P card without a 1P card with card1p NULL. */
-typedef void (*SetFn)(long lineNo, const char* l1, const char* l2, void* user);
-
-static int walkFile(const char* path, SetFn fn, void* user) {
-  char cur[2048], pending[2048];
-  long lineNo = 0, pendingAt = 0;
-  int waiting = 0;
-  struct stat st;
-  FILE* f = fopen(path, "rb");
-  int err = !f ? errno : fstat(fileno(f), &st) != 0 ? errno : S_ISDIR(st.st_mode) ? EISDIR : 0;
-  if (err != 0) {
-    if (f) fclose(f);
+/* Loads path into the library's store, told of every card set, and fills r
+ * with the reports and the totals line. 0; 2 after saying why the file
+ * could not be read or holds no card set. */
+static int readFile(const char* path, struct Loaded* r) {
+  char name[LINE_LEN], info[128], text[129], why[129];
+  int32_t rc, before = KinemGetCount();
+  memset(r, 0, sizeof *r);
+  if (strlen(path) >= LINE_LEN) return fail("cannot read", path) + 1;
+  vxToText(name, LINE_LEN, path);
+  KernixClearLastOpenErr();
+  rc = KinemLoadFileEach(name, onCards, r);
+  if (rc == VX_OK && r->noMemory) rc = VX_FAIL;
+  if (rc != VX_OK) {
     fflush(stdout);
-    fprintf(stderr, "vxkinem: cannot read %s: %s\n", path, strerror(err));
-    return -1;
+    fprintf(stderr, "vxkinem: cannot read %s: %s\n", path, r->noMemory ? "out of memory" : vxLoadFailure(rc, why));
+    return 2;
   }
-  while (readLine(f, cur, sizeof cur)) {
-    ++lineNo;
-    if (cur[0] == '*' || isBlank(cur) || strncmp(cur, "MNVR", 4) == 0) continue;
-    if (is1P(cur)) {
-      if (waiting) fn(pendingAt, pending, NULL, user);
-      memcpy(pending, cur, sizeof cur);
-      pendingAt = lineNo;
-      waiting = 1;
-    } else if (is2P(cur)) {
-      if (waiting)
-        fn(pendingAt, pending, cur, user);
-      else
-        fn(lineNo, NULL, cur, user);
-      waiting = 0;
-    } else if (waiting) {
-      fn(pendingAt, pending, NULL, user);
-      waiting = 0;
-    }
+  /* The totals count what the library counts, the vector of an outside
+   * system's file too. */
+  KernixGetLastInfoMsg(info);
+  if (sscanf(cText(text, info, sizeof info), "Total Kinems = %ld, Loaded = %ld, Dup = %ld, Bad = %ld", &r->total,
+             &r->loaded, &r->dup, &r->bad) != 4) {
+    r->loaded = (long)r->nKeys;
+    r->bad = (long)r->nBads;
+    r->dup = r->reported - r->loaded - r->bad;
+    r->total = r->reported;
   }
-  if (waiting) fn(pendingAt, pending, NULL, user);
-  fclose(f);
+  if (r->total == 0 && KinemGetCount() == before) {
+    long lines = vxCountLines(path);
+    fflush(stdout);
+    fprintf(stderr, "vxkinem: %s: no card set found (%ld lines read)\n", path, lines);
+    return 2;
+  }
   return 0;
 }
 
-/* The twelve fields of a vector, in the library's argument order. */
-struct Fields {
-  double pos[3], vel[3];
-  char secClass;
-  int32_t satNum;
-  char intlDes[8], epoch[17];
-  int32_t rev, elset;
-  double bTerm, agom, thrust;
-  char coord[5];
-};
-
-/* Parses one card set into v; 0, or 2 with the reason in why (room for
- * 129). */
-static int32_t parseSet(const char* l1, const char* l2, struct Fields* v, char* why) {
-  char a[LINE_LEN], b[LINE_LEN];
-  int32_t status;
-  why[0] = '\0';
-  if (!l1 || !l2) {
-    strcpy(why, l1 ? "1P card without its 2P card" : "2P card without its 1P card");
-    return 2;
-  }
-  toText(a, LINE_LEN, l1);
-  toText(b, LINE_LEN, l2);
-  status = KinemParse(a, b, v->pos, v->vel, &v->secClass, &v->satNum, v->intlDes, v->epoch, &v->rev, &v->elset,
-                      &v->bTerm, &v->agom, &v->thrust, v->coord);
-  if (status != 0) lastError(why);
-  return status;
+/* One line per card set not loaded, then the totals line, on stdout. */
+static void printReport(const char* path, const struct Loaded* r) {
+  size_t i;
+  for (i = 0; i < r->nBads; ++i) printf("%s:%ld: %s\n", path, r->bads[i].line, r->bads[i].msg);
+  printf("%s: Total Kinems = %ld, Loaded = %ld, Dup = %ld, Bad = %ld\n", path, r->total, r->loaded, r->dup, r->bad);
 }
 
-struct CheckTally {
-  long good, bad;
-};
-
-static void checkOne(long lineNo, const char* l1, const char* l2, void* user) {
-  struct CheckTally* t = (struct CheckTally*)user;
-  char why[129];
-  struct Fields v;
-  if (parseSet(l1, l2, &v, why) == 0) {
-    ++t->good;
-    return;
-  }
-  ++t->bad;
-  printf("line %ld: %s\n  %s\n", lineNo, l1 ? l1 : l2, why[0] ? why : "not a card set");
-}
+/* ---- Subcommands ----------------------------------------------------------- */
 
 static int cmdCheck(const char* path) {
-  struct CheckTally t = {0, 0};
-  if (walkFile(path, checkOne, &t) != 0) return 2;
-  printf("%ld card sets checked: %ld good, %ld bad\n", t.good + t.bad, t.good, t.bad);
-  return t.bad == 0 ? 0 : 2;
+  struct Loaded r;
+  int rc = readFile(path, &r);
+  if (rc == 0) {
+    printReport(path, &r);
+    rc = r.bad == 0 ? 0 : 2;
+  }
+  freeLoaded(&r);
+  return rc;
 }
 
-struct Convert {
-  FILE* out;
-  int toArray;
-  long written, failed;
-};
-
-static void convertOne(long lineNo, const char* l1, const char* l2, void* user) {
-  struct Convert* c = (struct Convert*)user;
-  char a[LINE_LEN], b[LINE_LEN], why[129], buf[LINE_LEN + 1];
-  struct Fields v;
-  int32_t status = parseSet(l1, l2, &v, why);
-  if (status == 0 && c->toArray) {
-    static const int elements[] = {1, 2, 3, 4, 5, 6, 7, 8, 21, 22, 23, 24, 25, 26};
-    double arr[ARRAY_LEN];
-    size_t i;
-    toText(a, LINE_LEN, l1);
-    toText(b, LINE_LEN, l2);
-    status = KinemLinesToArray(a, b, arr, buf);
-    if (status == 0) {
-      for (i = 0; i < sizeof elements / sizeof elements[0]; ++i) fprintf(c->out, "%.17g,", arr[elements[i] - 1]);
-      fprintf(c->out, "%c,%s\n", buf[0], cText(a, buf + 1, 8));
-    } else {
-      lastError(why);
-    }
-  } else if (status == 0) {
-    /* From the fields: the cards as the library writes them. */
-    KinemFieldsToLines(v.pos, v.vel, v.secClass, v.satNum, v.intlDes, v.epoch, v.rev, v.elset, v.bTerm, v.agom,
-                       v.thrust, v.coord, a, b);
-    if (isBlank(cText(buf, a, CARD_COLS))) {
-      status = 2;
-      lastError(why);
-    } else {
-      printText(c->out, a, CARD_COLS);
-      printText(c->out, b, CARD_COLS);
-    }
+/* Writes the vector key as its cards, or as one line of array values; 0,
+ * or 2 with the library's reason in why. */
+static int writeVector(FILE* out, int64_t key, int toArray, char* why) {
+  static const int elements[] = {1, 2, 3, 4, 5, 6, 7, 8, 21, 22, 23, 24, 25, 26};
+  char a[LINE_LEN], b[LINE_LEN], buf[LINE_LEN + 1];
+  double arr[ARRAY_LEN];
+  size_t i;
+  why[0] = '\0';
+  if (KinemGetLines(key, a, b) != VX_OK || (toArray && KinemLinesToArray(a, b, arr, buf) != VX_OK)) {
+    lastError(why);
+    return 2;
   }
-  if (status == 0) {
-    ++c->written;
+  if (toArray) {
+    for (i = 0; i < sizeof elements / sizeof elements[0]; ++i) fprintf(out, "%.17g,", arr[elements[i] - 1]);
+    fprintf(out, "%c,%s\n", buf[0], cText(a, buf + 1, 8));
   } else {
-    ++c->failed;
-    fprintf(stderr, "line %ld skipped: %s\n", lineNo, why[0] ? why : "not a card set");
+    printText(out, a, CARD_COLS);
+    printText(out, b, CARD_COLS);
   }
+  return 0;
 }
 
 static int cmdConvert(int argc, char** argv) {
-  struct Convert c = {NULL, 0, 0, 0};
-  int rc;
+  struct Loaded r;
+  char why[129];
+  FILE* out;
+  int toArray = 0, rc;
+  size_t i;
+  long written = 0;
   if (argc != 6 || strcmp(argv[2], "--to") != 0) return fail("convert needs --to cards|array IN OUT", NULL);
   if (strcmp(argv[3], "array") == 0)
-    c.toArray = 1;
+    toArray = 1;
   else if (strcmp(argv[3], "cards") != 0)
     return fail("unknown target form (cards or array)", argv[3]);
-  c.out = fopen(argv[5], "wb");
-  if (!c.out) return fail("cannot write file", argv[5]) + 1;
-  rc = walkFile(argv[4], convertOne, &c);
-  if (fclose(c.out) != 0) return fail("cannot write file", argv[5]) + 1;
-  if (rc != 0) return 2;
-  printf("%ld vectors written to %s, %ld skipped\n", c.written, argv[5], c.failed);
-  return c.failed == 0 ? 0 : 2;
-}
-
-static double now(void) {
-  struct timespec ts;
-  clock_gettime(CLOCK_MONOTONIC, &ts);
-  return (double)ts.tv_sec + (double)ts.tv_nsec * 1e-9;
-}
-
-/* Loads one file and prints its totals line; 0 on success. */
-static int loadOne(const char* path) {
-  char name[LINE_LEN], info[128], text[129], msg[129];
-  int32_t rc;
-  toText(name, LINE_LEN, path);
-  rc = KinemLoadFile(name);
+  rc = readFile(argv[4], &r);
   if (rc != 0) {
-    lastError(msg);
-    fflush(stdout);
-    fprintf(stderr, "vxkinem: cannot load %s (code %d)%s%s\n", path, (int)rc, msg[0] ? ": " : "", msg);
+    freeLoaded(&r);
+    return rc;
+  }
+  rc = r.bad == 0 ? 0 : 2;
+  out = fopen(argv[5], "wb");
+  if (!out) {
+    fail("cannot write file", argv[5]);
+    freeLoaded(&r);
     return 2;
   }
-  KernixGetLastInfoMsg(info);
-  printf("%s: %s\n", path, cText(text, info, 128));
-  return 0;
+  for (i = 0; i < r.nKeys; ++i) {
+    if (writeVector(out, r.keys[i], toArray, why) == 0) {
+      ++written;
+    } else {
+      fflush(stdout);
+      fprintf(stderr, "vxkinem: vector %lld not written: %s\n", (long long)r.keys[i], why);
+      rc = 2;
+    }
+  }
+  if (vxCloseOutput(out) != 0) {
+    fprintf(stderr, "vxkinem: cannot write %s: %s\n", argv[5], strerror(errno));
+    rc = 2;
+  }
+  printReport(argv[4], &r);
+  printf("%ld vectors written to %s\n", written, argv[5]);
+  freeLoaded(&r);
+  return rc;
+}
+
+/* Loads one file and prints its report; 0 when it read and holds no bad
+ * card set (anyBad: bad sets make it 2). */
+static int loadOne(const char* path, int anyBad) {
+  struct Loaded r;
+  int rc = readFile(path, &r);
+  if (rc == 0) {
+    printReport(path, &r);
+    if (anyBad && r.bad != 0) rc = 2;
+  }
+  freeLoaded(&r);
+  return rc;
 }
 
 static int cmdLoad(int argc, char** argv) {
   int i, failed = 0;
   double t0, t1;
   if (argc < 3) return fail("load needs at least one FILE", NULL);
-  t0 = now();
+  t0 = vxNow();
   for (i = 2; i < argc; ++i)
-    if (loadOne(argv[i]) != 0) failed = 2;
-  t1 = now();
+    if (loadOne(argv[i], 1) != 0) failed = 2;
+  t1 = vxNow();
   printf("%d vectors loaded in %.3f s\n", (int)KinemGetCount(), t1 - t0);
   return failed;
 }
@@ -315,11 +269,11 @@ static int cmdShow(int argc, char** argv) {
   satNum = strtol(argv[3], &end, 10);
   if (!end || *end != '\0' || end == argv[3] || satNum < 0 || satNum > 999999999)
     return fail("not a satellite number", argv[3]);
-  if (loadOne(argv[2]) != 0) return 2;
+  if (loadOne(argv[2], 0) != 0) return 2;
   count = KinemGetCount();
   keys = (int64_t*)calloc((size_t)count + 1, sizeof *keys);
   if (!keys) return fail("out of memory", NULL) + 1;
-  count = KinemGetLoadedN(0, count, keys, NULL);
+  count = KinemGetLoadedN(VX_ORDER_SATNUM, count, keys, NULL);
   for (i = 0; i < count; ++i) {
     char v[LINE_LEN], l1[LINE_LEN], l2[LINE_LEN], buf[LINE_LEN + 1];
     int32_t f;
@@ -327,7 +281,7 @@ static int cmdShow(int argc, char** argv) {
     if (strtol(cText(buf, v, LINE_LEN), NULL, 10) != satNum) continue;
     ++shown;
     printf("satKey %lld\n", (long long)keys[i]);
-    if (KinemGetLines(keys[i], l1, l2) == 0) {
+    if (KinemGetLines(keys[i], l1, l2) == VX_OK) {
       printText(stdout, l1, CARD_COLS);
       printText(stdout, l2, CARD_COLS);
     }
@@ -347,15 +301,15 @@ static int cmdShow(int argc, char** argv) {
 
 static int cmdSave(int argc, char** argv) {
   char name[LINE_LEN], msg[129];
-  int32_t mode = 0, rc;
+  int32_t mode = VX_SAVE_CREATE, rc;
   if (argc == 5 && strcmp(argv[4], "--append") == 0)
-    mode = 1;
+    mode = VX_SAVE_APPEND;
   else if (argc != 4)
     return fail("save needs IN OUT [--append]", NULL);
-  if (loadOne(argv[2]) != 0) return 2;
-  toText(name, LINE_LEN, argv[3]);
+  if (loadOne(argv[2], 0) != 0) return 2;
+  vxToText(name, LINE_LEN, argv[3]);
   rc = KinemSaveFile(name, mode);
-  if (rc != 0) {
+  if (rc != VX_OK) {
     lastError(msg);
     fflush(stdout);
     fprintf(stderr, "vxkinem: cannot save %s (code %d)%s%s\n", argv[3], (int)rc, msg[0] ? ": " : "", msg);
@@ -365,7 +319,7 @@ static int cmdSave(int argc, char** argv) {
   return 0;
 }
 
-int main(int argc, char** argv) {
+static int run(int argc, char** argv) {
   int i;
   if (argc < 2) {
     fputs(usage, stderr);
@@ -393,4 +347,10 @@ int main(int argc, char** argv) {
   if (strcmp(argv[1], "save") == 0) return cmdSave(argc, argv);
   fprintf(stderr, "vxkinem: unknown command '%s'\n\n%s", argv[1], usage);
   return 1;
+}
+
+/* Everything written to stdout is checked once the command is done. */
+int main(int argc, char** argv) {
+  int rc = run(argc, argv);
+  return vxFinishOutput("vxkinem") != 0 ? 2 : rc;
 }

@@ -2,10 +2,10 @@
  * vxtle: command-line host of the Veltrix TLE library, built only on the
  * public C headers, as any user's program would be.
  *
- * Every subcommand reads its input file through one reader (readFile): it
- * pairs the lines as the library's loader does and hands each element set
- * to the library, so load, check and convert report the same totals, the
- * same bad sets and the same exit status for the same file.
+ * Every subcommand loads its input file through one reader (readFile): the
+ * library's loader, which reports every element set it reads, so the lines
+ * pair as the library pairs them and load, check and convert report the
+ * same totals, the same bad sets and the same exit status for the same file.
  */
 #define _POSIX_C_SOURCE 200809L
 #include <errno.h>
@@ -20,11 +20,15 @@
 
 #include "veltrix/kernix.h"
 #include "veltrix/tle.h"
+#include "vxtool.h"
 
 #define LINE_LEN 512
 #define READ_LEN 2048
 #define MSG_LEN 128
 #define PAIR_COLS 80
+/* The status of a set in the load's report. */
+#define TLE_LOADED 0
+#define TLE_DUP 1
 #define CHECKSUM_COL 69
 
 /* Exit status. */
@@ -80,27 +84,13 @@ static int usageError(const char* what) {
 }
 
 /* Copies s into a library text buffer of LINE_LEN, blank padded. */
-static void toText(char* out, const char* s) {
-  size_t n = strlen(s);
-  if (n > LINE_LEN) n = LINE_LEN;
-  memcpy(out, s, n);
-  memset(out + n, ' ', LINE_LEN - n);
-}
+static void toText(char* out, const char* s) { vxToText(out, LINE_LEN, s); }
 
-/* A library text of len characters as a C string without trailing blanks;
- * out has room for len + 1. */
-static char* cText(char* out, const char* text, size_t len) {
-  while (len > 0 && text[len - 1] == ' ') --len;
-  memcpy(out, text, len);
-  out[len] = '\0';
-  return out;
-}
-
-static void lastError(char* msg) {
-  char m[MSG_LEN];
-  KernixGetLastErrMsg(m);
-  cText(msg, m, MSG_LEN);
-}
+#define cText vxCText
+#define lastError vxLastError
+#define now vxNow
+#define grow vxGrow
+#define readLine vxReadLine
 
 /* Writes s as a JSON string. Bytes outside ASCII are written as \u00XX, so
  * the output is valid JSON whatever the file held. */
@@ -123,7 +113,7 @@ static void jsonString(FILE* f, const char* s) {
 static void addChecksums(char* l1, char* l2) {
   int32_t s1 = 0, s2 = 0, err = 0;
   GetCheckSums(l1, l2, &s1, &s2, &err);
-  if (err != 0) return;
+  if (err != VX_OK) return;
   l1[CHECKSUM_COL - 1] = (char)('0' + s1);
   l2[CHECKSUM_COL - 1] = (char)('0' + s2);
 }
@@ -144,7 +134,7 @@ static int writePair(FILE* out, const char* l1, const char* l2, int raw) {
 
 struct BadSet {
   long line;
-  char msg[MSG_LEN + 1];
+  char* msg;
 };
 
 /* A line whose column 69 does not hold the checksum of its characters. */
@@ -155,89 +145,130 @@ struct ChecksumIssue {
   int computed;
 };
 
+/* The lines of a line pair the library read. */
+struct PairAt {
+  long line1, line2;
+};
+
 struct ReadResult {
-  long lines, loaded, dup, bad;
+  long loaded, dup, bad;
   struct BadSet* bads;
   size_t nBads, capBads;
   struct ChecksumIssue* sums;
   size_t nSums, capSums;
   int64_t* keys; /* the loaded sets in file order */
   size_t nKeys, capKeys;
+  struct PairAt* pairs; /* kept only when wantPairs */
+  size_t nPairs, capPairs;
+  int wantPairs, noMemory;
+  const char* path;
+  int progress; /* stderr is a terminal: show how far a long read got */
+  double started, shown;
   char error[MSG_LEN + 1]; /* why the file could not be read; "" if it could */
 };
 
 static void freeResult(struct ReadResult* r) {
+  size_t i;
+  for (i = 0; i < r->nBads; ++i) free(r->bads[i].msg);
   free(r->bads);
   free(r->sums);
   free(r->keys);
+  free(r->pairs);
   memset(r, 0, sizeof *r);
 }
 
-/* Grows *arr (of element size elem) to hold one more; 0, or -1 out of memory. */
-static int grow(void** arr, size_t* cap, size_t n, size_t elem) {
-  void* p;
-  size_t newCap;
-  if (n < *cap) return 0;
-  newCap = *cap ? *cap * 2 : 64;
-  p = realloc(*arr, newCap * elem);
-  if (!p) return -1;
-  *arr = p;
-  *cap = newCap;
-  return 0;
+static void showProgress(struct ReadResult* r, long lineNum) {
+  double t = now();
+  if (t - r->started > 1.0 && t - r->shown > 0.25) {
+    fflush(stdout);
+    fprintf(stderr, "\rvxtle: %s: %ld lines read", r->path, lineNum);
+    fflush(stderr);
+    r->shown = t;
+  }
 }
 
-static int isLine1(const char* s) { return s[0] == '1' && s[1] == ' '; }
-static int isLine2(const char* s) { return s[0] == '2' && s[1] == ' '; }
-
-static int isCsv(const char* s) {
-  int commas = 0;
-  for (; *s; ++s) commas += *s == ',';
-  return commas == 25;
+/* The library's report of one element set it read. */
+static void onSet(int32_t lineNum, int32_t lineNum2, int64_t satKey, int32_t status, const char* msg, int32_t msgLen,
+                  void* user) {
+  struct ReadResult* r = (struct ReadResult*)user;
+  if (r->progress && ((r->loaded + r->dup + r->bad) & 0x3fff) == 0) showProgress(r, lineNum);
+  if (status == TLE_LOADED) {
+    ++r->loaded;
+    if (grow((void**)&r->keys, &r->capKeys, r->nKeys, sizeof *r->keys) != 0) r->noMemory = 1;
+    else r->keys[r->nKeys++] = satKey;
+  } else if (status == TLE_DUP) {
+    ++r->dup;
+  } else {
+    char* copy = msgLen > 0 ? vxCopyMsg(msg, msgLen) : vxCopyMsg("not an element set", 18);
+    ++r->bad;
+    if (!copy || grow((void**)&r->bads, &r->capBads, r->nBads, sizeof *r->bads) != 0) {
+      free(copy);
+      r->noMemory = 1;
+    } else {
+      r->bads[r->nBads].line = lineNum;
+      r->bads[r->nBads++].msg = copy;
+    }
+  }
+  if (r->wantPairs && lineNum2 > 0) {
+    if (grow((void**)&r->pairs, &r->capPairs, r->nPairs, sizeof *r->pairs) != 0) {
+      r->noMemory = 1;
+    } else {
+      r->pairs[r->nPairs].line1 = lineNum;
+      r->pairs[r->nPairs++].line2 = lineNum2;
+    }
+  }
 }
 
-static int isSkipped(const char* s) {
-  if (s[0] == '*') return 1;
-  for (; *s; ++s)
-    if (*s != ' ' && *s != '\t') return 0;
-  return 1;
+static int compareLong(const void* a, const void* b) {
+  long x = *(const long*)a, y = *(const long*)b;
+  return x < y ? -1 : x > y;
 }
 
-struct Source {
-  FILE* f;
-  const char* path;
-  long lineNo;
-  int progress; /* stderr is a terminal: show how far a long read got */
-  double started, shown;
+/* The first CHECKSUM_COL columns of the lines of a file that the library
+ * read as line pairs, one after the other in line order. */
+struct PairLines {
+  long* lines; /* ascending, each once */
+  char (*text)[CHECKSUM_COL + 1];
+  size_t n;
 };
 
-static double now(void) {
-  struct timespec ts;
-  clock_gettime(CLOCK_MONOTONIC, &ts);
-  return (double)ts.tv_sec + (double)ts.tv_nsec * 1e-9;
+/* Reads the lines of the pairs of r from path; 0, or -1 with the reason in
+ * r->error. */
+static int readPairLines(const char* path, const struct ReadResult* r, struct PairLines* pl, long* lineCount) {
+  char buf[READ_LEN];
+  size_t i, n = 0, at = 0;
+  long lineNo = 0;
+  FILE* f;
+  memset(pl, 0, sizeof *pl);
+  pl->lines = (long*)malloc((2 * r->nPairs + 1) * sizeof *pl->lines);
+  if (!pl->lines) return -1;
+  for (i = 0; i < r->nPairs; ++i) {
+    pl->lines[n++] = r->pairs[i].line1;
+    pl->lines[n++] = r->pairs[i].line2;
+  }
+  qsort(pl->lines, n, sizeof *pl->lines, compareLong);
+  for (i = 0; i < n; ++i)
+    if (pl->n == 0 || pl->lines[pl->n - 1] != pl->lines[i]) pl->lines[pl->n++] = pl->lines[i];
+  pl->text = malloc((pl->n + 1) * sizeof *pl->text);
+  f = pl->text ? fopen(path, "rb") : NULL;
+  if (!f) return -1;
+  while (readLine(f, buf, sizeof buf)) {
+    ++lineNo;
+    if (at < pl->n && pl->lines[at] == lineNo) {
+      const size_t len = strlen(buf) < CHECKSUM_COL ? strlen(buf) : CHECKSUM_COL;
+      memcpy(pl->text[at], buf, len);
+      pl->text[at][len] = '\0';
+      ++at;
+    }
+  }
+  for (; at < pl->n; ++at) pl->text[at][0] = '\0';
+  *lineCount = lineNo;
+  return ferror(f) ? (fclose(f), -1) : fclose(f);
 }
 
-/* Reads one line without its end (CR LF or LF); 0 at the end of the file. */
-static int readLine(struct Source* src, char* buf, size_t cap) {
-  size_t n;
-  if (!fgets(buf, (int)cap, src->f)) return 0;
-  ++src->lineNo;
-  n = strlen(buf);
-  if (n > 0 && buf[n - 1] != '\n' && !feof(src->f)) {
-    int c; /* longer than the buffer: drop the rest */
-    while ((c = fgetc(src->f)) != EOF && c != '\n') {
-    }
-  }
-  while (n > 0 && (buf[n - 1] == '\n' || buf[n - 1] == '\r')) buf[--n] = '\0';
-  if (src->progress && (src->lineNo & 0xffff) == 0) {
-    double t = now();
-    if (t - src->started > 1.0 && t - src->shown > 0.25) {
-      fflush(stdout);
-      fprintf(stderr, "\rvxtle: %s: %ld lines read", src->path, src->lineNo);
-      fflush(stderr);
-      src->shown = t;
-    }
-  }
-  return 1;
+static const char* pairLine(const struct PairLines* pl, long line) {
+  long* p = (long*)bsearch(&line, pl->lines, pl->n, sizeof *pl->lines, compareLong);
+  return p ? pl->text[p - pl->lines] : "";
 }
 
 /* Notes a wrong checksum of line which (1 or 2); an absent one (column 69
@@ -254,110 +285,62 @@ static int noteChecksum(struct ReadResult* r, long line, int which, const char* 
   return 0;
 }
 
-/* Hands one element set to the library: a line pair (l2 may be "") or a CSV
- * line (l2 NULL) starting at line lineNo. 0, or -1 out of memory. */
-static int addSet(struct ReadResult* r, long lineNo, long line2No, const char* l1, const char* l2) {
-  char a[LINE_LEN], b[LINE_LEN];
-  int64_t key;
-  toText(a, l1);
-  if (l2) {
+/* Checks column 69 of the line pairs the library read from path (nothing
+ * else of the file is looked at); 0, or -1 when the file or memory fails. */
+static int verifyChecksums(const char* path, struct ReadResult* r) {
+  struct PairLines pl;
+  long lineCount = 0;
+  size_t i;
+  int rc = readPairLines(path, r, &pl, &lineCount);
+  for (i = 0; rc == 0 && i < r->nPairs; ++i) {
+    const char* l1 = pairLine(&pl, r->pairs[i].line1);
+    const char* l2 = pairLine(&pl, r->pairs[i].line2);
+    char a[LINE_LEN], b[LINE_LEN];
+    int32_t s1 = 0, s2 = 0, err = 0;
+    toText(a, l1);
     toText(b, l2);
-    key = TleAddSatFrLines(a, b);
-    if (l2[0]) {
-      int32_t s1 = 0, s2 = 0, err = 0;
-      GetCheckSums(a, b, &s1, &s2, &err);
-      if (err == 0 &&
-          (noteChecksum(r, lineNo, 1, l1, s1) != 0 || noteChecksum(r, line2No, 2, l2, s2) != 0))
-        return -1;
-    }
-  } else {
-    key = TleAddSatFrCsv(a);
+    GetCheckSums(a, b, &s1, &s2, &err);
+    if (err == 0 && (noteChecksum(r, r->pairs[i].line1, 1, l1, s1) != 0 ||
+                     noteChecksum(r, r->pairs[i].line2, 2, l2, s2) != 0))
+      rc = -1;
   }
-  if (key > 0) {
-    if (grow((void**)&r->keys, &r->capKeys, r->nKeys, sizeof *r->keys) != 0) return -1;
-    r->keys[r->nKeys++] = key;
-    ++r->loaded;
-  } else if (key == 0) {
-    ++r->dup;
-  } else {
-    if (grow((void**)&r->bads, &r->capBads, r->nBads, sizeof *r->bads) != 0) return -1;
-    r->bads[r->nBads].line = lineNo;
-    lastError(r->bads[r->nBads].msg);
-    if (!r->bads[r->nBads].msg[0]) strcpy(r->bads[r->nBads].msg, "not an element set");
-    ++r->nBads;
-    ++r->bad;
-  }
-  return 0;
+  free(pl.lines);
+  free(pl.text);
+  return rc;
 }
 
-/* Reads path into the library's store and fills r. 0; -1 when the file
- * cannot be read (the reason in r->error and on stderr). */
-static int readFile(const char* path, struct ReadResult* r) {
-  char cur[READ_LEN], next[READ_LEN];
-  long pending = 0; /* line number of a line 1 read ahead, 0 if none */
-  int failed = 0;
-  struct stat st;
-  struct Source src;
+/* Loads path into the library's store, told of every element set, and
+ * fills r (checksums verified when checksums). 0; -1 when the file cannot
+ * be read or holds no element set (the reason in r->error and on stderr). */
+static int readFile(const char* path, struct ReadResult* r, int checksums) {
+  char name[LINE_LEN], why[MSG_LEN + 1];
+  int32_t rc;
   memset(r, 0, sizeof *r);
-  memset(&src, 0, sizeof src);
-  src.path = path;
-  src.f = fopen(path, "rb");
-  if (!src.f) {
-    snprintf(r->error, sizeof r->error, "%s", strerror(errno));
-  } else if (fstat(fileno(src.f), &st) != 0) {
-    snprintf(r->error, sizeof r->error, "%s", strerror(errno));
-    fclose(src.f);
-  } else if (S_ISDIR(st.st_mode)) {
-    snprintf(r->error, sizeof r->error, "%s", strerror(EISDIR));
-    fclose(src.f);
-  }
-  if (r->error[0]) {
+  r->path = path;
+  r->wantPairs = checksums;
+  r->progress = isatty(STDERR_FILENO);
+  r->started = now();
+  if (strlen(path) >= LINE_LEN) {
+    snprintf(r->error, sizeof r->error, "%s", strerror(ENAMETOOLONG));
     errorLine("cannot read %s: %s", path, r->error);
     return -1;
   }
-  src.progress = isatty(STDERR_FILENO);
-  src.started = now();
-  while (!failed && (pending || readLine(&src, cur, sizeof cur))) {
-    long at = pending ? pending : src.lineNo;
-    pending = 0;
-    if (isSkipped(cur)) continue;
-    if (isLine1(cur)) {
-      /* The line 2 may come after comments, name lines and CSV lines;
-       * another line 1 first leaves this one without its line 2. */
-      int found = 0;
-      while (readLine(&src, next, sizeof next)) {
-        if (isLine2(next)) {
-          found = 2;
-          break;
-        }
-        if (isLine1(next)) {
-          found = 1;
-          break;
-        }
-      }
-      failed = addSet(r, at, src.lineNo, cur, found == 2 ? next : "") != 0;
-      if (found == 1) {
-        memcpy(cur, next, sizeof cur);
-        pending = src.lineNo;
-      }
-    } else if (isCsv(cur)) {
-      failed = addSet(r, at, at, cur, NULL) != 0;
-    }
-  }
-  if (src.shown > 0) fprintf(stderr, "\r%*s\r", (int)strlen(path) + 40, "");
-  r->lines = src.lineNo;
-  if (failed)
-    snprintf(r->error, sizeof r->error, "%s", "out of memory");
-  else if (ferror(src.f))
-    snprintf(r->error, sizeof r->error, "%s", strerror(errno ? errno : EIO));
-  fclose(src.f);
+  toText(name, path);
+  KernixClearLastOpenErr();
+  rc = TleLoadFileEach(name, onSet, r);
+  if (r->shown > 0) fprintf(stderr, "\r%*s\r", (int)strlen(path) + 40, "");
+  if (rc != VX_OK)
+    snprintf(r->error, sizeof r->error, "%s", vxLoadFailure(rc, why));
+  else if (r->noMemory || (checksums && verifyChecksums(path, r) != 0))
+    snprintf(r->error, sizeof r->error, "%s", errno ? strerror(errno) : "out of memory");
   if (r->error[0]) {
     errorLine("cannot read %s: %s", path, r->error);
     return -1;
   }
   if (r->loaded + r->dup + r->bad == 0) {
-    snprintf(r->error, sizeof r->error, "no element set in %ld lines", src.lineNo);
-    errorLine("%s: no element set found (%ld lines read)", path, src.lineNo);
+    long lines = vxCountLines(path);
+    snprintf(r->error, sizeof r->error, "no element set in %ld lines", lines);
+    errorLine("%s: no element set found (%ld lines read)", path, lines);
     return -1;
   }
   return 0;
@@ -445,7 +428,7 @@ static int cmdCheck(const struct Args* a) {
   size_t i;
   if (a->nPos != 1) return usageError("check needs one FILE");
   path = a->pos[0];
-  rc = resultCode(readFile(path, &r), &r);
+  rc = resultCode(readFile(path, &r, 1), &r);
   if (a->strict && r.nSums > 0) rc = RC_BAD;
   if (a->json) {
     jsonReport(path, &r);
@@ -475,7 +458,7 @@ static int cmdConvert(const struct Args* a) {
     return RC_USAGE;
   }
   toCsv = strcmp(a->to, "csv") == 0;
-  rc = resultCode(readFile(a->pos[0], &r), &r);
+  rc = resultCode(readFile(a->pos[0], &r, 0), &r);
   if (r.error[0]) {
     freeResult(&r);
     return rc;
@@ -489,12 +472,12 @@ static int cmdConvert(const struct Args* a) {
   for (i = 0; i < r.nKeys && !writeFailed; ++i) {
     char l1[LINE_LEN], l2[LINE_LEN], s[LINE_LEN + 1];
     if (toCsv) {
-      if (TleGetCsv(r.keys[i], l1) == 0) writeFailed = fprintf(out, "%s\n", cText(s, l1, LINE_LEN)) < 0;
-    } else if (TleGetLines(r.keys[i], l1, l2) == 0) {
+      if (TleGetCsv(r.keys[i], l1) == VX_OK) writeFailed = fprintf(out, "%s\n", cText(s, l1, LINE_LEN)) < 0;
+    } else if (TleGetLines(r.keys[i], l1, l2) == VX_OK) {
       writeFailed = writePair(out, l1, l2, a->raw) != 0;
     }
   }
-  if (fclose(out) != 0 || writeFailed) {
+  if (vxCloseOutput(out) != 0 || writeFailed) {
     errorLine("cannot write %s: %s", a->pos[1], strerror(errno ? errno : EIO));
     rc = RC_BAD;
   }
@@ -511,7 +494,7 @@ static int cmdLoad(const struct Args* a) {
   if (a->json) printf("{\"files\": [");
   for (i = 0; i < a->nPos; ++i) {
     struct ReadResult r;
-    int fileRc = resultCode(readFile(a->pos[i], &r), &r);
+    int fileRc = resultCode(readFile(a->pos[i], &r, 0), &r);
     if (fileRc != RC_OK) rc = fileRc;
     if (a->json) {
       printf("%s", i ? ", " : "");
@@ -546,7 +529,7 @@ static int cmdShow(const struct Args* a) {
     errorLine("not a satellite number: %s", a->pos[1]);
     return RC_USAGE;
   }
-  rc = resultCode(readFile(a->pos[0], &r), &r);
+  rc = resultCode(readFile(a->pos[0], &r, 0), &r);
   if (r.error[0]) {
     freeResult(&r);
     return rc;
@@ -562,7 +545,7 @@ static int cmdShow(const struct Args* a) {
     int32_t f;
     TleGetField(r.keys[i], 1, v);
     if (strtol(cText(s, v, LINE_LEN), NULL, 10) != satNum) continue;
-    if (TleGetLines(r.keys[i], l1, l2) == 0) addChecksums(l1, l2);
+    if (TleGetLines(r.keys[i], l1, l2) == VX_OK) addChecksums(l1, l2);
     if (a->json) {
       printf("%s{\"satKey\": %lld, \"line1\": ", shown ? ", " : "", (long long)r.keys[i]);
       jsonString(stdout, cText(s, l1, PAIR_COLS));
@@ -595,6 +578,11 @@ static int cmdShow(const struct Args* a) {
   }
   return rc;
 }
+
+/* The library writes a saved line pair as a line "1 ..." and the next line
+ * "2 ...". */
+static int isLine1(const char* s) { return s[0] == '1' && s[1] == ' '; }
+static int isLine2(const char* s) { return s[0] == '2' && s[1] == ' '; }
 
 /* Rewrites the line pairs of a saved file with their checksums. 0, or -1
  * with the reason on stderr. */
@@ -634,7 +622,7 @@ static int checksumFile(const char* path) {
     fprintf(out, "%s\n", l1);
   }
   fclose(in);
-  if (fclose(out) != 0 || bad || rename(tmpPath, path) != 0) {
+  if (vxCloseOutput(out) != 0 || bad || rename(tmpPath, path) != 0) {
     errorLine("cannot write %s: %s", path, strerror(errno ? errno : EIO));
     remove(tmpPath);
     return -1;
@@ -648,7 +636,7 @@ static int cmdSave(const struct Args* a) {
   int32_t saved;
   int rc;
   if (a->nPos != 2 || !a->form) return usageError("save needs IN OUT --csv|--lines");
-  rc = resultCode(readFile(a->pos[0], &r), &r);
+  rc = resultCode(readFile(a->pos[0], &r, 0), &r);
   if (r.error[0]) {
     freeResult(&r);
     return rc;
@@ -656,11 +644,11 @@ static int cmdSave(const struct Args* a) {
   printReport(a->pos[0], &r);
   freeResult(&r);
   toText(name, a->pos[1]);
-  saved = TleSaveFile(name, 0, strcmp(a->form, "csv") == 0);
-  if (saved != 0) {
+  saved = TleSaveFile(name, VX_SAVE_CREATE, strcmp(a->form, "csv") == 0 ? VX_SAVE_CSV : VX_SAVE_LINES);
+  if (saved != VX_OK) {
     lastError(msg);
     errorLine("cannot save %s: %s", a->pos[1], msg[0] ? msg : "the library refused it");
-    if (saved != 2) return RC_BAD; /* nothing written */
+    if (saved != VX_FAIL) return RC_BAD; /* nothing written */
     rc = RC_BAD;
   }
   if (strcmp(a->form, "lines") == 0 && !a->raw && checksumFile(a->pos[1]) != 0) return RC_BAD;
@@ -689,7 +677,7 @@ static int printVersion(void) {
   return RC_OK;
 }
 
-int main(int argc, char** argv) {
+static int run(int argc, char** argv) {
   size_t i;
   int rc;
   if (argc < 2) {
@@ -712,13 +700,14 @@ int main(int argc, char** argv) {
       }
     rc = parseArgs(argc, argv, commands[i].options, &a);
     if (rc != 0) return rc;
-    rc = commands[i].run(&a);
-    if (fflush(stdout) != 0) {
-      errorLine("cannot write the output: %s", strerror(errno));
-      return RC_BAD;
-    }
-    return rc;
+    return commands[i].run(&a);
   }
   errorLine("unknown command '%s' (see vxtle --help)", argv[1]);
   return RC_USAGE;
+}
+
+/* Everything written to stdout is checked once the command is done. */
+int main(int argc, char** argv) {
+  int rc = run(argc, argv);
+  return vxFinishOutput("vxtle") != 0 ? 2 : rc;
 }

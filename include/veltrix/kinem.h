@@ -142,14 +142,15 @@ VX_API int32_t KinemLoadFile(const char kinemFile[512]);
 VX_API int32_t KinemLoadFileCounts(const char kinemFile[512], int32_t* loaded, int32_t* dup, int32_t* bad);
 /* Told of every 1P/2P card set a load reads, in file order: lineNum, the
  * line of its 1P card (of its 2P card for a 2P card without one) in the
- * file it was read from; satKey as KinemAddSatFrLines gives it; status 0
+ * file it was read from, lineNum2 the line of its 2P card (0 for a 1P card
+ * without one); satKey as KinemAddSatFrLines gives it; status 0
  * loaded, 1 a reported duplicate (satKey 0), 2 not loaded (satKey -1); msg
  * and msgLen, for status 1 and 2, the log line that says why (msgLen 0
  * otherwise; no terminating NUL; valid until the function returns). The
  * vector of an outside system's vector file is not reported. It is called
  * outside the store's locks: it may call any function of the library except
  * a load, which is refused with 2 as from a log callback. */
-typedef void (*KinemLoadFn)(int32_t lineNum, int64_t satKey, int32_t status, const char* msg, int32_t msgLen,
+typedef void (*KinemLoadFn)(int32_t lineNum, int32_t lineNum2, int64_t satKey, int32_t status, const char* msg, int32_t msgLen,
                             void* user);
 /* The same load as KinemLoadFile (result, messages, totals line and store),
  * calling fn (may be NULL) with user for every card set read. */

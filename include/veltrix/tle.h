@@ -116,13 +116,14 @@ VX_API int32_t TleLoadFile(const char tleFile[512]);
 VX_API int32_t TleLoadFileCounts(const char tleFile[512], int32_t* loaded, int32_t* dup, int32_t* bad);
 /* Told of every element set a load reads, in file order: lineNum, the line
  * its first line is on (in the file it was read from: a file named by a file
- * card counts its own lines); satKey as TleAddSatFrLines gives it; status 0
+ * card counts its own lines), lineNum2 the line of its line 2 (0 for a CSV
+ * line and a line 1 without a line 2); satKey as TleAddSatFrLines gives it; status 0
  * loaded, 1 a reported duplicate (satKey 0), 2 not loaded (satKey -1); msg
  * and msgLen, for status 1 and 2, the log line that says why (msgLen 0
  * otherwise; no terminating NUL; valid until the function returns). It is
  * called outside the store's locks: it may call any function of the library
  * except a load, which is refused with 2 as from a log callback. */
-typedef void (*TleLoadFn)(int32_t lineNum, int64_t satKey, int32_t status, const char* msg, int32_t msgLen,
+typedef void (*TleLoadFn)(int32_t lineNum, int32_t lineNum2, int64_t satKey, int32_t status, const char* msg, int32_t msgLen,
                           void* user);
 /* The same load as TleLoadFile (result, messages, totals line and store),
  * calling fn (may be NULL) with user for every element set read. */

@@ -110,6 +110,20 @@ def test_load_reports_counts_and_fills_the_store(tles, tmp_path):
     assert tles.load(bad) == tle.LoadReport(2, 1, 0, 1)
 
 
+def test_load_reports_each_bad_set_with_its_line_and_message(tles, tmp_path):
+    path = tmp_path / "some-bad.tle"
+    other = L1.replace("25544U", "25545U")
+    # 1-2 good, 3 a line 1 another line 1 follows, 4-5 a duplicate, 6-8 a
+    # line 1 whose line 2 (past a comment) does not read.
+    path.write_text("\n".join([L1, L2, other, L1, L2, L1, "* c", L2.replace(" 51.", " x1.")]) + "\n")
+    report = tles.load(path)
+    assert (report.total, report.loaded, report.dup, report.bad) == (4, 1, 1, 2)
+    assert [line for line, _ in report.bad_sets] == [3, 6]
+    assert report.bad_sets[0][1] == f"ReadOnlyTLEs: Line1 without its line2 (another line1 follows) '{other}'."
+    assert report.bad_sets[1][1].startswith("Lines2Tle: ")
+    assert tles.load(CATALOG).bad_sets == ()
+
+
 def test_load_of_a_missing_file_raises_file_not_found(tles, tmp_path):
     path = tmp_path / "absent.tle"
     with pytest.raises(veltrix.FileNotFound) as err:

@@ -103,6 +103,10 @@ def fail(kind, lines, fallback, status=None):
 I32, I64, F64, CHR = ctypes.c_int32, ctypes.c_int64, ctypes.c_double, ctypes.c_char
 P32, P64, PF64, PCHR = (ctypes.POINTER(t) for t in (I32, I64, F64, CHR))
 
+# The per-set report of TleLoadFileEach: lineNum, lineNum2, satKey, status,
+# msg (not NUL-terminated, so a plain pointer), msgLen, user.
+TLE_LOAD_FN = ctypes.CFUNCTYPE(None, I32, I32, I64, I32, ctypes.c_void_p, I32, ctypes.c_void_p)
+
 _PROTOS = {
     "kernix": {
         "KernixSetDupKeyMode": (None, [I32]),
@@ -119,6 +123,7 @@ _PROTOS = {
         "TleRemoveSat": (I32, [I64]),
         "TleRemoveAllSats": (I32, []),
         "TleLoadFileCounts": (I32, [PCHR, P32, P32, P32]),
+        "TleLoadFileEach": (I32, [PCHR, TLE_LOAD_FN, ctypes.c_void_p]),
         "TleSaveFile": (I32, [PCHR, I32, I32]),
         "TleDataToArrays": (I32, [I32, P64, PF64, P32]),
         "TleGetLoadedColumns": (I32, [I32, I32, P32, P64, PF64, P32]),

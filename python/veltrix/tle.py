@@ -1,6 +1,7 @@
 """Two-line element sets: parse, build lines, and the process-wide store."""
 from __future__ import annotations
 
+import ctypes
 import dataclasses
 from dataclasses import dataclass
 from datetime import datetime, timedelta, timezone
@@ -105,12 +106,14 @@ def parse(line1: str, line2: str) -> Elset:
 
 @dataclass(frozen=True)
 class LoadReport:
-    """The counts of one load, as its totals line gives them."""
+    """The counts of one load, as its totals line gives them, and the
+    element sets not loaded: (line number, message) in file order."""
 
     total: int
     loaded: int
     dup: int
     bad: int
+    bad_sets: tuple = dataclasses.field(default=(), compare=False)
 
 
 # Columns of the 64-value array (counted from 1) that to_numpy hands out.
@@ -127,13 +130,20 @@ class TleStore:
     thread and every object of this class)."""
 
     def load(self, path) -> LoadReport:
-        loaded, dup, bad = _lib.i32(), _lib.i32(), _lib.i32()
-        r = _lib.ref
+        counts = [0, 0, 0]  # loaded, dup, bad: the library reports every set it reads
+        bad_sets = []
+
+        def on_set(line_num, _line_num2, _sat_key, status, msg, msg_len, _user):
+            counts[status] += 1
+            if status == 2:
+                bad_sets.append((line_num, ctypes.string_at(msg, msg_len).decode("latin-1").rstrip()))
+
+        report = _lib.TLE_LOAD_FN(on_set)
         with _lib.file_capture() as lines:
-            rc = _C["TleLoadFileCounts"](_lib.text_in(str(path)), r(loaded), r(dup), r(bad))
+            rc = _C["TleLoadFileEach"](_lib.text_in(str(path)), report, None)
         if rc != 0:
             raise _lib.file_failure(lines, rc, f"TleLoadFile: cannot load {path}")
-        return LoadReport(loaded.value + dup.value + bad.value, loaded.value, dup.value, bad.value)
+        return LoadReport(sum(counts), *counts, bad_sets=tuple(bad_sets))
 
     def add(self, line1, line2: str | None = None) -> int:
         """Adds an Elset or two lines; returns the new satellite key."""

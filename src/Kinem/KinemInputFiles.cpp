@@ -109,7 +109,7 @@ class KinemCardPairer {
         case kCard2P:
           if (!waiting_) return {Kind::Missing1P, src_.lineNum(), {}, {}};
           tried_ = true;
-          return {Kind::Pair, at_, std::string_view(card1p_, kCardLen), std::string_view(line_, kCardLen)};
+          return {Kind::Pair, at_, std::string_view(card1p_, kCardLen), std::string_view(line_, kCardLen), src_.lineNum()};
         case kCardOpxState:
           drop(msg::kOrphanOther);
           return {Kind::OpxState, src_.lineNum(), {}, {}};
@@ -135,7 +135,7 @@ class KinemCardPairer {
     if (waiting_ && !tried_) {
       ++counts_.bad;
       LongLogLine().text(why).text(rtrimmed(std::string_view(card1p_, kCardLen))).text(msg::kQuoteEnd).info();
-      report_(at_, -1, true);
+      report_(at_, 0, -1, true);
     }
     waiting_ = false;
   }
@@ -170,7 +170,7 @@ int32_t readKinemSets(std::string_view path, Lines& src, store::LoadCounts& c, c
       case Kind::Missing1P:
         ++c.bad;
         traceloginfo(msg::kMissing1P);
-        report(item.lineNum, -1, true);
+        report(item.lineNum, item.lineNum, -1, true);
         break;
       case Kind::Pair: {
         pairer.cards.handOver(modify);
@@ -181,7 +181,7 @@ int32_t readKinemSets(std::string_view path, Lines& src, store::LoadCounts& c, c
         // refuses the vector when it cannot: only DMA mode needs the check.
         if (!lastParsedWell || (effectivekeymode() == 1 && epochKey(rec) == -1)) {
           ++c.bad;
-          report(item.lineNum, -1);
+          report(item.lineNum, item.lineNum2, -1);
           break;
         }
         const int64_t key = addkinemtomemparsed(rec);
@@ -190,7 +190,7 @@ int32_t readKinemSets(std::string_view path, Lines& src, store::LoadCounts& c, c
           pairer.cards.added(key);
           pairer.stored();
         }
-        report(item.lineNum, key);
+        report(item.lineNum, item.lineNum2, key);
         break;
       }
       case Kind::OpxState:

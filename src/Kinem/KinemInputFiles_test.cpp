@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <array>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -486,12 +487,14 @@ TEST_F(KinemFiles, LogCallbackThatLoadsDuringALoadIsRefused) {
 
 struct Seen {
   int32_t lineNum;
+  int32_t lineNum2;
   int32_t status;
   std::string msg;
 };
-void collectSeen(int32_t lineNum, int64_t satKey, int32_t status, const char* msg, int32_t msgLen, void* user) {
+void collectSeen(int32_t lineNum, int32_t lineNum2, int64_t satKey, int32_t status, const char* msg, int32_t msgLen,
+                 void* user) {
   auto* seen = static_cast<std::vector<Seen>*>(user);
-  seen->push_back({lineNum, status, std::string(msg, static_cast<size_t>(msgLen))});
+  seen->push_back({lineNum, lineNum2, status, std::string(msg, static_cast<size_t>(msgLen))});
   EXPECT_EQ(satKey > 0, status == 0);
   EXPECT_GE(KinemGetCount(), 0);  // back into the library from the report
 }
@@ -505,12 +508,14 @@ TEST_F(KinemFiles, EachCardSetReadIsReportedAndCounted) {
   EXPECT_EQ(KinemLoadFileEach(host(file).c_str(), &collectSeen, &seen), 0);
   EXPECT_EQ(lastInfo(), "Total Kinems = 5, Loaded = 1, Dup = 1, Bad = 3");
   ASSERT_EQ(seen.size(), 5u);
-  const std::vector<std::pair<int32_t, int32_t>> where = {{1, 2}, {2, 0}, {4, 1}, {6, 2}, {8, 2}};
+  // {line, line of the 2P card (0: a 1P card without one), status}
+  const std::vector<std::array<int32_t, 3>> where = {{1, 1, 2}, {2, 3, 0}, {4, 5, 1}, {6, 7, 2}, {8, 0, 2}};
   for (size_t i = 0; i < where.size(); ++i) {
     SCOPED_TRACE(i);
-    EXPECT_EQ(seen[i].lineNum, where[i].first);
-    EXPECT_EQ(seen[i].status, where[i].second);
-    EXPECT_EQ(seen[i].msg.empty(), where[i].second == 0);
+    EXPECT_EQ(seen[i].lineNum, where[i][0]);
+    EXPECT_EQ(seen[i].lineNum2, where[i][1]);
+    EXPECT_EQ(seen[i].status, where[i][2]);
+    EXPECT_EQ(seen[i].msg.empty(), where[i][2] == 0);
   }
   EXPECT_EQ(seen[0].msg, "ReadOnlyKINEMs: Missing 1P card in 1P/2P card set.");
   EXPECT_EQ(seen[4].msg, "ReadOnlyKINEMs: 1P card without its 2P card (the file ends) '" + kC1 + "'.");

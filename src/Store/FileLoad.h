@@ -43,11 +43,13 @@ inline void putCounts(const LoadCounts& c, int32_t* loaded, int32_t* dup, int32_
     if (out != nullptr) *out = n;
 }
 
-// What became of one set a loader read: the line it began on, its key (as
-// of the store's add: > 0, 0 a reported duplicate, -1 a failure) and, for a
-// set that was not loaded, the line that says why.
+// What became of one set a loader read: the line it began on, the line of
+// its second line or card (0 when it has none), its key (as of the store's
+// add: > 0, 0 a reported duplicate, -1 a failure) and, for a set that was
+// not loaded, the line that says why.
 struct SetReport {
   int32_t lineNum = 0;
+  int32_t lineNum2 = 0;
   int64_t key = -1;
   std::string_view why;
 };
@@ -56,12 +58,13 @@ using SetReportFn = void (*)(const SetReport& report, void* user);
 struct SetReporter {
   SetReportFn fn = nullptr;
   void* user = nullptr;
-  // Reports key for the set that began on lineNum; a set not loaded takes
-  // its reason from the last line this thread logged of that kind.
-  void operator()(int32_t lineNum, int64_t key, bool whyIsInfo = false) const {
+  // Reports key for the set on lines lineNum and lineNum2; a set not loaded
+  // takes its reason from the last line this thread logged of that kind.
+  void operator()(int32_t lineNum, int32_t lineNum2, int64_t key, bool whyIsInfo = false) const {
     if (fn == nullptr) return;
     SetReport r;
     r.lineNum = lineNum;
+    r.lineNum2 = lineNum2;
     r.key = key;
     if (key <= 0) r.why = whyIsInfo ? vx::lastinfomsg() : vx::lasterrmsg();
     fn(r, user);
@@ -69,7 +72,7 @@ struct SetReporter {
 };
 
 // Hands every report on to a host's function of the C interface,
-// fn(lineNum, satKey, status, msg, msgLen, user): status 0 loaded, 1 a
+// fn(lineNum, lineNum2, satKey, status, msg, msgLen, user): status 0 loaded, 1 a
 // reported duplicate, 2 not loaded; msg the line that says why (a copy, so
 // that the host may log in between), msgLen 0 for a set loaded.
 template <class HostFn>
@@ -82,7 +85,7 @@ struct HostSetReport {
     const size_t n = std::min(r.why.size(), sizeof why);
     if (n > 0) std::memcpy(why, r.why.data(), n);
     const int32_t status = r.key > 0 ? 0 : r.key == 0 ? 1 : 2;
-    h->fn(r.lineNum, r.key, status, why, static_cast<int32_t>(n), h->user);
+    h->fn(r.lineNum, r.lineNum2, r.key, status, why, static_cast<int32_t>(n), h->user);
   }
   SetReporter reporter() const { return {fn != nullptr ? &call : nullptr, const_cast<HostSetReport*>(this)}; }
 };
@@ -130,14 +133,16 @@ class TextLines {
   int32_t lineNum_ = 0;
 };
 
-// One set a line pairer found: its kind, the line it begins on, and its
-// one or two lines (as long as the pairer's next call).
+// One set a line pairer found: its kind, the line it begins on, its one or
+// two lines (as long as the pairer's next call) and the line the second is
+// on (0 without one).
 template <class Kind>
 struct PairedLines {
   Kind kind = Kind::End;
   int32_t lineNum = 0;
   std::string_view text1;
   std::string_view text2;
+  int32_t lineNum2 = 0;
 };
 
 inline bool isCommentLine(const char* line) { return line[0] == '*'; }

@@ -109,6 +109,7 @@ class TleLinePairer {
     const int32_t at = lineNum_;
     std::memset(line2_, ' ', kCardLen);
     int32_t cls = kCardOther;
+    int32_t at2 = 0;
     while (src_.next(line2_)) {
       if (store::isCommentLine(line2_) || store::isEmptyLine(line2_)) continue;
       cls = tlecardtype(std::string_view(line2_, kCardLen));
@@ -124,8 +125,11 @@ class TleLinePairer {
       waiting_ = true;
       return {Kind::Orphan, at, std::string_view(orphan_, kCardLen), {}};
     }
-    if (cls != kCardLine2) std::memset(line2_, ' ', kCardLen);
-    return {Kind::Pair, at, std::string_view(line_, kCardLen), std::string_view(line2_, kCardLen)};
+    if (cls == kCardLine2)
+      at2 = src_.lineNum();
+    else
+      std::memset(line2_, ' ', kCardLen);
+    return {Kind::Pair, at, std::string_view(line_, kCardLen), std::string_view(line2_, kCardLen), at2};
   }
 
   Lines& src_;
@@ -155,12 +159,12 @@ int32_t readTleSets(Lines& src, store::LoadCounts& c, const store::SetReporter& 
         return 2;
       case Kind::Unusable:
         ++c.bad;
-        report(item.lineNum, -1);
+        report(item.lineNum, 0, -1);
         continue;
       case Kind::Orphan:
         ++c.bad;
         lastParsedWell = false;
-        report(item.lineNum, -1, true);
+        report(item.lineNum, 0, -1, true);
         continue;
       case Kind::Csv:
         added = addtlefrcsv(item.text1);
@@ -175,7 +179,7 @@ int32_t readTleSets(Lines& src, store::LoadCounts& c, const store::SetReporter& 
     // bad one.
     store::countAdd(c, added.key);
     if (added.key > 0) pairer.cards.added(added.key);
-    report(item.lineNum, added.key);
+    report(item.lineNum, item.lineNum2, added.key);
   }
 }
 

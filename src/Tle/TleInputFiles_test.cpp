@@ -3,6 +3,8 @@
 // written, element sets a form cannot carry, and log callbacks that load.
 #include "Tle/TleFilesTestSupport.h"
 
+#include <array>
+
 namespace {
 
 using namespace vx::testing::tlefiles;
@@ -343,6 +345,7 @@ namespace {
 
 struct Report {
   int32_t lineNum;
+  int32_t lineNum2;
   int64_t satKey;
   int32_t status;
   std::string msg;
@@ -353,9 +356,10 @@ struct Reports {
   int32_t countInCallback = -1;
   int32_t nestedLoad = -1;
 };
-void collect(int32_t lineNum, int64_t satKey, int32_t status, const char* msg, int32_t msgLen, void* user) {
+void collect(int32_t lineNum, int32_t lineNum2, int64_t satKey, int32_t status, const char* msg, int32_t msgLen,
+             void* user) {
   auto* r = static_cast<Reports*>(user);
-  r->seen.push_back({lineNum, satKey, status, std::string(msg, static_cast<size_t>(msgLen))});
+  r->seen.push_back({lineNum, lineNum2, satKey, status, std::string(msg, static_cast<size_t>(msgLen))});
   // Back into the library: reading is allowed, a load is refused.
   r->countInCallback = TleGetCount();
   r->nestedLoad = TleLoadFile(host(r->file).c_str());
@@ -378,13 +382,16 @@ TEST_F(TleFiles, EachSetReadIsReportedWithItsLineAndWhy) {
   EXPECT_EQ(rc, 0);
   EXPECT_EQ(lastInfo(), "Total TLEs = 6, Loaded = 2, Dup = 2, Bad = 2");
   ASSERT_EQ(r.seen.size(), 6u);
-  const std::vector<std::pair<int32_t, int32_t>> where = {{2, 0}, {4, 1}, {6, 2}, {7, 2}, {8, 0}, {10, 1}};
+  // {line, line of the line 2 (0: none, a line 1 refused alone or a CSV line), status}
+  const std::vector<std::array<int32_t, 3>> where = {{2, 3, 0}, {4, 5, 1}, {6, 0, 2},
+                                                     {7, 0, 2}, {8, 9, 0}, {10, 0, 1}};
   for (size_t i = 0; i < where.size(); ++i) {
     SCOPED_TRACE(i);
-    EXPECT_EQ(r.seen[i].lineNum, where[i].first);
-    EXPECT_EQ(r.seen[i].status, where[i].second);
-    EXPECT_EQ(r.seen[i].satKey > 0, where[i].second == 0);
-    EXPECT_EQ(r.seen[i].msg.empty(), where[i].second == 0);
+    EXPECT_EQ(r.seen[i].lineNum, where[i][0]);
+    EXPECT_EQ(r.seen[i].lineNum2, where[i][1]);
+    EXPECT_EQ(r.seen[i].status, where[i][2]);
+    EXPECT_EQ(r.seen[i].satKey > 0, where[i][2] == 0);
+    EXPECT_EQ(r.seen[i].msg.empty(), where[i][2] == 0);
   }
   EXPECT_EQ(r.seen[1].msg.rfind("AddRecToMem: Duplicated record/key ", 0), 0u);
   EXPECT_EQ(r.seen[2].msg, "Line1ToSatKey: Invalid TLE's 1st line.");

@@ -62,20 +62,21 @@ static const char* padded(char* buf, const char* name) {
 }
 
 typedef int32_t (*EachFn)(const char*, TleLoadFn, void*);
+typedef int32_t (*LayoutFn)(int32_t, int32_t*, char*, int32_t*);
 typedef int32_t (*RemoveAllFn)(void);
 
 /* Counts the sets a load reports, and the loaded ones. */
 struct Tally {
-  int32_t sets, loaded, lastLine;
+  int32_t sets, loaded, lastLine, secondNext;
 };
-static void tally(int32_t lineNum, int64_t satKey, int32_t status, const char* msg, int32_t msgLen, void* user) {
+static void tally(int32_t lineNum, int32_t lineNum2, int64_t satKey, int32_t status, const char* msg, int32_t msgLen, void* user) {
   struct Tally* t = (struct Tally*)user;
   (void)msg;
   ++t->sets;
   if (status == 0 && satKey > 0 && msgLen == 0) ++t->loaded;
   if (lineNum > t->lastLine) t->lastLine = lineNum;
+  if (lineNum2 == lineNum + 1) ++t->secondNext; /* the catalog's pairs are adjacent */
 }
-typedef int32_t (*LayoutFn)(int32_t, int32_t*, char*, int32_t*);
 
 int main(int argc, char** argv) {
   char path[4096], file[513], l1[513], l2[513], info[129];
@@ -89,7 +90,7 @@ int main(int argc, char** argv) {
   ClearFn clearOpenErr;
   EachFn each;
   RemoveAllFn removeAll;
-  struct Tally t = {0, 0, 0};
+  struct Tally t = {0, 0, 0, 0};
   LayoutFn layout;
   int32_t elements[3], isInteger[3];
   char names[3 * 16 + 1];
@@ -136,9 +137,9 @@ int main(int argc, char** argv) {
   CHECK(each(file, tally, &t) == 0);
   CHECK(t.sets == 979 && t.loaded == 0);
   CHECK(removeAll() == 0);
-  t.sets = t.loaded = 0;
+  t.sets = t.loaded = t.secondNext = 0;
   CHECK(each(file, tally, &t) == 0);
-  CHECK(t.sets == 979 && t.loaded == 979 && t.lastLine > 979);
+  CHECK(t.sets == 979 && t.loaded == 979 && t.lastLine > 979 && t.secondNext == 979);
 
   /* A missing file: the status is the system's ENOENT, the value of
    * VX_FAIL, and so is the last open error, which a later good load leaves
