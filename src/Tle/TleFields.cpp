@@ -1,9 +1,11 @@
 #include "Tle/TleFields.h"
 
+#include <array>
 #include <cstring>
 #include <memory>
 #include <tuple>
 #include <type_traits>
+#include <utility>
 
 #include "Platform/kernix/core/Format.h"
 #include "Platform/kernix/core/FieldText.h"
@@ -43,34 +45,48 @@ namespace {
 int digitsof(int32_t idx) { return idx >= 10 ? 2 : 1; }
 
 
-// Calls f(m, slot) for the row and field slot that hold field idx of rec for
-// get (forSet false) or set: none for an index outside the table and for the
-// CSV fields of a record without CSV extension.
-template <class R, class F>
-void eachslot(R& rec, int32_t idx, bool forSet, F&& f) {
+// Calls f(m) for the rows that set writes for field idx of rec: none for an
+// index outside the table and for the CSV fields of a record without CSV
+// extension.
+template <class F>
+void eachsetrow(const Tlerecord& rec, int32_t idx, F&& f) {
   const bool hasExt = rec.csvExt != nullptr;
   eachmember([&](const auto& m) {
     for (const FieldSlot& slot : m.fields) {
       if (slot.idx != idx || idx == 0) continue;
       if ((slot.csvOnly || m.has(kInExt)) && !hasExt) continue;
-      if (serves(forSet ? slot.set : slot.get, rec.ephType)) f(m);
+      if (serves(slot.set, rec.ephType)) f(m);
     }
   });
 }
 
+// The text form of row I into work (blank on entry), not yet adjusted.
+template <size_t I>
+void writerow(const Tlerecord& rec, char* work) {
+  const auto& m = std::get<I>(kMembers);
+  if (m.has(kEpoch)) {
+    // Four-digit year, then the day with the blanks of its field turned
+    // into zeros: day 5.5 of 2018 gives "2018005.50000000".
+    fmt::writeI(work, 4, rec.epochYr, 4);
+    fmt::writeF(work + 4, kEpochWidth - 4, 8, rec.epochDays);
+    blanktozerochar(work, kEpochWidth);
+  } else {
+    writeMemberText(work, m.width, m.of(rec));
+  }
+}
+using RowWriter = void (*)(const Tlerecord&, char*);
+template <size_t... I>
+constexpr std::array<RowWriter, kRowCount> rowwriters(std::index_sequence<I...>) {
+  return {&writerow<I>...};
+}
+constexpr auto kRowWriters = rowwriters(std::make_index_sequence<kRowCount>());
+
 // The text form of field idx into work (blank on entry), not yet adjusted.
 void writefield(const Tlerecord& rec, int32_t idx, char* work) {
-  eachslot(rec, idx, false, [&](const auto& m) {
-    if (m.has(kEpoch)) {
-      // Four-digit year, then the day with the blanks of its field turned
-      // into zeros: day 5.5 of 2018 gives "2018005.50000000".
-      fmt::writeI(work, 4, rec.epochYr, 4);
-      fmt::writeF(work + 4, kEpochWidth - 4, 8, rec.epochDays);
-      blanktozerochar(work, kEpochWidth);
-    } else {
-      writeMemberText(work, m.width, m.of(rec));
-    }
-  });
+  if (idx < 1 || idx > kLastFieldIdx) return;
+  const GetRow& r = kGetRows[static_cast<size_t>(idx)][classindex(rec.ephType)];
+  if (r.row < 0 || (r.csvOnly && rec.csvExt == nullptr)) return;
+  kRowWriters[static_cast<size_t>(r.row)](rec, work);
 }
 
 // Changes field idx of rec to the (left-adjusted) value text; the key
@@ -78,7 +94,7 @@ void writefield(const Tlerecord& rec, int32_t idx, char* work) {
 // cannot become the field's value.
 bool readfield(Tlerecord& rec, int32_t idx, std::string_view value) {
   bool ok = true;
-  eachslot(rec, idx, true, [&](const auto& m) {
+  eachsetrow(rec, idx, [&](const auto& m) {
     if (!ok || m.has(kKey)) return;
     switch (readMemberText(value, m.of(rec))) {
       case MemberRead::kOk: return;

@@ -195,6 +195,31 @@ using ValueOf = std::remove_cvref_t<decltype(std::declval<const M&>().of(std::de
 
 // ---- Derived tables --------------------------------------------------------------
 
+inline constexpr size_t kRowCount = std::tuple_size_v<decltype(kMembers)>;
+
+// The row field idx reads on get for records of each type class (kType4,
+// kType6, kTypeOther in this order), so that get goes straight to its row.
+struct GetRow {
+  int row = -1;          // -1: no field
+  bool csvOnly = false;  // only for a record with a CSV extension
+};
+constexpr size_t classindex(int32_t ephType) { return ephType == 4 ? 0 : ephType == 6 ? 1 : 2; }
+
+constexpr auto getrows() {
+  std::array<std::array<GetRow, 3>, kLastFieldIdx + 1> out{};
+  int r = 0;
+  eachmember([&](const auto& m) {
+    for (const FieldSlot& s : m.fields) {
+      if (s.idx == 0) continue;
+      for (size_t c = 0; c < 3; ++c)
+        if ((s.get & (1u << c)) != 0) out[static_cast<size_t>(s.idx)][c] = {r, s.csvOnly || m.has(kInExt)};
+    }
+    ++r;
+  });
+  return out;
+}
+inline constexpr auto kGetRows = getrows();
+
 // A named column of the array form.
 struct NamedColumn {
   int element = 0;
