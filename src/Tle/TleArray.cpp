@@ -4,13 +4,14 @@
 #include <memory>
 #include <span>
 #include <tuple>
+#include <type_traits>
 #include <utility>
 
+#include "Platform/kernix/core/Columns.h"
 #include "Platform/kernix/core/FieldText.h"
 #include "Services/chronom.h"
 #include "Services/kernix.h"
 #include "Tle/TleCardReading.h"
-#include "Tle/TleColumns.h"
 #include "Tle/TleFields.h"
 #include "Tle/TleMembers.h"
 #include "Tle/TleTree.h"

@@ -12,7 +12,6 @@
 #include "Services/chronom.h"
 #include "Services/kernix.h"
 #include "Tle/TleCardReading.h"
-#include "Tle/TleColumns.h"
 #include "Tle/TleMembers.h"
 #include "Tle/TleTree.h"
 
@@ -40,10 +39,8 @@ constexpr std::string_view kUpdateSPMissing = "TleUpdateSatFrFieldsSP: Unable to
 
 namespace {
 
-
 // Columns of a field index (1-25) written without padding.
 int digitsof(int32_t idx) { return idx >= 10 ? 2 : 1; }
-
 
 // Calls f(m) for the rows that set writes for field idx of rec: none for an
 // index outside the table and for the CSV fields of a record without CSV
