@@ -179,7 +179,6 @@ inline constexpr auto kMembers = std::make_tuple(
     row(field(24), 11, kInExt, textcolumn(14), kNoGp, nullptr, [](auto& r) -> auto& { return csvof(r).csvText; }),
     row(field(25), 12, kInExt, textcolumn(2), kNoGp, nullptr, [](auto& r) -> auto& { return csvof(r).satNameLong; }));
 
-inline constexpr int32_t kLastFieldIdx = 25;
 // The element of the CSV number: the extension is rebuilt from an array
 // only when it truncates to a nonzero integer.
 inline constexpr int kCsvNumElement = 32;
@@ -188,6 +187,16 @@ template <class F>
 constexpr void eachmember(F&& f) {
   std::apply([&](const auto&... m) { (f(m), ...); }, kMembers);
 }
+
+// The highest field index.
+constexpr int32_t lastfieldidx() {
+  int32_t last = 0;
+  eachmember([&](const auto& m) {
+    for (const FieldSlot& s : m.fields) last = s.idx > last ? s.idx : last;
+  });
+  return last;
+}
+inline constexpr int32_t kLastFieldIdx = lastfieldidx();
 
 // The value type of a row.
 template <class M>
