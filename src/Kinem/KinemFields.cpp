@@ -65,7 +65,6 @@ template <class Of>
 Member(int32_t, int, bool, InArray, int, Of) -> Member<Of>;
 
 constexpr int kRealWidth = 35;
-constexpr int kRealDecimals = 15;
 constexpr bool kKey = true;
 constexpr bool kNotKey = false;
 using enum InArray;
@@ -97,59 +96,26 @@ void eachmember(F&& f) {
 // The value type of a row.
 template <class M>
 using ValueOf = std::remove_cvref_t<decltype(std::declval<const M&>().of(std::declval<Kinemrecord&>()))>;
-template <class T>
-constexpr bool kIsNumber = std::is_same_v<T, double> || std::is_same_v<T, int32_t>;
-
-// The characters of a text member (one for the classification).
-std::span<char> charsof(char& c) { return {&c, 1}; }
-template <size_t N>
-std::span<char> charsof(std::array<char, N>& a) {
-  return {a.data(), N};
-}
-std::string_view charsof(const char& c) { return {&c, 1}; }
-template <size_t N>
-std::string_view charsof(const std::array<char, N>& a) {
-  return {a.data(), N};
-}
-
 // The text form of a member into work (blank on entry), not yet adjusted.
 template <class M>
 void writemember(const M& m, const Kinemrecord& rec, char* work) {
-  const auto& v = m.of(rec);
-  using T = ValueOf<M>;
-  if constexpr (std::is_same_v<T, double>) {
-    fmt::writeF(work, m.width, kRealDecimals, v);
-  } else if constexpr (std::is_same_v<T, int32_t>) {
-    fmt::writeI(work, m.width, v);
-  } else {
-    const std::string_view s = charsof(v);
-    std::memcpy(work, s.data(), s.size());
-  }
+  writeMemberText(work, m.width, m.of(rec));
 }
 
 // Changes a member to the (left-adjusted) value text. False, with the reason
 // logged, when the text cannot become the member's value.
 template <class M>
 bool readmember(const M& m, Kinemrecord& rec, std::string_view value) {
-  auto& v = m.of(rec);
-  using T = ValueOf<M>;
-  if constexpr (kIsNumber<T>) {
-    T got{};
-    if (!fieldNumber(value, got)) {
+  switch (readMemberText(value, m.of(rec))) {
+    case MemberRead::kOk: return true;
+    case MemberRead::kNoNumber:
       LogLine().text(msg::kSetFieldNumberHead).num(m.field).text(msg::kSetFieldNumberTail).error();
       return false;
-    }
-    v = got;
-  } else {
-    const std::span<char> chars = charsof(v);
-    const std::string_view text = value.substr(0, chars.size());
-    if (firstunprintable(text) != std::string_view::npos) {
+    case MemberRead::kUnprintable:
       LogLine().text(msg::kSetFieldTextHead).num(m.field).text(msg::kSetFieldTextTail).error();
       return false;
-    }
-    strtochararr(text, chars.data(), chars.size());
   }
-  return true;
+  return false;
 }
 
 enum class Which { kAll, kKeyOnly, kAllButKey };
@@ -239,7 +205,7 @@ template <class M>
 void membertoarray(const M& m, const Kinemrecord& rec, VecArr arr, char* text) {
   const auto& v = m.of(rec);
   using T = ValueOf<M>;
-  if constexpr (kIsNumber<T>) {
+  if constexpr (kIsNumberMember<T>) {
     at(arr, m.at) = v;
   } else {
     const std::string_view s = charsof(v);

@@ -2,16 +2,23 @@
 
 #include <cstring>
 #include <memory>
+#include <span>
+#include <tuple>
+#include <type_traits>
+#include <utility>
 
+#include "Platform/kernix/core/Columns.h"
 #include "Platform/kernix/core/FieldText.h"
 #include "Services/chronom.h"
 #include "Services/kernix.h"
 #include "Tle/TleCardReading.h"
-#include "Tle/TleColumns.h"
 #include "Tle/TleFields.h"
+#include "Tle/TleMembers.h"
 #include "Tle/TleTree.h"
 
 namespace vx::tle {
+
+using namespace members;
 
 namespace msg {
 constexpr std::string_view kUpdateArrayMissing = "TleUpdateSatFrArray: Unable to locate satKey ";
@@ -20,59 +27,63 @@ constexpr std::string_view kDataToArrayMissing = "TleDataToArray: Unable to loca
 
 namespace {
 
-// ---- Array form: element numbers and text columns --------------------------------
-
-// The columns of the array, counted from 1, that hold a record member (or
-// the epoch, as days since 1950) for every element set; integers are stored
-// as doubles and read back truncated toward zero. The names are the column
-// names hosts see (TleGetArrayLayout); the coefficient slots of types 4 and 6
-// have none, since their meaning depends on the type.
-struct Column {
-  int n;
-  std::string_view name;
-  double Tlerecord::*real;
-  int32_t Tlerecord::*integer;
-};
-constexpr Column kColumns[] = {
-    {1, "satnum", nullptr, &Tlerecord::satNum},
-    {2, "epoch", nullptr, nullptr},
-    {3, "ndot", &Tlerecord::nDotO2, nullptr},
-    {4, "nddot", &Tlerecord::n2DotO6, nullptr},
-    {5, "bstar", &Tlerecord::bStar, nullptr},
-    {6, "ephtype", nullptr, &Tlerecord::ephType},
-    {21, "inclination", &Tlerecord::incli, nullptr},
-    {22, "raan", &Tlerecord::raNode, nullptr},
-    {23, "eccentricity", &Tlerecord::eccen, nullptr},
-    {24, "arg_perigee", &Tlerecord::argPer, nullptr},
-    {25, "mean_anomaly", &Tlerecord::mnAnomaly, nullptr},
-    {26, "mean_motion", &Tlerecord::mnMotion, nullptr},
-    {27, "rev_num", nullptr, &Tlerecord::revNum},
-    {31, "elset_num", nullptr, &Tlerecord::elsetNum},
-    {33, "", &Tlerecord::auxCoef2, nullptr},
-    {39, "", &Tlerecord::auxCoef1, nullptr},
-};
-// The CSV data.
-namespace el {
-constexpr int kCsvNum = 32;
-constexpr int kCsvVal1 = 34;  // .. 38
-}  // namespace el
-constexpr double Csvtledata::*kCsvVals[] = {&Csvtledata::csvVal1, &Csvtledata::csvVal2, &Csvtledata::csvVal3,
-                                            &Csvtledata::csvVal4, &Csvtledata::csvVal5};
+// The columns of a long name in the text, from those of the name.
+constexpr Cols kLongNameCols{2, 1 + static_cast<int>(std::tuple_size_v<LongName>)};
 
 // Element n, counted from 1.
 double& at(TleArray& a, int n) { return a[static_cast<size_t>(n - 1)]; }
 double at(const TleArray& a, int n) { return a[static_cast<size_t>(n - 1)]; }
 
-// tleText:
+// The array holds the members of the record (the epoch as days since 1950),
+// integers as doubles read back truncated toward zero; the text holds the
+// classification, the name and the CSV texts:
 //          1         2
 // 123456789012345678901234
 // CNNNNNNNNLLLLTTTTTTTTTTT   C class, N name, NL long name (CSV), T CSV text
-namespace txt {
-constexpr int kSecClass = 1;
-constexpr Cols kSatName{2, 9};
-constexpr Cols kSatNameLong{2, 13};
-constexpr Cols kCsvText{14, 24};
-}  // namespace txt
+// Members of the CSV extension are written only for a record that has one.
+
+// The number of m into its element.
+template <class M>
+void elementof(const M& m, const Tlerecord& rec, TleArray& arr) {
+  if constexpr (kIsNumberMember<ValueOf<M>>) {
+    if (m.array.form != InArray::kElement) return;
+    if (m.has(kEpoch))
+      at(arr, m.array.at) = yrdays2ds50(rec.epochYr, rec.epochDays);
+    else
+      at(arr, m.array.at) = m.of(rec);
+  }
+}
+
+// The characters of m into its text columns.
+template <class M>
+void textof(const M& m, const Tlerecord& rec, char* text) {
+  if constexpr (!kIsNumberMember<ValueOf<M>>) {
+    if (m.array.form != InArray::kText) return;
+    const std::string_view chars = charsof(m.of(rec));
+    std::memcpy(text + m.array.at - 1, chars.data(), chars.size());
+  }
+}
+
+// m from its element or text columns.
+template <class M>
+void memberfromarray(const M& m, const TleArray& arr, std::string_view text, Tlerecord& rec) {
+  using T = ValueOf<M>;
+  if constexpr (kIsNumberMember<T>) {
+    if (m.array.form != InArray::kElement) return;
+    const double v = at(arr, m.array.at);
+    if (m.has(kEpoch))
+      fyklok(v, rec.epochDays, rec.epochYr);
+    else if constexpr (std::is_same_v<T, int32_t>)
+      m.of(rec) = truncint(v);
+    else
+      m.of(rec) = v;
+  } else {
+    if (m.array.form != InArray::kText) return;
+    const std::span<char> chars = charsof(m.of(rec));
+    const int first = m.array.at;
+    strtochararr(colText(text, Cols{first, first + static_cast<int>(chars.size()) - 1}), chars.data(), chars.size());
+  }
+}
 
 }  // namespace
 
@@ -80,62 +91,38 @@ constexpr Cols kCsvText{14, 24};
 
 void tle2arrayvalues(const Tlerecord& rec, TleArray& arr) {
   arr.fill(0.0);
-  for (const auto& c : kColumns) {
-    if (c.integer != nullptr)
-      at(arr, c.n) = rec.*c.integer;
-    else if (c.real != nullptr)
-      at(arr, c.n) = rec.*c.real;
-    else
-      at(arr, c.n) = yrdays2ds50(rec.epochYr, rec.epochDays);
-  }
-  if (const Csvtledata* ext = rec.csvExt.get()) {
-    at(arr, el::kCsvNum) = ext->csvNum;
-    for (int k = 0; k < 5; ++k) at(arr, el::kCsvVal1 + k) = ext->*kCsvVals[k];
-  }
+  const bool hasExt = rec.csvExt != nullptr;
+  eachmember([&](const auto& m) {
+    if (hasExt || !m.has(kInExt)) elementof(m, rec, arr);
+  });
 }
 
 void tle2array(const Tlerecord& rec, TleArray& arr, char* text) {
   tle2arrayvalues(rec, arr);
   std::memset(text, ' ', kTleTextLen);
-  *colPtr(text, txt::kSecClass) = rec.secClass;
-  if (const Csvtledata* ext = rec.csvExt.get()) {
-    std::memcpy(colPtr(text, txt::kSatNameLong), ext->satNameLong.data(), ext->satNameLong.size());
-    std::memcpy(colPtr(text, txt::kCsvText), ext->csvText.data(), ext->csvText.size());
-  } else {
-    std::memcpy(colPtr(text, txt::kSatName), rec.satName.data(), rec.satName.size());
-  }
+  const bool hasExt = rec.csvExt != nullptr;
+  eachmember([&](const auto& m) {
+    if (hasExt || !m.has(kInExt)) textof(m, rec, text);
+  });
 }
 
 void array2tle(const TleArray& arr, std::string_view text, Tlerecord& rec) {
   rec.reset();
-  for (const auto& c : kColumns) {
-    if (c.integer != nullptr)
-      rec.*c.integer = truncint(at(arr, c.n));
-    else if (c.real != nullptr)
-      rec.*c.real = at(arr, c.n);
-    else
-      fyklok(at(arr, c.n), rec.epochDays, rec.epochYr);
-  }
-
-  rec.secClass = colChar(text, txt::kSecClass);
-  const std::string_view name = colText(text, txt::kSatName);
-  rec.satName.fill(' ');
-  std::memcpy(rec.satName.data(), name.data(), name.size());
+  eachmember([&](const auto& m) {
+    if (!m.has(kInExt)) memberfromarray(m, arr, text, rec);
+  });
   // A long designator in the name columns (as written for a record read from
   // CSV) gives back its short name; its first eight characters would lose
   // the piece and put the century in its place.
   LongName longName;
-  strtochararr(colText(text, txt::kSatNameLong), longName.data(), longName.size());
+  strtochararr(colText(text, kLongNameCols), longName.data(), longName.size());
   if (longName[4] == '-') rec.satName = shortnameoflong(longName);
 
-  const int32_t csvNum = truncint(at(arr, el::kCsvNum));
-  if (csvNum == 0) return;
-  auto ext = std::make_unique<Csvtledata>();
-  ext->csvNum = csvNum;
-  for (int k = 0; k < 5; ++k) ext.get()->*kCsvVals[k] = at(arr, el::kCsvVal1 + k);
-  ext->satNameLong = longName;
-  strtochararr(colText(text, txt::kCsvText), ext->csvText.data(), ext->csvText.size());
-  rec.csvExt = std::move(ext);
+  if (truncint(at(arr, kCsvNumElement)) == 0) return;
+  rec.csvExt = std::make_unique<Csvtledata>();
+  eachmember([&](const auto& m) {
+    if (m.has(kInExt)) memberfromarray(m, arr, text, rec);
+  });
 }
 
 int64_t addsatfrarray(const TleArray& arr, std::string_view text) {
@@ -160,10 +147,10 @@ int32_t updatesatfrarray(int64_t satKey, const TleArray& arr, std::string_view t
   Tlerecord fresh;
   array2tle(arr, text, fresh);
   return changestored(satKey, msg::kUpdateArrayMissing, [&](Tlerecord& rec) {
-    fresh.satNum = rec.satNum;
-    fresh.epochYr = rec.epochYr;
-    fresh.epochDays = rec.epochDays;
-    fresh.ephType = rec.ephType;
+    // The key stays as stored.
+    eachmember([&](const auto& m) {
+      if (m.has(kKey)) m.of(fresh) = m.of(std::as_const(rec));
+    });
     // The array has no room for maneuver cards; they stay with the element
     // set instead of being dropped by an update of its elements.
     fresh.mnvrCards = std::move(rec.mnvrCards);
@@ -182,17 +169,13 @@ int32_t csv2tlearray(std::string_view csvLine, TleArray& arr, char* text) {
 }
 
 int32_t arrayLayout(size_t capacity, int32_t* elements, char* names, int32_t* isInteger) {
-  size_t n = 0;
-  for (const auto& c : kColumns) {
-    if (c.name.empty()) continue;
-    if (n < capacity) {
-      if (elements != nullptr) elements[n] = c.n;
-      if (names != nullptr) strtochararr(c.name, names + n * kColumnNameLen, kColumnNameLen);
-      if (isInteger != nullptr) isInteger[n] = c.integer != nullptr ? 1 : 0;
-    }
-    ++n;
+  for (size_t n = 0; n < kNamedColumns.size() && n < capacity; ++n) {
+    const NamedColumn& c = kNamedColumns[n];
+    if (elements != nullptr) elements[n] = c.element;
+    if (names != nullptr) strtochararr(c.name, names + n * kColumnNameLen, kColumnNameLen);
+    if (isInteger != nullptr) isInteger[n] = c.isInteger ? 1 : 0;
   }
-  return static_cast<int32_t>(n);
+  return static_cast<int32_t>(kNamedColumns.size());
 }
 
 }  // namespace vx::tle

@@ -47,7 +47,9 @@ enum class FieldSet { kGP, kGP2, kSP };
 
 // ---- Argument orders -----------------------------------------------------------
 // The members of a field set in the argument order of the exported functions
-// that take or hand out the set.
+// that take or hand out the set. The orders differ from function to function,
+// so they are spelled out here; the member table's tests check that each
+// names every member of its set once (the update orders all but the key).
 
 // TleGetAllFieldsGP/GP2 and TleAddSatFrFieldsGP/GP2 (GP takes the first 15).
 inline constexpr auto kGpOrder =

@@ -1,13 +1,18 @@
 // The text side of field access by index, shared by the libraries that hand
 // out record fields as text: the blank-padded value text, the number a value
-// text holds, and integer elements of a number array.
+// text holds, the text form of a record member, and integer elements of a
+// number array.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <span>
 #include <string_view>
+#include <type_traits>
 
+#include "Platform/kernix/core/Format.h"
 #include "Platform/kernix/core/Text.h"
 
 namespace vx {
@@ -54,6 +59,63 @@ inline bool fieldNumber(std::string_view value, int32_t& out) {
 inline bool fieldNumber(std::string_view value, double& out) {
   const std::string_view number = trimmed(value);
   return !number.empty() && strtoreal(number, out);
+}
+
+// ---- Record members as text ------------------------------------------------------
+// A member is a double, a 32-bit integer, one character or a character array.
+
+template <class T>
+inline constexpr bool kIsNumberMember = std::is_same_v<T, double> || std::is_same_v<T, int32_t>;
+
+// The characters of a text member (one for a single character).
+inline std::span<char> charsof(char& c) { return {&c, 1}; }
+template <size_t N>
+std::span<char> charsof(std::array<char, N>& a) {
+  return {a.data(), N};
+}
+inline std::string_view charsof(const char& c) { return {&c, 1}; }
+template <size_t N>
+std::string_view charsof(const std::array<char, N>& a) {
+  return {a.data(), N};
+}
+
+// Decimals of the real fields of a value text ("(F35.15)").
+inline constexpr int kFieldRealDecimals = 15;
+
+// The text form of a member into work (blank on entry), not yet adjusted:
+// reals with kFieldRealDecimals in width columns, integers in width
+// columns, texts as their characters.
+template <class T>
+void writeMemberText(char* work, int width, const T& v) {
+  if constexpr (std::is_same_v<T, double>) {
+    fmt::writeF(work, width, kFieldRealDecimals, v);
+  } else if constexpr (std::is_same_v<T, int32_t>) {
+    fmt::writeI(work, width, v);
+  } else {
+    const std::string_view s = charsof(v);
+    std::memcpy(work, s.data(), s.size());
+  }
+}
+
+// Why a value text could not become a member's value.
+enum class MemberRead { kOk, kNoNumber, kUnprintable };
+
+// Changes a member to the (left-adjusted) value text: a number member to the
+// number it holds, a text member to its first characters. The member is left
+// as it was unless the result is kOk.
+template <class T>
+MemberRead readMemberText(std::string_view value, T& v) {
+  if constexpr (kIsNumberMember<T>) {
+    T got{};
+    if (!fieldNumber(value, got)) return MemberRead::kNoNumber;
+    v = got;
+  } else {
+    const std::span<char> chars = charsof(v);
+    const std::string_view text = value.substr(0, chars.size());
+    if (firstunprintable(text) != std::string_view::npos) return MemberRead::kUnprintable;
+    strtochararr(text, chars.data(), chars.size());
+  }
+  return MemberRead::kOk;
 }
 
 // An integer element of a number array: truncated toward zero; NaN and
