@@ -128,6 +128,11 @@ typedef void (*TleLoadFn)(int32_t lineNum, int32_t lineNum2, int64_t satKey, int
 /* The same load as TleLoadFile (result, messages, totals line and store),
  * calling fn (may be NULL) with user for every element set read. */
 VX_API int32_t TleLoadFileEach(const char tleFile[512], TleLoadFn fn, void* user);
+/* The load of TleLoadFileCounts, calling fn (may be NULL) only for the
+ * element sets it did not load (status 1 and 2 above): a host that wants
+ * the counts and the reasons pays no call per set loaded. */
+VX_API int32_t TleLoadFileReport(const char tleFile[512], TleLoadFn fn, void* user, int32_t* loaded, int32_t* dup,
+                                 int32_t* bad);
 /* Writes every element set in ascending satKey order. saveMode:
  * VX_SAVE_CREATE create or replace, other (VX_SAVE_APPEND) append; saveForm:
  * VX_SAVE_LINES line pairs (each line cut to 80 characters), other

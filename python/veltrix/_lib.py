@@ -124,6 +124,7 @@ _PROTOS = {
         "TleRemoveAllSats": (I32, []),
         "TleLoadFileCounts": (I32, [PCHR, P32, P32, P32]),
         "TleLoadFileEach": (I32, [PCHR, TLE_LOAD_FN, ctypes.c_void_p]),
+        "TleLoadFileReport": (I32, [PCHR, TLE_LOAD_FN, ctypes.c_void_p, P32, P32, P32]),
         "TleSaveFile": (I32, [PCHR, I32, I32]),
         "TleDataToArrays": (I32, [I32, P64, PF64, P32]),
         "TleGetLoadedColumns": (I32, [I32, I32, P32, P64, PF64, P32]),

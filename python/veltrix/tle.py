@@ -130,20 +130,23 @@ class TleStore:
     thread and every object of this class)."""
 
     def load(self, path) -> LoadReport:
-        counts = [0, 0, 0]  # loaded, dup, bad: the library reports every set it reads
+        loaded, dup, bad = _lib.i32(), _lib.i32(), _lib.i32()
         bad_sets = []
 
+        # Called only for the sets not loaded, so a large catalog costs no
+        # call into Python per set.
         def on_set(line_num, _line_num2, _sat_key, status, msg, msg_len, _user):
-            counts[status] += 1
             if status == 2:
                 bad_sets.append((line_num, ctypes.string_at(msg, msg_len).decode("latin-1").rstrip()))
 
         report = _lib.TLE_LOAD_FN(on_set)
         with _lib.file_capture() as lines:
-            rc = _C["TleLoadFileEach"](_lib.text_in(str(path)), report, None)
+            rc = _C["TleLoadFileReport"](_lib.text_in(str(path)), report, None, _lib.ref(loaded), _lib.ref(dup),
+                                         _lib.ref(bad))
         if rc != 0:
             raise _lib.file_failure(lines, rc, f"TleLoadFile: cannot load {path}")
-        return LoadReport(sum(counts), *counts, bad_sets=tuple(bad_sets))
+        return LoadReport(loaded.value + dup.value + bad.value, loaded.value, dup.value, bad.value,
+                          bad_sets=tuple(bad_sets))
 
     def add(self, line1, line2: str | None = None) -> int:
         """Adds an Elset or two lines; returns the new satellite key."""

@@ -79,8 +79,10 @@ template <class HostFn>
 struct HostSetReport {
   HostFn fn;
   void* user;
+  bool notLoadedOnly = false;  // told only of the sets not loaded
   static void call(const SetReport& r, void* self) {
     const auto* h = static_cast<const HostSetReport*>(self);
+    if (h->notLoadedOnly && r.key > 0) return;
     char why[vx::LongLogLine::kLen];
     const size_t n = std::min(r.why.size(), sizeof why);
     if (n > 0) std::memcpy(why, r.why.data(), n);

@@ -402,6 +402,21 @@ TEST_F(TleFiles, EachSetReadIsReportedWithItsLineAndWhy) {
   TleRemoveAllSats();
   EXPECT_EQ(TleLoadFileEach(host(r.file).c_str(), nullptr, nullptr), 0);
   EXPECT_EQ(TleGetCount(), 2);
+  // Only the sets not loaded, with the counts: the duplicates of a second
+  // load and the two bad ones, at the same lines.
+  Reports again;
+  again.file = r.file;
+  int32_t loaded = -1, dup = -1, bad = -1;
+  EXPECT_EQ(TleLoadFileReport(host(r.file).c_str(), &collect, &again, &loaded, &dup, &bad), 0);
+  EXPECT_EQ((std::array<int32_t, 3>{loaded, dup, bad}), (std::array<int32_t, 3>{0, 4, 2}));
+  ASSERT_EQ(again.seen.size(), 6u);
+  for (size_t i = 0; i < where.size(); ++i) EXPECT_EQ(again.seen[i].lineNum, where[i][0]) << i;
+  TleRemoveAllSats();
+  again.seen.clear();
+  EXPECT_EQ(TleLoadFileReport(host(r.file).c_str(), &collect, &again, &loaded, &dup, &bad), 0);
+  EXPECT_EQ((std::array<int32_t, 3>{loaded, dup, bad}), (std::array<int32_t, 3>{2, 2, 2}));
+  ASSERT_EQ(again.seen.size(), 4u);
+  for (const auto& seen : again.seen) EXPECT_NE(seen.status, 0);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include "Services/Boundary.h"
 #include "Services/kernix.h"
+#include "Store/FileLoad.h"
 #include "Tle/TleArray.h"
 #include "Tle/TleBulk.h"
 #include "Tle/TleCardReading.h"
@@ -52,9 +53,21 @@ VX_API int32_t TleLoadFileCounts(const char tleFile[512], int32_t* loaded, int32
     LongLogLine().text("TleLoadFile: Reading TLEs from file \"").text(file).text("\".").info();
     return readtlesfrfile(file, &counts);
   });
-  if (loaded != nullptr) *loaded = counts.loaded;
-  if (dup != nullptr) *dup = counts.dup;
-  if (bad != nullptr) *bad = counts.bad;
+  store::putCounts(counts, loaded, dup, bad);
+  return rc;
+}
+
+VX_API int32_t TleLoadFileReport(const char tleFile[512], TleLoadFn fn, void* user, int32_t* loaded, int32_t* dup,
+                                 int32_t* bad) {
+  LoadCounts counts;
+  const int32_t rc = guarded("TleLoadFileReport", int32_t{2}, [&] {
+    HostText<kLineLen> name(tleFile);
+    const std::string_view file = trimmed(name.view());
+    LongLogLine().text("TleLoadFile: Reading TLEs from file \"").text(file).text("\".").info();
+    const store::HostSetReport<TleLoadFn> host{fn, user, true};
+    return readtlesfrfile(file, &counts, host.reporter());
+  });
+  store::putCounts(counts, loaded, dup, bad);
   return rc;
 }
 
