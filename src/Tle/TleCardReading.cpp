@@ -112,23 +112,24 @@ namespace {
 
 // Reads every numeric field of line 1 into rec; false when one does not read.
 bool readLine1(std::string_view l1, Tlerecord& rec) {
-  double coef1 = 0, mant2 = 0, mant3 = 0;
+  double coef1 = 0, coef2 = 0, coef3 = 0;
   int32_t exp2 = 0, exp3 = 0;
   const std::string_view name = colText(l1, line1::kSatName);
   std::memcpy(rec.satName.data(), name.data(), name.size());
   if (!fmt::readInt(colText(l1, line1::kEpochYr), rec.epochYr)) return false;
   if (!fmt::readReal(colText(l1, line1::kEpochDays), 0, rec.epochDays)) return false;
   if (!fmt::readReal(colText(l1, line1::kCoef1), 0, coef1)) return false;
-  if (!fmt::readReal(colText(l1, line1::kCoef2Mant), 5, mant2)) return false;
+  // A mantissa and its exponent are read as one decimal, rounded once: the
+  // mantissa read alone would already be rounded, and scaling it by a power
+  // of ten would round again ("20000-5" would not read as 2e-06).
   if (!fmt::readInt(colText(l1, line1::kCoef2Exp), exp2)) return false;
-  if (!fmt::readReal(colText(l1, line1::kCoef3Mant), 5, mant3)) return false;
+  if (!fmt::readRealScaled(colText(l1, line1::kCoef2Mant), 5, exp2, coef2)) return false;
   if (!fmt::readInt(colText(l1, line1::kCoef3Exp), exp3)) return false;
+  if (!fmt::readRealScaled(colText(l1, line1::kCoef3Mant), 5, exp3, coef3)) return false;
   const char type[1] = {colChar(l1, line1::kEphType)};
   if (!fmt::readInt(std::string_view(type, 1), rec.ephType)) return false;
   if (!fmt::readInt(colText(l1, line1::kElsetNum), rec.elsetNum)) return false;
 
-  const double coef2 = gettlevalue(mant2, exp2);
-  const double coef3 = gettlevalue(mant3, exp3);
   rec.nDotO2 = coef1;
   rec.n2DotO6 = coef2;
   rec.bStar = coef3;

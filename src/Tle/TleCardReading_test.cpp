@@ -526,6 +526,32 @@ TEST(TleRecord, CopiesOwnTheirParts) {
 namespace vx::tle {
 namespace {
 
+// A mantissa and exponent pair reads as the double nearest the decimal
+// written, as std::from_chars gives it, not as the rounded mantissa times a
+// power of ten ("20000-5" was 2.0000000000000003e-06).
+TEST(TleLines, CoefficientReadsAsNearestDouble) {
+  std::mt19937_64 rng(11);
+  for (int i = 0; i < 20000; ++i) {
+    std::string mant = (rng() & 1) ? "-" : " ";
+    for (int k = 0; k < 5; ++k) mant += static_cast<char>('0' + rng() % 10);
+    const int exp = static_cast<int>(rng() % 19) - 9;
+    if (i == 0) mant = " 20000";
+    const int e = i == 0 ? -5 : exp;
+    std::string field = mant + (e < 0 ? "-" : "+") + std::to_string(std::abs(e));
+    const std::string plain = mant.substr(mant[0] == ' ' ? 1 : 0) + "e" + std::to_string(e - 5);
+    double want = 0;
+    std::from_chars(plain.data(), plain.data() + plain.size(), want);
+    std::string l1 = kL1;
+    l1.replace(44, 8, field);
+    l1.replace(53, 8, field);
+    l1[62] = '4';
+    Tlerecord r;
+    ASSERT_EQ(lines2tle(pad(l1), pad(kL2), r), 0) << field;
+    ASSERT_EQ(std::memcmp(&r.auxCoef1, &want, sizeof want), 0) << field << ": " << r.auxCoef1 << " != " << want;
+    ASSERT_EQ(std::memcmp(&r.auxCoef2, &want, sizeof want), 0) << field;
+  }
+}
+
 TEST(TleLines, CoefficientSplit) {
   struct Case {
     double value, mantissa;

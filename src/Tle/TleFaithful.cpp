@@ -71,13 +71,14 @@ std::string_view coefLoss(std::string_view l1, const Coef& c, double value) {
     if (!fmt::readReal(mant, 0, back)) return c.doesNotFit;
     return fmt::readsbackwithin(value, back, fmt::halfunitshown(mant, 0)) ? std::string_view() : c.changes;
   }
-  double m = 0;
+  double back = 0;
   int32_t e = 0;
-  if (!fmt::readReal(mant, 5, m) || !fmt::readInt(colText(l1, c.exp), e)) return c.doesNotFit;
+  // Read as the parser reads it: mantissa and exponent as one decimal.
+  if (!fmt::readInt(colText(l1, c.exp), e) || !fmt::readRealScaled(mant, 5, e, back)) return c.doesNotFit;
   // Zero stands for every value below 1e-10 as well as for the values of
   // 1e9 and above that the one-digit exponent cannot hold.
-  if (m == 0) return std::fabs(value) < 1e-10 ? std::string_view() : c.asZero;
-  return fmt::readsbackwithin(value, gettlevalue(m, e), 0.5e-5 * std::pow(10.0, e)) ? std::string_view() : c.changes;
+  if (back == 0) return std::fabs(value) < 1e-10 ? std::string_view() : c.asZero;
+  return fmt::readsbackwithin(value, back, 0.5e-5 * std::pow(10.0, e)) ? std::string_view() : c.changes;
 }
 
 // An element of line 2.

@@ -133,7 +133,11 @@ bool readInt(std::string_view field, int32_t& out) { return readIntT(field, out)
 
 bool readInt64(std::string_view field, int64_t& out) { return readIntT(field, out); }
 
-bool readReal(std::string_view field, int implied, double& out) {
+namespace {
+
+// readReal with the value scaled by 10^scale (|scale| <= kExpCap), inlined
+// into both readers so that the plain read keeps its speed.
+inline bool readRealImpl(std::string_view field, int implied, int64_t scale, double& out) {
   const char* p = field.data();
   const char* const last = p + field.size();
   while (p != last && *p == ' ') ++p;
@@ -202,7 +206,7 @@ bool readReal(std::string_view field, int implied, double& out) {
 
   // A written point overrides the implied decimals.
   const int64_t frac = point ? static_cast<int64_t>(nd - ndAtPoint) : int64_t{implied};
-  const int64_t e10 = (expNeg ? -expVal : expVal) - frac;
+  const int64_t e10 = (expNeg ? -expVal : expVal) - frac + scale;
   // Most fields hold at most 15 significant digits and a small exponent:
   // then the digits and the power of ten are both exact doubles and one
   // multiplication or division rounds the value correctly, exactly as
@@ -215,6 +219,14 @@ bool readReal(std::string_view field, int implied, double& out) {
     return true;
   }
   return convertDigits(mantFirst, mantLast, neg, e10, out);
+}
+
+}  // namespace
+
+bool readReal(std::string_view field, int implied, double& out) { return readRealImpl(field, implied, 0, out); }
+
+bool readRealScaled(std::string_view field, int implied, int32_t scale, double& out) {
+  return readRealImpl(field, implied, std::clamp<int64_t>(scale, -kExpCap, kExpCap), out);
 }
 
 // ---- Fixed-column output ---------------------------------------------------

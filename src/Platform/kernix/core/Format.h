@@ -62,6 +62,11 @@ inline constexpr int kMaxExactPow10 = 22;
 bool readInt(std::string_view field, int32_t& out);
 bool readInt64(std::string_view field, int64_t& out);
 bool readReal(std::string_view field, int implied, double& out);
+// The value of the field times 10^scale, rounded once: the double nearest
+// the decimal written ("20000" with 5 implied decimals and scale -5 is the
+// double nearest 2e-6, which a read of 0.2 times 1e-5 is not). For a
+// mantissa whose exponent sits in a field of its own.
+bool readRealScaled(std::string_view field, int implied, int32_t scale, double& out);
 
 // ---- Fixed-column output ---------------------------------------------------
 // Fw.d: fixed point, d decimals, rounded; "-" before the first digit of a

@@ -183,6 +183,33 @@ TEST(FormatReadReal, AgreesWithFromChars) {
   }
 }
 
+// The scale is one more power of ten on top of the implied decimals or the
+// written point and exponent, applied in the one rounding.
+TEST(FormatReadRealScaled, ScaleJoinsTheOneRounding) {
+  struct Case {
+    const char* field;
+    int implied;
+    int32_t scale;
+    bool ok;
+    double expected;
+  };
+  const Case cases[] = {
+      {" 20000", 5, -5, true, 2e-06},       {"-11606", 5, -4, true, -1.1606e-05}, {"12345", 5, 9, true, 123450000.0},
+      {"1.5", 5, -3, true, 1.5e-03},        {"1-2", 0, -1, true, 1e-03},           {"    ", 5, -5, true, 0.0},
+      {"-00000", 5, 3, true, -0.0},         {"1x", 0, 1, false, 0},                {"1", 0, 2147483647, false, 0},
+      {"1", 0, -2147483647 - 1, false, 0},
+  };
+  for (const Case& c : cases) {
+    double v = -777.0;
+    ASSERT_EQ(readRealScaled(c.field, c.implied, c.scale, v), c.ok) << c.field << " " << c.scale;
+    if (!c.ok) {
+      EXPECT_EQ(v, -777.0) << c.field;
+      continue;
+    }
+    EXPECT_EQ(std::memcmp(&v, &c.expected, sizeof v), 0) << c.field << ": " << v;
+  }
+}
+
 struct IntCase {
   const char* field;
   bool ok32;
