@@ -28,6 +28,7 @@ constexpr std::string_view kAuxCoef3 = "auxCoef3 of ephemeris type 6 has no CSV 
 constexpr std::string_view kCsvBlank = "CSV line cannot be written";
 constexpr std::string_view kCsvLong = "CSV line may be cut at 512 characters";
 constexpr std::string_view kCsvComma = "a text holds a comma";
+constexpr std::string_view kCsvSlash = "a text holds a slash, which ends CSV input";
 constexpr std::string_view kCsvUnread = "CSV line does not read back";
 }  // namespace why
 
@@ -213,6 +214,9 @@ std::string_view tlecsvloss(const Tlerecord& rec, const char* csvLine) {
                              ext ? textOf(ext->csvText) : std::string_view()}) {
     if (holdsLineEnd(t)) return why::kLineEnd;
     if (beginsWithQuote(t)) return why::kQuote;
+    // A slash ends the reading of the line: the values after it keep
+    // their defaults, so it names the loss better than the first of them.
+    if (t.find('/') != std::string_view::npos) return why::kCsvSlash;
   }
   const std::string_view line(csvLine, kLineLen);
   if (isblankornull(line)) return why::kCsvBlank;

@@ -229,6 +229,10 @@ TEST_F(TleFiles, SetsTheFormCannotCarryAreNamedNotWritten) {
       {"mean motion 150 in CSV", [&] { return gp(7, 2018, 1e-4, 150); }, 1, ""},
       {"name with a comma", [&] { return named("AB,CD   "); }, 1, "a text holds a comma"},
       {"name with a comma in lines", [&] { return named("AB,CD   "); }, 0, ""},
+      // A slash ends the line's input: it was reported as the epoch year
+      // that is lost behind it.
+      {"name with a slash", [&] { return named("AB/CD   "); }, 1, "a text holds a slash, which ends CSV input"},
+      {"name with a slash in lines", [&] { return named("AB/CD   "); }, 0, ""},
       {"name with a blank", [&] { return named("AB CD   "); }, 1, "satellite name changes when written"},
       {"name with a quote", [&] { return named("'ABCD   "); }, 1, "a text begins with a quote"},
       {"classification X",
