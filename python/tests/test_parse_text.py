@@ -16,14 +16,18 @@ L2 = "2 25544  51.6421 313.2312 0003370 277.6394 199.7473 15.54148547 96357"
 
 def test_columns_and_bad_lines_with_their_numbers():
     text = "\n".join(["ISS", L1, L2, L1[:7] + "X" + L1[8:], L2, L1, "a name", L1.replace("25544", "11111"), L2])
-    cols, bad = tle.parse_text(text)
+    # The last pair's line 2 is of another satellite: taken, and warned about.
+    with pytest.warns(UserWarning, match="line 2 of satellite 25544; line 1's number is used") as warned:
+        cols, bad = tle.parse_text(text)
+    assert warned[0].filename == __file__
     assert bad == [(4, "Lines2Tle: Unknown TLE's classify level 'X'."), (6, "line 1 without its line 2")]
     assert list(cols["line"]) == [2, 8]
     assert list(cols["satnum"]) == [25544, 11111]
     assert cols["inclination"][0] == 51.6421 and cols["rev_num"][0] == 9635
     assert cols["epoch"][0] == np.datetime64(tle.parse(L1, L2).epoch.replace(tzinfo=None), "us")
     # A list of lines, as a Dask bag partition holds them, gives the same.
-    assert tle.parse_text([l + "\n" for l in text.split("\n")])[1] == bad
+    with pytest.warns(UserWarning):
+        assert tle.parse_text([l + "\n" for l in text.split("\n")])[1] == bad
 
 
 def test_the_catalog_in_one_call_leaves_the_store_alone(tles):

@@ -62,6 +62,20 @@ def test_a_changed_field_is_written_with_a_new_checksum():
     assert a == a0
 
 
+def test_lines_of_two_satellites_are_line_1s_with_a_warning(tles):
+    other = L2[:6] + "9" + L2[7:]
+    warned = ("Warning-Lines2Tle: Line 1 is of satellite 25544, line 2 of satellite 25549; "
+              "line 1's number is used.")
+    with pytest.warns(UserWarning) as parsed:
+        assert tle.parse(L1, other).satnum == 25544
+    with pytest.warns(UserWarning) as added:
+        key = tles.add(L1, other)
+    assert tles.get(key).satnum == 25544
+    assert [str(w.message) for w in parsed] == [warned]
+    assert [str(w.message) for w in added] == [warned]
+    assert parsed[0].filename == added[0].filename == __file__
+
+
 @pytest.mark.parametrize("l1,l2,message", [
     (L1[:7] + "X" + L1[8:], L2, "Lines2Tle: Unknown TLE's classify level 'X'."),
     (L1[:40] + "x" + L1[41:], L2, "Lines2Tle: Cannot read TLE's first line."),

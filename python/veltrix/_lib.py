@@ -10,6 +10,7 @@ import ctypes
 import errno
 import os
 import threading
+import warnings
 from contextlib import contextmanager
 from pathlib import Path
 
@@ -91,6 +92,16 @@ def capture():
         if outer is not None:
             outer.extend(caught)
             outer.infos.extend(caught.infos)
+
+
+def warn(lines, stacklevel=3):
+    """Raises a Python warning for each "Warning-" information line of a call
+    that succeeded (lines accepted with a doubt, such as a line 1 and a line 2
+    of two satellites); stacklevel as warnings.warn counts it from here, the
+    default pointing at the caller's caller."""
+    for info in lines.infos:
+        if info.startswith("Warning-"):
+            warnings.warn(info, stacklevel=stacklevel)
 
 
 def fail(kind, lines, fallback, status=None):

@@ -88,7 +88,14 @@ def _elset(satnum, cls, name, year, days, ndot, nddot, bstar, ephtype, elset_num
 
 
 def parse(line1: str, line2: str) -> Elset:
-    """Parses two lines; raises ParseError with the library's message."""
+    """Parses two lines; raises ParseError with the library's message. Lines
+    accepted with a doubt (a line 1 and a line 2 of two satellites: line 1's
+    number is taken) give a UserWarning of the library's "Warning-" line."""
+    return _parse(line1, line2, 4)
+
+
+def _parse(line1: str, line2: str, stacklevel: int) -> Elset:
+    """parse, its warnings raised stacklevel frames above _lib.warn."""
     ints = [_lib.i32() for _ in range(5)]  # satNum, epochYr, ephType, elsetNum, revNum
     reals = [_lib.f64() for _ in range(10)]  # epochDays, nDotO2, n2DotO6, bStar, 6 elements
     cls, name = _lib.text_out(1), _lib.text_out(8)
@@ -99,6 +106,7 @@ def parse(line1: str, line2: str) -> Elset:
             r(reals[2]), r(reals[3]), r(ints[2]), r(ints[3]), *(r(x) for x in reals[4:]), r(ints[4]))
     if rc != 0:
         _lib.fail(ParseError, lines, "TleParseGP: the lines do not parse", rc)
+    _lib.warn(lines, stacklevel)
     v = [x.value for x in reals]
     return _elset(ints[0].value, cls.raw[:1], _lib.text_value(name, 8), ints[1].value, v[0], v[1], v[2], v[3],
                   ints[2].value, ints[3].value, *v[4:], ints[4].value)
@@ -149,7 +157,8 @@ class TleStore:
                           bad_sets=tuple(bad_sets))
 
     def add(self, line1, line2: str | None = None) -> int:
-        """Adds an Elset or two lines; returns the new satellite key."""
+        """Adds an Elset or two lines; returns the new satellite key. Warns as
+        parse does."""
         if isinstance(line1, Elset):
             line1, line2 = line1.lines()
         with _lib.capture() as lines:
@@ -158,6 +167,7 @@ class TleStore:
             _lib.fail(Duplicate, lines, "TleAddSatFrLines: duplicate element set", 0)
         if key < 0:
             _lib.fail(ParseError, lines, "TleAddSatFrLines: the lines were refused", -1)
+        _lib.warn(lines)
         return key
 
     def remove(self, key: int) -> None:
@@ -301,7 +311,7 @@ def parse_text(text) -> tuple:
             i += 1
             continue
         try:
-            rows.append(parse(line, lines[i + 1]))
+            rows.append(_parse(line, lines[i + 1], 4))
             at.append(i + 1)
         except ParseError as e:
             bad.append((i + 1, e.message))

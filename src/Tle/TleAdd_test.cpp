@@ -64,6 +64,8 @@ TEST_P(TleAddRoad, EveryInputGivesItsKeyOrItsMessagesInOrder) {
   const std::vector<AddCase> cases = {
       {"good pair", Via::Lines, kL1, kL2, true, {}},
       {"pair of 68 columns without checksums", Via::Lines, kL1.substr(0, 68), kL2.substr(0, 68), true, {}},
+      {"lines of two satellites: line 1's, warned", Via::Lines, kL1, withCol(kL2, 7, '9'), true,
+       {"I Warning-Lines2Tle: Line 1 is of satellite 25544, line 2 of satellite 25549; line 1's number is used."}},
       {"csv line as line 1", Via::Lines, kCsv, "", true, {}},
       {"csv line", Via::Csv, kCsv, "", true, {}},
       {"line 1 of no kind", Via::Lines, "hello", kL2, false, {"E AddSatFrLines: Invalid TLE's first line."}},

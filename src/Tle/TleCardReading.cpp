@@ -26,6 +26,9 @@ constexpr std::string_view kCannotRead2 = "Lines2Tle: Cannot read TLE's second l
 constexpr std::string_view kBadCsvPrefix = "CsvLine2Tle: Bad CSV TLE (";
 constexpr std::string_view kBadCsvSuffix = ").";
 constexpr std::string_view kCsvNoMemory = "CsvLine2Tle: Memory allocation failed";
+constexpr std::string_view kSatNumsDifferPrefix = "Warning-Lines2Tle: Line 1 is of satellite ";
+constexpr std::string_view kSatNumsDifferMiddle = ", line 2 of satellite ";
+constexpr std::string_view kSatNumsDifferSuffix = "; line 1's number is used.";
 }  // namespace msg
 
 namespace {
@@ -198,7 +201,21 @@ int32_t parsetlepair(std::string_view l1, std::string_view l2, Tlerecord& rec) {
     return 2;
   }
   rec.satNum = alpha5tonum(colText(l1, line1::kSatNum));
-  return validatetlevalues(rec);
+  const int32_t status = validatetlevalues(rec);
+  // Lines of two satellites are taken as the satellite of line 1, but not
+  // silently. A blank number on line 2 names no satellite.
+  const std::string_view num2 = colText(l2, line2::kSatNum);
+  if (status == 0 && !isblankornull(num2)) {
+    if (const int32_t satNum2 = alpha5tonum(num2); satNum2 != rec.satNum)
+      LogLine()
+          .text(msg::kSatNumsDifferPrefix)
+          .num(rec.satNum)
+          .text(msg::kSatNumsDifferMiddle)
+          .num(satNum2)
+          .text(msg::kSatNumsDifferSuffix)
+          .info();
+  }
+  return status;
 }
 
 // ---- CSV parser ------------------------------------------------------------------

@@ -377,9 +377,38 @@ TEST(TleLines, CsvBranchAndSatelliteNumbers) {
       "U,25544,1998-067A,2018,20.5,0.1,0,0,0,999,51.6,313.2,0.0003,277.6,199.7,15.5,9635,0,0,0,0,0,0,0,0,X";
   EXPECT_EQ(lines2tle(pad(csv), pad("garbage"), r), 0);
   EXPECT_EQ(r.epochYr, 2018);
-  // Different satellite numbers on line 1 and line 2: line 1's is used.
-  EXPECT_EQ(lines2tle(pad(kL1), pad(withCol(kL2, 7, '9')), r), 0);
-  EXPECT_EQ(r.satNum, 25544);
+}
+
+// Lines of two satellites are accepted as line 1's, and one information line
+// names both numbers (an alpha-5 number by its value); a blank line 2
+// number names no satellite and says nothing.
+TEST(TleLines, SatelliteNumbersThatDifferAreWarned) {
+  struct Case {
+    std::string l2;
+    std::vector<std::string> infos;
+  };
+  const std::string warned =
+      "Warning-Lines2Tle: Line 1 is of satellite 25544, line 2 of satellite 25549; line 1's number is used.";
+  const Case cases[] = {
+      {withCol(kL2, 7, '9'), {warned}},
+      {kL2, {}},
+      {pad(kL2).replace(2, 5, "     "), {}},
+      {pad(kL2).replace(2, 5, "A0001"),
+       {"Warning-Lines2Tle: Line 1 is of satellite 25544, line 2 of satellite 100001; line 1's number is used."}},
+  };
+  for (const Case& c : cases) {
+    LogCapture log;
+    Tlerecord r;
+    EXPECT_EQ(lines2tle(pad(kL1), pad(c.l2), r), 0) << c.l2;
+    EXPECT_EQ(r.satNum, 25544);
+    EXPECT_EQ(log.infos(), c.infos) << c.l2;
+    EXPECT_TRUE(log.errors().empty()) << c.l2;
+  }
+  // A pair refused for its values is not warned about as well.
+  LogCapture log;
+  Tlerecord r;
+  EXPECT_NE(lines2tle(pad(kL1), pad(withCol(kL2, 7, '9')).replace(8, 8, "181.0000"), r), 0);
+  EXPECT_TRUE(log.infos().empty());
 }
 
 TEST(TleClassify, Table) {

@@ -98,6 +98,23 @@ TEST_F(TleFiles, EverySetReadIsCountedOnce) {
   EXPECT_EQ(lastInfo(), "Total TLEs = 1, Loaded = 0, Dup = 0, Bad = 1");
 }
 
+// A set whose line 2 is of another satellite loads as line 1's, warned
+// about in the load's information lines before the totals.
+TEST_F(TleFiles, LinesOfTwoSatellitesLoadWarned) {
+  std::string other2 = kL2;
+  other2[6] = '9';
+  LogCapture log;
+  ASSERT_EQ(load(write("two.tle", kL1 + "\n" + other2 + "\n")), 0);
+  EXPECT_EQ(loadedNumbers(), std::vector<int32_t>{25544});
+  const std::vector<std::string> infos = log.infos();
+  ASSERT_EQ(infos.size(), 3u);  // the reading line first
+  EXPECT_EQ(std::vector<std::string>(infos.begin() + 1, infos.end()),
+            (std::vector<std::string>{
+                "Warning-Lines2Tle: Line 1 is of satellite 25544, line 2 of satellite 25549; line 1's number is used.",
+                "Total TLEs = 1, Loaded = 1, Dup = 0, Bad = 0"}));
+  EXPECT_TRUE(log.errors().empty());
+}
+
 // ---- What cannot be opened or written ----------------------------------------
 
 TEST_F(TleFiles, OpenFailuresAreOneLineEach) {
