@@ -2,11 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <random>
 #include <string>
 #include <vector>
 
 #include "Kinem/KinemColumns.h"
 #include "Kinem/KinemLines.h"
+#include "support/DecimalText.h"
 #include "support/LogCapture.h"
 
 namespace vx::kinem {
@@ -26,6 +29,21 @@ std::string pad(std::string s, size_t n = kLineLen) {
 // The line with columns first.. replaced by text.
 std::string withCols(std::string line, int first, const std::string& text) {
   return pad(line).replace(static_cast<size_t>(first - 1), text.size(), text);
+}
+
+// A position read from its columns is the double nearest the decimal
+// written, as std::from_chars reads the same text.
+TEST(KinemCards, PositionsReadAsNearestDouble) {
+  std::mt19937_64 rng(17);
+  for (int i = 0; i < 20000; ++i) {
+    const std::string text = vx::testing::randomDecimal(rng, 9);
+    const double want = vx::testing::fromChars(text);
+    Kinemrecord r;
+    const std::string p1 = withCols(kP1, 1, std::string(12 - text.size(), ' ') + text);
+    LogCapture log;
+    ASSERT_EQ(lines2kinem(p1, pad(kP2), r), 0) << text << (log.errors().empty() ? "" : log.errors()[0]);
+    ASSERT_EQ(std::memcmp(&r.pos[0], &want, sizeof want), 0) << text << ": " << r.pos[0] << " != " << want;
+  }
 }
 
 TEST(KinemCards, ReadsEveryFieldAndWritesTheSameCards) {

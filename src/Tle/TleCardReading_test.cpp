@@ -15,6 +15,7 @@
 #include "Tle/TleCsv.h"
 #include "Tle/TleColumns.h"
 #include "Tle/TleTree.h"
+#include "support/DecimalText.h"
 #include "support/LogCapture.h"
 #include "veltrix/tle.h"
 
@@ -568,8 +569,7 @@ TEST(TleLines, CoefficientReadsAsNearestDouble) {
     const int e = i == 0 ? -5 : exp;
     std::string field = mant + (e < 0 ? "-" : "+") + std::to_string(std::abs(e));
     const std::string plain = mant.substr(mant[0] == ' ' ? 1 : 0) + "e" + std::to_string(e - 5);
-    double want = 0;
-    std::from_chars(plain.data(), plain.data() + plain.size(), want);
+    const double want = vx::testing::fromChars(plain);
     std::string l1 = kL1;
     l1.replace(44, 8, field);
     l1.replace(53, 8, field);
@@ -578,6 +578,21 @@ TEST(TleLines, CoefficientReadsAsNearestDouble) {
     ASSERT_EQ(lines2tle(pad(l1), pad(kL2), r), 0) << field;
     ASSERT_EQ(std::memcmp(&r.auxCoef1, &want, sizeof want), 0) << field << ": " << r.auxCoef1 << " != " << want;
     ASSERT_EQ(std::memcmp(&r.auxCoef2, &want, sizeof want), 0) << field;
+  }
+}
+
+// A CSV real reads as std::from_chars reads the same text.
+TEST(TleCsvLine, RealsReadAsNearestDouble) {
+  const std::string head = "U,25544,1998-067A,2018,20.5,";
+  const std::string tail = ",0,0,0,999,51.6,313.2,0.0003,277.6,199.7,15.5,9635,0,0,0,0,0,0,0,0,X";
+  std::mt19937_64 rng(13);
+  for (int i = 0; i < 20000; ++i) {
+    const std::string text =
+        vx::testing::randomDecimal(rng, 17) + "E" + std::to_string(static_cast<int>(rng() % 41) - 20);
+    const double want = vx::testing::fromChars(text);
+    Tlerecord r;
+    ASSERT_EQ(csvline2tle(pad(head + text + tail), r), 0) << text;
+    ASSERT_EQ(std::memcmp(&r.nDotO2, &want, sizeof want), 0) << text << ": " << r.nDotO2 << " != " << want;
   }
 }
 
