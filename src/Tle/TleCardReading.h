@@ -44,7 +44,9 @@ bool iscsvtle(std::string_view line);
 [[nodiscard]] int32_t parsetlepair(std::string_view line1, std::string_view line2, Tlerecord& rec);
 [[nodiscard]] int32_t csvline2tle(std::string_view line, Tlerecord& rec);
 
-// mantissa * 10^exponent.
+// mantissa * 10^exponent. The parser does not take this road: it reads a
+// mantissa and its exponent as one decimal (fmt::readRealScaled), since the
+// mantissa read alone is already rounded.
 double gettlevalue(double mantissa, int32_t exponent);
 
 // Loads a TLE input file into the store (the exported TleLoadFile after its
