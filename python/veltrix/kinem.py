@@ -60,7 +60,7 @@ class KinemStore:
 
     def load(self, path) -> LoadReport:
         with _lib.file_capture() as lines:
-            rc = _C["KinemLoadFile"](_lib.text_in(str(path)))
+            rc = _C["KinemLoadFile"](_lib.path_in(path, "KinemLoadFile"))
         if rc != 0:
             raise _lib.file_failure(lines, rc, f"KinemLoadFile: cannot load {path}")
         for info in reversed(lines.infos):
@@ -120,7 +120,7 @@ class KinemStore:
 
     def save(self, path, append: bool = False) -> None:
         with _lib.file_capture() as lines:
-            rc = _C["KinemSaveFile"](_lib.text_in(str(path)), 1 if append else 0)
+            rc = _C["KinemSaveFile"](_lib.path_in(path, "KinemSaveFile"), 1 if append else 0)
         if rc != 0:
             raise _lib.file_failure(lines, rc, f"KinemSaveFile: cannot save {path}")
 

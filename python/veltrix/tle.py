@@ -24,6 +24,8 @@ def _epoch(year: int, days: float) -> datetime:
 
 
 def _epoch_fields(epoch: datetime):
+    if not isinstance(epoch, datetime):
+        raise TypeError(f"epoch must be a datetime, not {type(epoch).__name__}")
     if epoch.tzinfo is not None:
         epoch = epoch.astimezone(timezone.utc).replace(tzinfo=None)
     year = epoch.year
@@ -137,12 +139,12 @@ class TleStore:
         # call into Python per set.
         def on_set(line_num, _line_num2, _sat_key, status, msg, msg_len, _user):
             if status == 2:
-                bad_sets.append((line_num, ctypes.string_at(msg, msg_len).decode("latin-1").rstrip()))
+                bad_sets.append((line_num, _lib.message(ctypes.string_at(msg, msg_len))))
 
         report = _lib.TLE_LOAD_FN(on_set)
         with _lib.file_capture() as lines:
-            rc = _C["TleLoadFileReport"](_lib.text_in(str(path)), report, None, _lib.ref(loaded), _lib.ref(dup),
-                                         _lib.ref(bad))
+            rc = _C["TleLoadFileReport"](_lib.path_in(path, "TleLoadFile"), report, None, _lib.ref(loaded),
+                                         _lib.ref(dup), _lib.ref(bad))
         if rc != 0:
             raise _lib.file_failure(lines, rc, f"TleLoadFile: cannot load {path}")
         return LoadReport(loaded.value + dup.value + bad.value, loaded.value, dup.value, bad.value,
@@ -232,7 +234,7 @@ class TleStore:
         if form not in ("lines", "csv"):
             raise ValueError(f"form must be 'lines' or 'csv', not {form!r}")
         with _lib.file_capture() as lines:
-            rc = _C["TleSaveFile"](_lib.text_in(str(path)), 1 if append else 0, 0 if form == "lines" else 1)
+            rc = _C["TleSaveFile"](_lib.path_in(path, "TleSaveFile"), 1 if append else 0, 0 if form == "lines" else 1)
         if rc != 0:
             raise _lib.file_failure(lines, rc, f"TleSaveFile: cannot save {path}")
 
@@ -276,8 +278,16 @@ _TEXT_COLUMNS = ("satnum", "ndot", "nddot", "bstar", "ephtype", "elset_num", "in
                  "arg_perigee", "mean_anomaly", "mean_motion", "rev_num")
 
 
+def _text_line(line) -> str:
+    if isinstance(line, (bytes, bytearray)):
+        line = line.decode("latin-1")
+    elif not isinstance(line, str):
+        raise TypeError(f"parse_text: a line must be a str or bytes, not {type(line).__name__}")
+    return line.rstrip("\r\n")
+
+
 def parse_text(text) -> tuple:
-    """Parses every line pair of a text (a str or a list of lines) without
+    """Parses every line pair of a text (a str, bytes, or a list of lines) without
     touching the store, so it runs anywhere, any number of times at once
     (a Dask map_partitions function, for one).
 
@@ -288,7 +298,9 @@ def parse_text(text) -> tuple:
     Other lines (names, comments) are passed over."""
     import numpy as np
 
-    lines = text.splitlines() if isinstance(text, str) else [str(l).rstrip("\r\n") for l in text]
+    if isinstance(text, (bytes, bytearray)):
+        text = text.decode("latin-1")
+    lines = text.splitlines() if isinstance(text, str) else [_text_line(l) for l in text]
     rows, at, bad = [], [], []
     i = 0
     while i < len(lines):
