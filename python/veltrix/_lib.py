@@ -225,6 +225,47 @@ def has(name: str) -> bool:
     return name in C
 
 
+# ---- the stores ---------------------------------------------------------------
+
+def is_key(key) -> bool:
+    """key can name a satellite key: an int of the int64 range."""
+    return hasattr(key, "__index__") and not isinstance(key, float) and -2**63 <= key <= 2**63 - 1
+
+
+class ProcessStore:
+    """The mapping protocol of a process-wide store: `key in store`,
+    `store[key]`, len(store) and iteration over its keys (satnum order).
+    The subclass gives keys(order), get(key) (NotFound, a KeyError, for a
+    key not loaded) and _holds(key)."""
+
+    def __contains__(self, key) -> bool:
+        return is_key(key) and self._holds(key)
+
+    def __getitem__(self, key):
+        return self.get(key)
+
+    def __iter__(self):
+        return iter(self.keys())
+
+    def values(self, order: str = "satnum"):
+        """The loaded entries in an order of keys(); one removed meanwhile by
+        another thread is passed over."""
+        for _, value in self.items(order):
+            yield value
+
+    def __reduce__(self):
+        # Another process has a store of its own, so a copy there would be
+        # empty, or hold other sets, without a word.
+        raise TypeError(f"{type(self).__name__}: the store is one per process and cannot be pickled; pass the "
+                        "lines (or keys) of its entries and add them in the other process")
+
+    def __copy__(self):
+        return self  # one per process
+
+    def __deepcopy__(self, _memo):
+        return self
+
+
 # ---- text buffers -------------------------------------------------------------
 
 def text_in(s: str, size: int = TEXT):

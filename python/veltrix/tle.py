@@ -75,6 +75,7 @@ class Elset:
         return tuple(out)
 
     def replace(self, **changes) -> "Elset":
+        """A copy with the fields named changed (Elset is frozen)."""
         return dataclasses.replace(self, **changes)
 
 
@@ -127,11 +128,14 @@ _INT_COLUMNS = {name for name, _, is_int in _LAYOUT if is_int}
 _EPOCH_ELEMENT = next((element for name, element, _ in _LAYOUT if name == "epoch"), 0)
 
 
-class TleStore:
+class TleStore(_lib.ProcessStore):
     """The process-wide element-set store (one per process, shared by every
-    thread and every object of this class)."""
+    thread and every object of this class). A mapping of satellite keys to
+    Elsets: `key in store`, `store[key]`, len() and iteration over keys."""
 
     def load(self, path) -> LoadReport:
+        """Adds every element set of a file; returns the counts and the sets
+        not loaded. FileNotFound when the file does not exist."""
         loaded, dup, bad = _lib.i32(), _lib.i32(), _lib.i32()
         bad_sets = []
 
@@ -163,12 +167,14 @@ class TleStore:
         return key
 
     def remove(self, key: int) -> None:
+        """Removes the element set of a key; NotFound when it is not loaded."""
         with _lib.capture() as lines:
             rc = _C["TleRemoveSat"](key)
         if rc != 0:
             _lib.fail(NotFound, lines, f"TleRemoveSat: no element set {key}", rc)
 
     def clear(self) -> None:
+        """Removes every element set."""
         with _lib.capture() as lines:
             rc = _C["TleRemoveAllSats"]()
         if rc != 0:
@@ -183,10 +189,14 @@ class TleStore:
         return _lib.loaded_keys("Tle", _lib.order_code(order))
 
     def get(self, key: int) -> Elset:
+        """The element set of a key; NotFound (a KeyError) when it is not loaded."""
         e = self._get(key)
         if isinstance(e, Error):
             raise e
         return e
+
+    def _holds(self, key: int) -> bool:
+        return not isinstance(self._get(key), Error)
 
     def _get(self, key: int):
         ints = [_lib.i32() for _ in range(5)]  # satNum, epochYr, ephType, elsetNum, revNum
@@ -212,13 +222,12 @@ class TleStore:
                 yield key, e
 
     def iter(self, order: str = "satnum"):
-        for _, e in self.items(order):
-            yield e
-
-    def __iter__(self):
-        return self.iter()
+        """The element sets in an order of keys() (values(order) as well)."""
+        return self.values(order)
 
     def key_of(self, satnum: int) -> int:
+        """The key of a satellite number (its latest set when there are
+        several); NotFound when none is loaded."""
         with _lib.capture() as lines:
             key = _C["TleGetSatKey"](satnum)
         if key <= 0:
