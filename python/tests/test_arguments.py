@@ -39,6 +39,9 @@ def test_non_latin1_file_names_name_the_file_given(both, tmp_path):
         assert os.listdir(tmp_path).count(name) == 1, name
         load(path)
         load(os.fsencode(path))
+    with pytest.raises(veltrix.FileNotFound) as err:
+        tle.store.load(tmp_path / "absent-é.tle")
+    assert str(err.value) == f'TleLoadFile: cannot open "{tmp_path / "absent-é.tle"}": No such file or directory'
 
 
 @pytest.mark.parametrize("call", [tle.store.load, tle.store.save, kinem.store.load, kinem.store.save, ambit.load,

@@ -76,8 +76,13 @@ _QUOTED_PADDING = re.compile(r" {2,}(['\)]\.?)$")
 
 def message(raw: bytes) -> str:
     """A message line of the library without the blank padding of its
-    buffers: at its end, and of a text it quotes last."""
-    return _QUOTED_PADDING.sub(r"\1", raw.decode("latin-1").rstrip(" \0"))
+    buffers: at its end, and of a text it quotes last. A file name in it has
+    the file system's bytes (UTF-8); the texts of the package go as latin-1."""
+    try:
+        text = raw.decode("utf-8")
+    except UnicodeDecodeError:
+        text = raw.decode("latin-1")
+    return _QUOTED_PADDING.sub(r"\1", text.rstrip(" \0"))
 
 
 class Lines(list):
