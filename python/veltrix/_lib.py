@@ -261,8 +261,8 @@ class ProcessStore:
     def __reduce__(self):
         # Another process has a store of its own, so a copy there would be
         # empty, or hold other sets, without a word.
-        raise TypeError(f"{type(self).__name__}: the store is one per process and cannot be pickled; pass the "
-                        "lines (or keys) of its entries and add them in the other process")
+        raise TypeError(f"{type(self).__name__}: the store is one per process and cannot be pickled; pass the lines "
+                        "of its entries and add them in the other process")
 
     def __copy__(self):
         return self  # one per process
