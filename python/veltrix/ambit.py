@@ -50,24 +50,17 @@ def set_geo(name) -> None:
 
 
 _GEO_NAME = 6
+# The names and numbers the library knows, as its environment file documents
+# them (upper case). Checked before the call, so that no other set is ever
+# made current to find out, which another thread could see.
+_GEO_NAMES = {"2", "5", "8", "9", "68", "72", "84", "96", "EGM-08", "EGM-96", "EGM08", "EGM96", "GEM5", "GEM9",
+              "JGM-2", "JGM2", "SEM68R", "WGS-72", "WGS-84", "WGS72", "WGS84"}
 
 
 def _set_geo_name(name: str) -> None:
-    unknown = ValueError(f"EnvSetGeoStr: no geopotential set named {name!r}")
-    if "\0" in name or not name or len(name.encode("latin-1", "replace")) > _GEO_NAME:
-        raise unknown  # the library would read a part of it
-    before = _C["EnvGetGeoIdx"]()
+    if "\0" in name or name.rstrip(" ").upper() not in _GEO_NAMES:
+        raise ValueError(f"EnvSetGeoStr: no geopotential set named {name!r}")
     _C["EnvSetGeoStr"](_lib.text_in(name, _GEO_NAME))
-    if _C["EnvGetGeoIdx"]() != before or name.upper() in (geo_name().upper(), str(before)):
-        return
-    # Unchanged: an unknown name, or another name of the current set. Only
-    # the library's table tells them apart, so try the name from another set.
-    _C["EnvSetGeoIdx"](84 if before == 72 else 72)
-    probe = _C["EnvGetGeoIdx"]()
-    _C["EnvSetGeoStr"](_lib.text_in(name, _GEO_NAME))
-    if _C["EnvGetGeoIdx"]() == probe:
-        _C["EnvSetGeoIdx"](before)
-        raise unknown
 
 
 def geo_index() -> int:
