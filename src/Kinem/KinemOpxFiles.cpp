@@ -422,7 +422,7 @@ void readopxkinems(int32_t unit, int32_t& numLoaded, int32_t& numDup, int32_t& n
 
   // The key always comes from the fields, whatever key mode is in force,
   // and the vector was checked above; createsatkey names its own reason when
-  // it cannot make a key.
+  // it cannot make a key, the store the key when none of its retries is free.
   const int64_t linked = kinemstore().addTaking(rec, store::AddPolicy::uncheckedTreeKey());
   if (linked == -1) {
     ++numBad;
@@ -434,7 +434,7 @@ void readopxkinems(int32_t unit, int32_t& numLoaded, int32_t& numDup, int32_t& n
     return;
   }
   if (linked == 0) {
-    // An equal vector is stored (or no key was free).
+    // An equal vector is stored.
     ++numDup;
     return;
   }
