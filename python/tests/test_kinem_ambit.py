@@ -28,7 +28,7 @@ def test_load_add_remove_and_lookup(vectors, tmp_path):
     report = vectors.load(VECTORS)
     assert report.total == 8 and report.loaded == len(vectors) == 8
     assert vectors.by_satnum(43013).satnum == 43013
-    assert sorted(v.satnum for v in vectors) == [v.satnum for v in vectors]
+    assert sorted(v.satnum for v in vectors.values()) == [v.satnum for v in vectors.values()]
     out = tmp_path / "out.vec"
     vectors.save(out)
     vectors.clear()

@@ -171,7 +171,7 @@ def test_iteration_in_the_four_orders(tles):
     assert [e.satnum for e in tles.iter("satnum_desc")] == by_num[::-1]
     assert tles.keys("load") == keys
     assert tles.keys("key") == sorted(keys)
-    assert [e.satnum for e in tles] == by_num
+    assert [tles[k].satnum for k in tles] == by_num
     with pytest.raises(ValueError):
         tles.keys("random")
 

@@ -9,6 +9,7 @@ from __future__ import annotations
 import ctypes
 import errno
 import os
+import re
 import threading
 import warnings
 from contextlib import contextmanager
@@ -33,6 +34,11 @@ def _candidates():
 
 
 def _find_dir() -> Path:
+    env = os.environ.get("VELTRIX_LIB_DIR")
+    if env and not (Path(env) / "libtle.so").exists():
+        # A directory named on purpose is not passed over for another build.
+        raise ImportError(f"veltrix: VELTRIX_LIB_DIR={env!r} holds no libtle.so; set it to the directory of the "
+                          "Veltrix libraries or unset it")
     tried = []
     for d in _candidates():
         if (d / "libtle.so").exists():
@@ -60,8 +66,24 @@ _local = threading.local()
 def _on_log(is_error, text, length, _user):
     lines = getattr(_local, "lines", None)
     if lines is not None:
-        line = ctypes.string_at(text, length).decode("latin-1")
+        line = message(ctypes.string_at(text, length))
         (lines if is_error else lines.infos).append(line)
+
+
+# A text the library quotes at the end of a message, with the blanks of its
+# fixed-length buffer: "... (1 25544U ...9993<blanks>)." or "Line2 = '2 ...<blanks>'."
+_QUOTED_PADDING = re.compile(r" {2,}(['\)]\.?)$")
+
+
+def message(raw: bytes) -> str:
+    """A message line of the library without the blank padding of its
+    buffers: at its end, and of a text it quotes last. A file name in it has
+    the file system's bytes (UTF-8); the texts of the package go as latin-1."""
+    try:
+        text = raw.decode("utf-8")
+    except UnicodeDecodeError:
+        text = raw.decode("latin-1")
+    return _QUOTED_PADDING.sub(r"\1", text.rstrip(" \0"))
 
 
 class Lines(list):
@@ -175,6 +197,35 @@ _PROTOS = {
     },
 }
 
+_INT_RANGES = {I32: (-2**31, 2**31 - 1, 32), I64: (-2**63, 2**63 - 1, 64)}
+
+
+def _checked(name, f, args):
+    """f with its integer arguments checked before the call, and ctypes'
+    conversion errors raised as TypeError: ctypes cuts an int too large for
+    its parameter to the low bits without a word (satellite 2**32 + n would
+    be satellite n)."""
+    ints = [(i, _INT_RANGES[t]) for i, t in enumerate(args) if t in _INT_RANGES]
+    if not ints and F64 not in args and CHR not in args:
+        return f  # buffers and pointers only, which this package makes itself
+
+    def call(*values):
+        for i, (lo, hi, bits) in ints:
+            v = values[i]
+            if type(v) is int and lo <= v <= hi:
+                continue
+            if isinstance(v, float) or not hasattr(v, "__index__"):
+                raise TypeError(f"{name}: argument {i + 1} must be an integer, not {type(v).__name__}")
+            if not lo <= v <= hi:
+                raise OverflowError(f"{name}: argument {i + 1} ({v}) is outside the {bits}-bit range {lo} to {hi}")
+        try:
+            return f(*values)
+        except ctypes.ArgumentError as e:
+            raise TypeError(f"{name}: {e}") from None
+
+    return call
+
+
 C = {}
 for _lib, _fns in _PROTOS.items():
     if _lib not in _dll:
@@ -183,11 +234,52 @@ for _lib, _fns in _PROTOS.items():
         _f = getattr(_dll[_lib], _fn)
         _f.restype = _res
         _f.argtypes = _args
-        C[_fn] = _f
+        C[_fn] = _checked(_fn, _f, _args)
 
 
 def has(name: str) -> bool:
     return name in C
+
+
+# ---- the stores ---------------------------------------------------------------
+
+def is_key(key) -> bool:
+    """key can name a satellite key: an int of the int64 range."""
+    return hasattr(key, "__index__") and not isinstance(key, float) and -2**63 <= key <= 2**63 - 1
+
+
+class ProcessStore:
+    """The mapping protocol of a process-wide store: `key in store`,
+    `store[key]`, len(store) and iteration over its keys (satnum order).
+    The subclass gives keys(order), get(key) (NotFound, a KeyError, for a
+    key not loaded) and _holds(key)."""
+
+    def __contains__(self, key) -> bool:
+        return is_key(key) and self._holds(key)
+
+    def __getitem__(self, key):
+        return self.get(key)
+
+    def __iter__(self):
+        return iter(self.keys())
+
+    def values(self, order: str = "satnum"):
+        """The loaded entries in an order of keys(); one removed meanwhile by
+        another thread is passed over."""
+        for _, value in self.items(order):
+            yield value
+
+    def __reduce__(self):
+        # Another process has a store of its own, so a copy there would be
+        # empty, or hold other sets, without a word.
+        raise TypeError(f"{type(self).__name__}: the store is one per process and cannot be pickled; pass the lines "
+                        "of its entries and add them in the other process")
+
+    def __copy__(self):
+        return self  # one per process
+
+    def __deepcopy__(self, _memo):
+        return self
 
 
 # ---- text buffers -------------------------------------------------------------
@@ -195,7 +287,26 @@ def has(name: str) -> bool:
 def text_in(s: str, size: int = TEXT):
     """An input text: the bytes, cut to size, ended by a NUL (the libraries
     read an input text up to its first NUL or its full length)."""
+    if not isinstance(s, str):
+        raise TypeError(f"a text must be a str, not {type(s).__name__}")
     raw = s.encode("latin-1", "replace")[:size]
+    return ctypes.create_string_buffer(raw, size + 1)
+
+
+def path_in(path, routine: str, size: int = TEXT):
+    """A file name for the libraries: the bytes the file system uses for it
+    (os.fsencode), ended by a NUL. A name the library would read otherwise
+    than given, one with a NUL (cut there) or one longer than its buffer
+    (cut to it), is refused with ValueError."""
+    try:
+        raw = os.fsencode(path)
+    except TypeError:
+        raise TypeError(f"{routine}: a file name must be a str, bytes or os.PathLike, not {type(path).__name__}") \
+            from None
+    if b"\0" in raw:
+        raise ValueError(f"{routine}: the file name {path!r} holds a NUL character")
+    if len(raw) > size:
+        raise ValueError(f"{routine}: the file name is {len(raw)} bytes long; the library takes at most {size}")
     return ctypes.create_string_buffer(raw, size + 1)
 
 
@@ -249,7 +360,9 @@ def f64_triple(values=(0.0, 0.0, 0.0)):
 
 
 def char(c: str):
-    return (c or " ").encode("latin-1")[:1]
+    if not isinstance(c, str):
+        raise TypeError(f"a character must be a str, not {type(c).__name__}")
+    return (c or " ").encode("latin-1", "replace")[:1]
 
 
 def loaded_keys(prefix: str, order: int) -> list:

@@ -49,18 +49,24 @@ def parse(line1: str, line2: str) -> Vector:
 
 @dataclass(frozen=True)
 class LoadReport:
+    """The counts of one load, as its totals line gives them."""
+
     total: int
     loaded: int
     dup: int
     bad: int
 
 
-class KinemStore:
-    """The process-wide state-vector store."""
+class KinemStore(_lib.ProcessStore):
+    """The process-wide state-vector store (one per process). A mapping of
+    satellite keys to Vectors: `key in store`, `store[key]`, len() and
+    iteration over keys."""
 
     def load(self, path) -> LoadReport:
+        """Adds every state vector of a file; returns the counts.
+        FileNotFound when the file does not exist."""
         with _lib.file_capture() as lines:
-            rc = _C["KinemLoadFile"](_lib.text_in(str(path)))
+            rc = _C["KinemLoadFile"](_lib.path_in(path, "KinemLoadFile"))
         if rc != 0:
             raise _lib.file_failure(lines, rc, f"KinemLoadFile: cannot load {path}")
         for info in reversed(lines.infos):
@@ -70,6 +76,7 @@ class KinemStore:
         return LoadReport(0, 0, 0, 0)
 
     def add(self, line1: str, line2: str) -> int:
+        """Adds the 1P and 2P cards of a vector; returns the new satellite key."""
         with _lib.capture() as lines:
             key = _C["KinemAddSatFrLines"](_lib.text_in(line1), _lib.text_in(line2))
         if key == 0:
@@ -79,21 +86,25 @@ class KinemStore:
         return key
 
     def remove(self, key: int) -> None:
+        """Removes the vector of a key; NotFound when it is not loaded."""
         with _lib.capture() as lines:
             rc = _C["KinemRemoveSat"](key)
         if rc != 0:
             _lib.fail(NotFound, lines, f"KinemRemoveSat: no state vector {key}", rc)
 
     def clear(self) -> None:
+        """Removes every state vector."""
         _C["KinemRemoveAllSats"]()
 
     def __len__(self) -> int:
         return _C["KinemGetCount"]()
 
     def keys(self, order: str = "satnum") -> list:
+        """Keys in an order: "satnum", "satnum_desc", "load" or "key"."""
         return _lib.loaded_keys("Kinem", _lib.order_code(order))
 
     def lines(self, key: int) -> tuple:
+        """The 1P and 2P cards of a key; NotFound when it is not loaded."""
         l1, l2 = _lib.text_out(), _lib.text_out()
         with _lib.capture() as lines:
             rc = _C["KinemGetLines"](key, l1, l2)
@@ -102,14 +113,21 @@ class KinemStore:
         return _lib.text_value(l1), _lib.text_value(l2)
 
     def get(self, key: int) -> Vector:
+        """The vector of a key; NotFound (a KeyError) when it is not loaded."""
         return parse(*self.lines(key))
 
-    def __iter__(self):
-        for key in self.keys():
+    def _holds(self, key: int) -> bool:
+        with _lib.capture():
+            return _C["KinemGetLines"](key, _lib.text_out(), _lib.text_out()) == 0
+
+    def items(self, order: str = "satnum"):
+        """(key, Vector) pairs in an order of keys(); a vector removed
+        meanwhile by another thread is passed over."""
+        for key in self.keys(order):
             try:
-                yield self.get(key)
+                yield key, self.get(key)
             except Error:
-                continue  # removed by another thread meanwhile
+                continue
 
     def by_satnum(self, satnum: int) -> Vector:
         with _lib.capture() as lines:
@@ -119,8 +137,9 @@ class KinemStore:
         return self.get(key)
 
     def save(self, path, append: bool = False) -> None:
+        """Writes every vector as card pairs (appended when append is True)."""
         with _lib.file_capture() as lines:
-            rc = _C["KinemSaveFile"](_lib.text_in(str(path)), 1 if append else 0)
+            rc = _C["KinemSaveFile"](_lib.path_in(path, "KinemSaveFile"), 1 if append else 0)
         if rc != 0:
             raise _lib.file_failure(lines, rc, f"KinemSaveFile: cannot save {path}")
 

@@ -24,6 +24,8 @@ def _epoch(year: int, days: float) -> datetime:
 
 
 def _epoch_fields(epoch: datetime):
+    if not isinstance(epoch, datetime):
+        raise TypeError(f"epoch must be a datetime, not {type(epoch).__name__}")
     if epoch.tzinfo is not None:
         epoch = epoch.astimezone(timezone.utc).replace(tzinfo=None)
     year = epoch.year
@@ -73,6 +75,7 @@ class Elset:
         return tuple(out)
 
     def replace(self, **changes) -> "Elset":
+        """A copy with the fields named changed (Elset is frozen)."""
         return dataclasses.replace(self, **changes)
 
 
@@ -133,11 +136,14 @@ _INT_COLUMNS = {name for name, _, is_int in _LAYOUT if is_int}
 _EPOCH_ELEMENT = next((element for name, element, _ in _LAYOUT if name == "epoch"), 0)
 
 
-class TleStore:
+class TleStore(_lib.ProcessStore):
     """The process-wide element-set store (one per process, shared by every
-    thread and every object of this class)."""
+    thread and every object of this class). A mapping of satellite keys to
+    Elsets: `key in store`, `store[key]`, len() and iteration over keys."""
 
     def load(self, path) -> LoadReport:
+        """Adds every element set of a file; returns the counts and the sets
+        not loaded. FileNotFound when the file does not exist."""
         loaded, dup, bad = _lib.i32(), _lib.i32(), _lib.i32()
         bad_sets = []
 
@@ -145,12 +151,12 @@ class TleStore:
         # call into Python per set.
         def on_set(line_num, _line_num2, _sat_key, status, msg, msg_len, _user):
             if status == 2:
-                bad_sets.append((line_num, ctypes.string_at(msg, msg_len).decode("latin-1").rstrip()))
+                bad_sets.append((line_num, _lib.message(ctypes.string_at(msg, msg_len))))
 
         report = _lib.TLE_LOAD_FN(on_set)
         with _lib.file_capture() as lines:
-            rc = _C["TleLoadFileReport"](_lib.text_in(str(path)), report, None, _lib.ref(loaded), _lib.ref(dup),
-                                         _lib.ref(bad))
+            rc = _C["TleLoadFileReport"](_lib.path_in(path, "TleLoadFile"), report, None, _lib.ref(loaded),
+                                         _lib.ref(dup), _lib.ref(bad))
         if rc != 0:
             raise _lib.file_failure(lines, rc, f"TleLoadFile: cannot load {path}")
         return LoadReport(loaded.value + dup.value + bad.value, loaded.value, dup.value, bad.value,
@@ -171,12 +177,14 @@ class TleStore:
         return key
 
     def remove(self, key: int) -> None:
+        """Removes the element set of a key; NotFound when it is not loaded."""
         with _lib.capture() as lines:
             rc = _C["TleRemoveSat"](key)
         if rc != 0:
             _lib.fail(NotFound, lines, f"TleRemoveSat: no element set {key}", rc)
 
     def clear(self) -> None:
+        """Removes every element set."""
         with _lib.capture() as lines:
             rc = _C["TleRemoveAllSats"]()
         if rc != 0:
@@ -191,10 +199,14 @@ class TleStore:
         return _lib.loaded_keys("Tle", _lib.order_code(order))
 
     def get(self, key: int) -> Elset:
+        """The element set of a key; NotFound (a KeyError) when it is not loaded."""
         e = self._get(key)
         if isinstance(e, Error):
             raise e
         return e
+
+    def _holds(self, key: int) -> bool:
+        return not isinstance(self._get(key), Error)
 
     def _get(self, key: int):
         ints = [_lib.i32() for _ in range(5)]  # satNum, epochYr, ephType, elsetNum, revNum
@@ -220,13 +232,12 @@ class TleStore:
                 yield key, e
 
     def iter(self, order: str = "satnum"):
-        for _, e in self.items(order):
-            yield e
-
-    def __iter__(self):
-        return self.iter()
+        """The element sets in an order of keys() (values(order) as well)."""
+        return self.values(order)
 
     def key_of(self, satnum: int) -> int:
+        """The key of a satellite number (its latest set when there are
+        several); NotFound when none is loaded."""
         with _lib.capture() as lines:
             key = _C["TleGetSatKey"](satnum)
         if key <= 0:
@@ -242,7 +253,7 @@ class TleStore:
         if form not in ("lines", "csv"):
             raise ValueError(f"form must be 'lines' or 'csv', not {form!r}")
         with _lib.file_capture() as lines:
-            rc = _C["TleSaveFile"](_lib.text_in(str(path)), 1 if append else 0, 0 if form == "lines" else 1)
+            rc = _C["TleSaveFile"](_lib.path_in(path, "TleSaveFile"), 1 if append else 0, 0 if form == "lines" else 1)
         if rc != 0:
             raise _lib.file_failure(lines, rc, f"TleSaveFile: cannot save {path}")
 
@@ -286,8 +297,16 @@ _TEXT_COLUMNS = ("satnum", "ndot", "nddot", "bstar", "ephtype", "elset_num", "in
                  "arg_perigee", "mean_anomaly", "mean_motion", "rev_num")
 
 
+def _text_line(line) -> str:
+    if isinstance(line, (bytes, bytearray)):
+        line = line.decode("latin-1")
+    elif not isinstance(line, str):
+        raise TypeError(f"parse_text: a line must be a str or bytes, not {type(line).__name__}")
+    return line.rstrip("\r\n")
+
+
 def parse_text(text) -> tuple:
-    """Parses every line pair of a text (a str or a list of lines) without
+    """Parses every line pair of a text (a str, bytes, or a list of lines) without
     touching the store, so it runs anywhere, any number of times at once
     (a Dask map_partitions function, for one).
 
@@ -298,7 +317,9 @@ def parse_text(text) -> tuple:
     Other lines (names, comments) are passed over."""
     import numpy as np
 
-    lines = text.splitlines() if isinstance(text, str) else [str(l).rstrip("\r\n") for l in text]
+    if isinstance(text, (bytes, bytearray)):
+        text = text.decode("latin-1")
+    lines = text.splitlines() if isinstance(text, str) else [_text_line(l) for l in text]
     rows, at, bad = [], [], []
     i = 0
     while i < len(lines):

@@ -198,7 +198,7 @@ int32_t readKinemSets(std::string_view path, Lines& src, store::LoadCounts& c, c
         // only a file unit carries one.
         if constexpr (std::is_same_v<Lines, store::UnitLines>) {
           int64_t opxKey = 0;
-          readopxkinems(src.unit(), c.loaded, c.dup, c.bad, status, &opxKey);
+          readopxkinems(src.unit(), c.loaded, c.dup, c.bad, status, &opxKey, path);
           if (status == 0) {
             if (opxKey != 0)
               pairer.cards.added(opxKey);
@@ -271,7 +271,7 @@ int32_t readkinemsfrfileunit(int32_t unit, std::string_view path, store::LoadCou
     if (cls == kCardFile)
       readonlykinems(named, kUnitNamedFile, c, result, report);
     else if (cls == kCardOpxVecFile)
-      readopxkinems(kUnitNamedFile, c.loaded, c.dup, c.bad, result);
+      readopxkinems(kUnitNamedFile, c.loaded, c.dup, c.bad, result, nullptr, named);
     else
       result = readopxctrlsforsat(getsatnumfrfilepath(named), kUnitNamedFile, "ReadKinemsFrFileUnit");
     closeFailed = nested.close() != 0;

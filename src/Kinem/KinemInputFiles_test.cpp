@@ -243,7 +243,11 @@ TEST_F(KinemFiles, OutsideSystemVectorAndControlFiles) {
       "pos_vel_eci_epoch_iyear 2018\n"
       "pos_vel_eci_epoch_day 25.5\n"
       "pos_vel_eci_pos_km_x 6778.0\n"
+      "pos_vel_eci_pos_km_y 0\n"
+      "pos_vel_eci_pos_km_z 0\n"
+      "pos_vel_eci_vel_kmpsec_x 0\n"
       "pos_vel_eci_vel_kmpsec_y 7.5\n"
+      "pos_vel_eci_vel_kmpsec_z 0\n"
       "pos_vel_eci_coor_sys_2000 1\n";
   const std::string controls =
       "perturbation_controls 1\n"
@@ -295,6 +299,21 @@ TEST_F(KinemFiles, OutsideSystemVectorAndControlFiles) {
   const std::string vec = write("v.opx", vector);
   ASSERT_EQ(load(write("named.vec", "OPXVECFILE=" + vec + "\n" + set(kC1, kC2))), 0);
   EXPECT_EQ(lastInfo(), "Total Kinems = 2, Loaded = 2, Dup = 0, Bad = 0");
+
+  // A vector file cut short is named in the line that says what it lacks,
+  // read by name or as the rest of a file.
+  KinemRemoveAllSats();
+  const std::string cut = write("cut.opx", vector.substr(0, vector.find("pos_vel_eci_vel")));
+  const std::string rest = write("rest.vec", "POS_VEL_ECI_STATE\n" + vector.substr(0, vector.find("pos_vel_eci_pos")));
+  LogCapture cutLog;
+  ASSERT_EQ(load(write("cut.vec", "OPXVECFILE=" + cut + "\n")), 0);
+  EXPECT_EQ(lastInfo(), "Total Kinems = 1, Loaded = 0, Dup = 0, Bad = 1");
+  ASSERT_EQ(load(rest), 0);
+  EXPECT_EQ(lastInfo(), "Total Kinems = 1, Loaded = 0, Dup = 0, Bad = 1");
+  EXPECT_EQ(cutLog.errors(),
+            (std::vector<std::string>{
+                "ReadOPXKinems: Vector file \"" + cut + "\" has no velocity (missing pos_vel_eci_vel_kmpsec_x)",
+                "ReadOPXKinems: Vector file \"" + rest + "\" has no position (missing pos_vel_eci_pos_km_x)"}));
 }
 
 // ---- What cannot be opened or written ------------------------------------------

@@ -3,6 +3,7 @@
 // their values lie and what they set.
 #include "Kinem/KinemOpxFiles.h"
 
+#include <bitset>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -22,6 +23,7 @@ constexpr std::string_view kFortN = "ReadOPXKinems: Using fort.n not allowed in 
 constexpr std::string_view kNoMemory = "ReadOPXKinems: Memory allocation failed";
 constexpr std::string_view kNoEpoch =
     "ReadOPXKinems: Vector without its epoch (needs pos_vel_eci_epoch_iyear and pos_vel_eci_epoch_day)";
+constexpr std::string_view kFileHead = "ReadOPXKinems: Vector file";
 constexpr std::string_view kInvalidHead = "ReadOPXKinems: Invalid ";
 constexpr std::string_view kFinite = " (finite)";
 constexpr std::string_view kIntlDesCode = "ReadOPXKinems: Invalid character code in International Designator = ";
@@ -104,6 +106,28 @@ constexpr VecKey kVecKeys[] = {
     {"covariance_matrix(", {23, 62}, VecField::Covariance},
 };
 constexpr Cols kCovIndex{19, 20};
+constexpr size_t kVecFields = static_cast<size_t>(VecField::Covariance) + 1;
+
+// The values a vector cannot do without besides its epoch (checked first,
+// in words of its own): the satellite it belongs to, its position and its
+// velocity. A file cut short before them would otherwise load a vector at
+// the centre of the earth, at rest. In this order; the first one missing
+// is named.
+struct Required {
+  VecField field;
+  std::string_view what;
+};
+constexpr Required kRequired[] = {
+    {VecField::SatNum, "satellite number"}, {VecField::PosX, "position"}, {VecField::PosY, "position"},
+    {VecField::PosZ, "position"},           {VecField::VelX, "velocity"}, {VecField::VelY, "velocity"},
+    {VecField::VelZ, "velocity"},
+};
+
+constexpr std::string_view keyOf(VecField f) {
+  for (const VecKey& k : kVecKeys)
+    if (k.field == f) return k.key;
+  return {};
+}
 
 // Every value starts right after its key, the covariance's after its index.
 constexpr bool valuesFollowKeys() {
@@ -127,8 +151,8 @@ struct VectorWork {
   Covariance cov{};
   int32_t year = 0;
   double day = 0;
-  bool haveYear = false;
-  bool haveDay = false;
+  std::bitset<kVecFields> given;  // the fields a line gave a value that reads
+  bool has(VecField f) const { return given.test(static_cast<size_t>(f)); }
 };
 
 void setCoordSys(Kinemrecord& rec, std::string_view code) { std::memcpy(rec.coordSys.data(), code.data(), kCoordSysLen); }
@@ -147,11 +171,12 @@ void applyVectorLine(std::string_view line, VectorWork& w) {
   Kinemrecord& r = w.rec;
   double x = 0;
   int32_t n = 0;
+  bool got = false;
   auto real = [&](double& to, double scale) {
-    if (readReal(field, x)) to = x * scale;
+    if ((got = readReal(field, x))) to = x * scale;
   };
   auto integer = [&](int32_t& to) {
-    if (readInt(field, n)) to = n;
+    if ((got = readInt(field, n))) to = n;
   };
   auto coord = [&](std::string_view code) {
     if (readInt(field, n) && n == 1) setCoordSys(r, code);
@@ -159,18 +184,8 @@ void applyVectorLine(std::string_view line, VectorWork& w) {
   switch (hit->field) {
     case VecField::SatNum: integer(r.satNum); break;
     case VecField::IntlDes: readText(field, r.intlDes.data(), kIntlDesLen); break;
-    case VecField::EpochYear:
-      if (readInt(field, n)) {
-        w.year = n;
-        w.haveYear = true;
-      }
-      break;
-    case VecField::EpochDay:
-      if (readReal(field, x)) {
-        w.day = x;
-        w.haveDay = true;
-      }
-      break;
+    case VecField::EpochYear: integer(w.year); break;
+    case VecField::EpochDay: real(w.day, 1); break;
     case VecField::BTerm: real(r.bTerm, 1); break;
     case VecField::Agom: real(r.agom, 1); break;
     case VecField::ThrustAcc: real(r.thrustAcc, 1 / kKmToM); break;
@@ -191,6 +206,21 @@ void applyVectorLine(std::string_view line, VectorWork& w) {
         w.cov[static_cast<size_t>(n - 1)] = x;
       break;
   }
+  if (got) w.given.set(static_cast<size_t>(hit->field));
+}
+
+// False, with one line naming the file and the value, for a vector that
+// lacks one of the required values.
+bool complete(const VectorWork& w, std::string_view fileName) {
+  for (const Required& r : kRequired)
+    if (!w.has(r.field)) {
+      LongLogLine line;
+      line.text(msg::kFileHead);
+      if (!fileName.empty()) line.text(" \"").text(fileName).text("\"");
+      line.text(" has no ").text(r.what).text(" (missing ").text(keyOf(r.field)).text(")").error();
+      return false;
+    }
+  return true;
 }
 
 // The reals of a vector and the names its messages give them.
@@ -380,7 +410,7 @@ int32_t getsatnumfrfilepath(std::string_view path) {
 }
 
 void readopxkinems(int32_t unit, int32_t& numLoaded, int32_t& numDup, int32_t& numBad, int32_t& errCode,
-                   int64_t* addedKey) {
+                   int64_t* addedKey, std::string_view fileName) {
   if (addedKey != nullptr) *addedKey = 0;
   if (existfortdotfileunit(unit)) {
     errCode = 2;
@@ -412,9 +442,13 @@ void readopxkinems(int32_t unit, int32_t& numLoaded, int32_t& numDup, int32_t& n
     ++numBad;
     return;
   }
-  if (!w.haveYear || !w.haveDay) {
+  if (!w.has(VecField::EpochYear) || !w.has(VecField::EpochDay)) {
     ++numBad;
     tracelogerror(msg::kNoEpoch);
+    return;
+  }
+  if (!complete(w, trimmed(fileName))) {
+    ++numBad;
     return;
   }
   ds50todate15(yrdays2ds50(w.year, w.day), rec.epochDtg.data());
@@ -422,7 +456,7 @@ void readopxkinems(int32_t unit, int32_t& numLoaded, int32_t& numDup, int32_t& n
 
   // The key always comes from the fields, whatever key mode is in force,
   // and the vector was checked above; createsatkey names its own reason when
-  // it cannot make a key.
+  // it cannot make a key, the store the key when none of its retries is free.
   const int64_t linked = kinemstore().addTaking(rec, store::AddPolicy::uncheckedTreeKey());
   if (linked == -1) {
     ++numBad;
@@ -434,7 +468,7 @@ void readopxkinems(int32_t unit, int32_t& numLoaded, int32_t& numDup, int32_t& n
     return;
   }
   if (linked == 0) {
-    // An equal vector is stored (or no key was free).
+    // An equal vector is stored.
     ++numDup;
     return;
   }

@@ -70,12 +70,15 @@ int32_t getsatnumfrfilepath(std::string_view path);
 // by createsatkey whatever key mode is in force. errCode: 0, or 2 with one
 // log line (a "fort.n" unit, no memory); then no counter changes. Otherwise
 // exactly one counter is incremented: numLoaded (stored), numDup (an equal
-// vector is already stored, nothing logged) or numBad (no epoch, no key,
-// a value that is not a finite number or a designator byte outside
-// printable ASCII; one log line each). addedKey (optional) receives the key
-// of the stored vector, or 0 when none was stored.
+// vector is already stored, nothing logged) or numBad (no epoch, no
+// satellite number, a component of position or velocity missing, no key,
+// no free key, a value that is not a finite number or a designator byte
+// outside printable ASCII; one log line each). addedKey (optional)
+// receives the key of the stored vector, or 0 when none was stored.
+// fileName (optional, blank padded or not) is the name the lines about a
+// missing value give the file.
 void readopxkinems(int32_t unit, int32_t& numLoaded, int32_t& numDup, int32_t& numBad, int32_t& errCode,
-                   int64_t* addedKey = nullptr);
+                   int64_t* addedKey = nullptr, std::string_view fileName = {});
 
 // Reads one control file from unit into controls (every field set: the
 // defaults plus what the file's keys give). A "fort.n" unit gives the

@@ -80,13 +80,15 @@ class OpxFiles : public ::testing::Test {
     int64_t key;
   };
   static constexpr Counts kFresh{0, 0, 0, -1, -1};
-  // Reads a vector file on a unit of its own; the counters add up.
+  // Reads a vector file on a unit of its own, telling the reader its path
+  // (vecPath()); the counters add up.
   Counts readVector(const std::string& content, Counts c = kFresh) {
     EXPECT_EQ(fileopen(kUnit, write("vec.txt", content), kFileRead, "Test"), 0);
-    readopxkinems(kUnit, c.loaded, c.dup, c.bad, c.err, &c.key);
+    readopxkinems(kUnit, c.loaded, c.dup, c.bad, c.err, &c.key, vecPath());
     fileclose(kUnit);
     return c;
   }
+  std::string vecPath() const { return (dir_ / "vec.txt").string(); }
   Card4pinput readControls(const std::string& content, const std::string& name = "ctl.txt") {
     Card4pinput c;
     c.errCtrl = -1;  // every field must be written
@@ -248,6 +250,15 @@ TEST_F(OpxFiles, RefusedVectorsCountAsBad) {
       {"control byte in the designator", kVector + "pos_vel_eci_international_des = 98\t67A\n",
        "ReadOPXKinems: Invalid character code in International Designator = 9 (valid=32-126)"},
       {"no key for the number", kVector + "pos_vel_eci_satellite_number = -5\n", ""},
+      {"no satellite number", without("pos_vel_eci_satellite_number"),
+       "ReadOPXKinems: Vector file \"" + vecPath() +
+           "\" has no satellite number (missing pos_vel_eci_satellite_number)"},
+      {"no position Y", without("pos_vel_eci_pos_km_y"),
+       "ReadOPXKinems: Vector file \"" + vecPath() + "\" has no position (missing pos_vel_eci_pos_km_y)"},
+      {"no velocity Z", without("pos_vel_eci_vel_kmpsec_z"),
+       "ReadOPXKinems: Vector file \"" + vecPath() + "\" has no velocity (missing pos_vel_eci_vel_kmpsec_z)"},
+      {"position Z that does not read", without("pos_vel_eci_pos_km_z") + "pos_vel_eci_pos_km_z = x\n",
+       "ReadOPXKinems: Vector file \"" + vecPath() + "\" has no position (missing pos_vel_eci_pos_km_z)"},
   };
   for (const auto& c : cases) {
     LogCapture log;
@@ -263,6 +274,58 @@ TEST_F(OpxFiles, RefusedVectorsCountAsBad) {
     }
   }
   EXPECT_EQ(kinemstore().count(), 0);
+}
+
+// A file cut after its epoch and before its position lines loaded a vector at
+// (0, 0, 0) km, at rest: it is bad, with one line naming the file.
+TEST_F(OpxFiles, TruncatedVectorFileIsBadNotAtRest) {
+  const std::string lastLines[] = {"pos_vel_eci_epoch_day", "pos_vel_eci_balcoe_m2pkg", "pos_vel_eci_rad_pres_m2pkg",
+                                   "pos_vel_eci_intrk_dr_thr_mpssq", "pos_vel_eci_element_number"};
+  for (const std::string& last : lastLines) {
+    SCOPED_TRACE(last);
+    LogCapture log;
+    const Counts n = readVector(kVector.substr(0, kVector.find('\n', kVector.find(last)) + 1));
+    EXPECT_EQ(n.bad, 1);
+    EXPECT_EQ(n.loaded + n.dup, 0);
+    EXPECT_EQ(n.err, 0);
+    EXPECT_EQ(log.errors(), std::vector<std::string>{"ReadOPXKinems: Vector file \"" + vecPath() +
+                                                     "\" has no position (missing pos_vel_eci_pos_km_x)"});
+  }
+  EXPECT_EQ(kinemstore().count(), 0);
+  // Without a name the line says only what is missing.
+  LogCapture log;
+  EXPECT_EQ(fileopen(kUnit, write("cut.txt", kVector.substr(0, kVector.find("pos_vel_eci_vel_kmpsec_y"))), kFileRead,
+                     "Test"),
+            0);
+  Counts c = kFresh;
+  readopxkinems(kUnit, c.loaded, c.dup, c.bad, c.err);
+  fileclose(kUnit);
+  EXPECT_EQ(c.bad, 1);
+  EXPECT_EQ(log.errors(),
+            std::vector<std::string>{"ReadOPXKinems: Vector file has no velocity (missing pos_vel_eci_vel_kmpsec_y)"});
+}
+
+// 101 different vectors of one satellite and epoch: 100 take the keys of the
+// retry sequence, the last finds none free and is bad, not a duplicate.
+TEST_F(OpxFiles, NoFreeKeyCountsBadNotDup) {
+  Counts c = kFresh;
+  int64_t first = 0;
+  for (int i = 0; i < 100; ++i) {
+    c = readVector(kVector + "pos_vel_eci_pos_km_x = " + std::to_string(7000 + i) + "\n", c);
+    if (i == 0) first = c.key;
+  }
+  ASSERT_EQ(c.loaded, 100);
+  LogCapture log;
+  c = readVector(kVector, c);
+  EXPECT_EQ(c.loaded, 100);
+  EXPECT_EQ(c.dup, 0);
+  EXPECT_EQ(c.bad, 1);
+  EXPECT_EQ(c.err, 0);
+  EXPECT_EQ(c.key, 0);
+  std::string key = std::to_string(first);
+  key.insert(0, 19 - key.size(), ' ');
+  EXPECT_EQ(log.errors(), std::vector<std::string>{"AddRecToMem: No free key within 100 tries from satKey " + key});
+  EXPECT_EQ(kinemstore().count(), 100);
 }
 
 TEST_F(OpxFiles, FortNUnits) {

@@ -69,8 +69,13 @@
 
 namespace vx::store {
 
-// Keys tried for one tree-mode add before it counts as a duplicate.
+// Keys tried for one tree-mode add before it fails for want of a free key
+// (the message of that failure names the number).
 inline constexpr int kMaxKeyAttempts = 100;
+static_assert(kMaxKeyAttempts == 100, "AddRecToMem's no-free-key message says 100");
+// Link status of a tree-mode node for which no free key was found (beside
+// the statuses of AvlTree::insert).
+inline constexpr int32_t kLinkNoFreeKey = 4;
 
 // IndexMem supplies the index's memory (see KeyIndex).
 template <StoreTraits Traits, class IndexMem = IndexMemory>
@@ -133,7 +138,8 @@ class KeyedStore {
   // Checks and normalises rec, makes its key by policy.keyMode and links it.
   // Returns the key it is stored under (possibly advanced past keys of
   // different records), 0 for a reported duplicate, the first key tried for
-  // a silent duplicate (policy.dupMode not 0), -1 on failure. nodeOut, if
+  // a silent duplicate (policy.dupMode not 0), -1 on failure (no free key
+  // among the kMaxKeyAttempts tried included: logged). nodeOut, if
   // given, receives the new node, or null when nothing was linked. For an
   // unchecked policy see AddPolicy.
   [[nodiscard]] int64_t add(Record& rec, AddPolicy policy, Node** nodeOut = nullptr) {
@@ -204,6 +210,10 @@ class KeyedStore {
       return linkedKey;
     }
     delete node;
+    if (status == kLinkNoFreeKey) {
+      msg::logKeyed(msg::addrec::kNoFreeKeyHead, key, msg::addrec::kNoFreeKeyTail);
+      return -1;
+    }
     // A DMA key can only collide with a node whose object was released on its
     // own (removeDma) and whose address was then reused: that node now stands
     // for the new object.
@@ -689,10 +699,10 @@ class KeyedStore {
 
   // One attempt for a DMA key; up to kMaxKeyAttempts for a tree key, moving
   // on to the next key while the key is taken by a different record. Status:
-  // 1 linked and the tree grew, 0 linked, 3 not linked (equal record found,
-  // or no free key within the attempts); 2 only for a DMA key taken by a
-  // different node. A linked node gets its load number, is counted and is
-  // filed in the index.
+  // 1 linked and the tree grew, 0 linked, 3 not linked (equal record
+  // found), 4 (kLinkNoFreeKey) not linked because every key tried was taken
+  // by a different record; 2 only for a DMA key taken by a different node. A
+  // linked node gets its load number, is counted and is filed in the index.
   int32_t linkNode(Node* node) {
     node->hasRec = node->rec.has_value();
     auto same = [](const Node& a, const Node& b) { return a.rec && b.rec && Traits::equal(*a.rec, *b.rec); };
@@ -704,7 +714,7 @@ class KeyedStore {
         status = Tree::insert(root_, node, same);
         if (status != 2) break;
         node->satKey = vx::nextsatkey(node->satKey);
-        status = 3;
+        status = kLinkNoFreeKey;
       }
     }
     if (status == 0 || status == 1) {

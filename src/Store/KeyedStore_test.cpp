@@ -31,9 +31,11 @@ TEST_F(KeyedStoreTest, RandomAddsAndRemovalsFollowTheRetryRule) {
       const int64_t key = K(rng() % 200);
       if (rng() % 10 < 6) {
         const auto payload = static_cast<int32_t>(rng() % 3);
-        int64_t expect = key;  // where the retry rule puts it, or -1 for a duplicate
+        int64_t expect = key;  // where the retry rule puts it, or -1 when nowhere
+        int32_t refusal = 0;   // 3 equal record found, kLinkNoFreeKey none free
         for (int attempt = 0;; ++attempt, ++expect) {
           if (attempt == 100 || (ref.count(expect) && ref[expect] == payload)) {
+            refusal = attempt == 100 ? vx::store::kLinkNoFreeKey : 3;
             expect = -1;
             break;
           }
@@ -42,7 +44,7 @@ TEST_F(KeyedStoreTest, RandomAddsAndRemovalsFollowTheRetryRule) {
         Node* n = makeNode(key, payload);
         const int32_t status = addNode(s, n);
         if (expect < 0) {
-          ASSERT_EQ(status, 3);
+          ASSERT_EQ(status, refusal);
           delete n;
         } else {
           ASSERT_TRUE(status == 0 || status == 1);
@@ -102,12 +104,46 @@ TEST_F(KeyedStoreTest, CollidingKeysFollowRetryAndDuplicateRules) {
     EXPECT_EQ(s.seqnum(), c.finalCount);
     EXPECT_EQ(lastErr(), c.lastMessage);
   }
-  // A hundred keys taken by different records: the add counts as a duplicate.
-  for (int i = 0; i < 100; ++i) addNode(store, makeNode(k + i, 100 + i));
-  MiniRec r = rec(5, 1.0, 1);
-  EXPECT_EQ(store.add(r, mode), 0);
-  EXPECT_EQ(lastErr(), "AddRecToMem: Duplicated record/key " + key19(k) + " found.");
-  EXPECT_EQ(store.count(), 100);
+}
+
+// Every key of the retry sequence taken by a different record is a failure
+// of the add, never a duplicate, whatever the policy: one line naming the
+// first key tried, -1, nothing linked. With one key of the sequence still
+// free the last attempt takes it.
+TEST_F(KeyedStoreTest, NoFreeKeyIsAFailureNotADuplicate) {
+  const int64_t k = keyOf(5, 1.0);
+  const std::string noFreeKey = "AddRecToMem: No free key within 100 tries from satKey " + key19(k);
+  const vx::store::AddPolicy dupSilent{0, 1};
+  const struct {
+    const char* name;
+    int taken;  // keys k, k + 1, ... taken by different records
+    vx::store::AddPolicy policy;
+    int64_t result;
+    std::string message;
+  } cases[] = {
+      {"99 taken: the 100th key", 99, kTree, k + 99, "marker"},
+      {"100 taken, duplicates reported", 100, kTree, -1, noFreeKey},
+      {"100 taken, duplicates silent", 100, dupSilent, -1, noFreeKey},
+      {"100 taken, unchecked", 100, vx::store::AddPolicy::uncheckedTreeKey(), -1, noFreeKey},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Store s;
+    for (int i = 0; i < c.taken; ++i) ASSERT_LE(addNode(s, makeNode(k + i, 100 + i)), 1);
+    vx::tracelogerror("marker");
+    MiniRec r = rec(5, 1.0, 1);
+    Node* node = nullptr;
+    EXPECT_EQ(s.add(r, c.policy, &node), c.result);
+    EXPECT_EQ(lastErr(), c.message);
+    EXPECT_EQ(node != nullptr, c.result > 0);
+    EXPECT_EQ(s.count(), c.taken + (c.result > 0 ? 1 : 0));
+  }
+  // The link status says which refusal it was.
+  Store s;
+  for (int i = 0; i < 100; ++i) addNode(s, makeNode(k + i, 100 + i));
+  Node* n = makeNode(k, 1);
+  EXPECT_EQ(addNode(s, n), vx::store::kLinkNoFreeKey);
+  delete n;
 }
 
 // The add makes its key by the policy it is given, whatever the process-wide
@@ -368,7 +404,7 @@ TEST_F(KeyedStoreTest, LookupsAgreeWithTreeThroughRandomAddsRemovalsAndEmptying)
         ref.clear();
       } else if (roll < (filling ? 13u : 6u)) {
         Node* n = makeNode(key, payload);
-        if (addNode(s, n) == 3) delete n;
+        if (const int32_t st = addNode(s, n); st == 3 || st == vx::store::kLinkNoFreeKey) delete n;
         else ref[n->satKey] = payload;  // a taken key moves the node on
       } else if (roll < 19) {
         const Node* n = s.root();

@@ -20,6 +20,8 @@ inline constexpr std::string_view kNoNodeTail = ".";
 inline constexpr std::string_view kNoRec = "AddRecToMem: Memory allocation failed";
 inline constexpr std::string_view kDupHead = "AddRecToMem: Duplicated record/key ";
 inline constexpr std::string_view kDupTail = " found.";
+inline constexpr std::string_view kNoFreeKeyHead = "AddRecToMem: No free key within 100 tries from satKey ";
+inline constexpr std::string_view kNoFreeKeyTail = "";
 }  // namespace addrec
 
 namespace removenode {

@@ -14,9 +14,10 @@ struct AddPolicy {
   int32_t keyMode = 0;  // 1: DMA key; any other value: tree key
   int32_t dupMode = 0;  // 0: a duplicate is logged and answered 0; other: answered with the first key tried
   // For a reader that checks its records and reports by itself: a tree key
-  // whatever keyMode says, no value checks, and nothing logged by the add.
-  // The answer is the key linked, 0 when an equal record is stored or no key
-  // is free, -1 when no key can be made (the key maker names its reason) and
+  // whatever keyMode says, no value checks, and nothing logged by the add
+  // but a key it cannot place. The answer is the key linked, 0 when an equal
+  // record is stored, -1 when no key can be made (the key maker names its
+  // reason) or none is free (the add names the first key tried), and
   // kAddNoMemory when memory runs out.
   bool unchecked = false;
 

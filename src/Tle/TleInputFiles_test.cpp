@@ -115,6 +115,24 @@ TEST_F(TleFiles, LinesOfTwoSatellitesLoadWarned) {
   EXPECT_TRUE(log.errors().empty());
 }
 
+// 101 different element sets whose fields derive one key: 100 take the keys
+// of the retry sequence, the last finds none free and is bad, not a
+// duplicate, with one line naming the key its search began at.
+TEST_F(TleFiles, NoFreeKeyCountsBadNotDup) {
+  const size_t elset = kCsv.find(",999,");
+  std::string file;
+  for (int i = 1; i <= 101; ++i)
+    file += kCsv.substr(0, elset) + "," + std::to_string(i) + kCsv.substr(elset + 4) + "\n";
+  LogCapture log;
+  ASSERT_EQ(load(write("collide.tle", file)), 0);
+  EXPECT_EQ(lastInfo(), "Total TLEs = 101, Loaded = 100, Dup = 0, Bad = 1");
+  ASSERT_EQ(TleGetCount(), 100);
+  std::vector<int64_t> keys(100);
+  TleGetLoaded(2, keys.data());  // load order: the first took the key all share
+  EXPECT_EQ(log.errors(),
+            std::vector<std::string>{"AddRecToMem: No free key within 100 tries from satKey " + key19(keys[0])});
+}
+
 // ---- What cannot be opened or written ----------------------------------------
 
 TEST_F(TleFiles, OpenFailuresAreOneLineEach) {
