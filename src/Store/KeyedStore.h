@@ -485,18 +485,53 @@ class KeyedStore {
   // log: see LogDeferral).
   template <class F>
   void forEachKeyedInOrder(F&& f) {
+    (void)forEachKeyedFrom(kBeforeFirstKey, SIZE_MAX, f);
+  }
+
+  // Where a walk in steps stands: the last key it visited (the next step
+  // resumes after it) and whether no key follows it.
+  struct WalkStep {
+    int64_t lastKey;
+    bool done;
+  };
+  // Less than every key: a walk that resumes after it starts at the first.
+  static constexpr int64_t kBeforeFirstKey = INT64_MIN;
+
+  // One step of a walk in ascending key order: visits up to maxCount keys
+  // greater than afterKey, under one read hold, calling f(satKey, const
+  // Record&) for each that holds a record (f must not call back into the
+  // store, nor log: see LogDeferral). Finding where to resume takes one
+  // descent of the tree. Writers may run between steps: a walk of steps,
+  // each resuming after the last key of the one before, visits every key
+  // present for the whole walk once, in ascending order; a key added or
+  // removed meanwhile may or may not be visited, never twice.
+  template <class F>
+  [[nodiscard]] WalkStep forEachKeyedFrom(int64_t afterKey, size_t maxCount, F&& f) {
     ReadHold hold(guard_);
     // An AVL tree of n nodes is less than 1.45 log2(n) high: 96 levels hold
-    // more nodes than memory can.
+    // more nodes than memory can. The path holds the nodes still to visit
+    // whose left subtrees are done or skipped.
     const Node* path[96];
     size_t depth = 0;
-    const Node* n = root_;
-    while (n != nullptr || depth > 0) {
+    for (const Node* n = root_; n != nullptr;) {
+      if (n->satKey > afterKey) {
+        path[depth++] = n;
+        n = n->left;
+      } else {
+        n = n->right;
+      }
+    }
+    WalkStep step{afterKey, false};
+    const Node* n = nullptr;
+    for (size_t visited = 0; visited < maxCount && (n != nullptr || depth > 0); ++visited) {
       for (; n != nullptr; n = n->left) path[depth++] = n;
       n = path[--depth];
       if (const Record* r = recordOf(*n)) f(n->satKey, *r);
+      step.lastKey = n->satKey;
       n = n->right;
     }
+    step.done = n == nullptr && depth == 0;
+    return step;
   }
 
   static const Record* recordOf(const Node& n) noexcept { return NodeRecord{}(n); }
