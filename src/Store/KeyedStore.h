@@ -498,39 +498,20 @@ class KeyedStore {
   static constexpr int64_t kBeforeFirstKey = INT64_MIN;
 
   // One step of a walk in ascending key order: visits up to maxCount keys
-  // greater than afterKey, under one read hold, calling f(satKey, const
-  // Record&) for each that holds a record (f must not call back into the
-  // store, nor log: see LogDeferral). Finding where to resume takes one
-  // descent of the tree. Writers may run between steps: a walk of steps,
-  // each resuming after the last key of the one before, visits every key
-  // present for the whole walk once, in ascending order; a key added or
-  // removed meanwhile may or may not be visited, never twice.
+  // after afterKey under one read hold, calling f(satKey, const Record&) for
+  // each that holds a record (f as for forEachKeyedInOrder). Writers may run
+  // between steps: a walk whose every step resumes after the last key of the
+  // one before visits each key present for the whole walk once, in order; a
+  // key added or removed meanwhile may or may not be visited, never twice.
   template <class F>
   [[nodiscard]] WalkStep forEachKeyedFrom(int64_t afterKey, size_t maxCount, F&& f) {
     ReadHold hold(guard_);
-    // An AVL tree of n nodes is less than 1.45 log2(n) high: 96 levels hold
-    // more nodes than memory can. The path holds the nodes still to visit
-    // whose left subtrees are done or skipped.
-    const Node* path[96];
-    size_t depth = 0;
-    for (const Node* n = root_; n != nullptr;) {
-      if (n->satKey > afterKey) {
-        path[depth++] = n;
-        n = n->left;
-      } else {
-        n = n->right;
-      }
-    }
     WalkStep step{afterKey, false};
-    const Node* n = nullptr;
-    for (size_t visited = 0; visited < maxCount && (n != nullptr || depth > 0); ++visited) {
-      for (; n != nullptr; n = n->left) path[depth++] = n;
-      n = path[--depth];
-      if (const Record* r = recordOf(*n)) f(n->satKey, *r);
-      step.lastKey = n->satKey;
-      n = n->right;
-    }
-    step.done = n == nullptr && depth == 0;
+    auto visit = [&](const Node& n) {
+      if (const Record* r = recordOf(n)) f(n.satKey, *r);
+      step.lastKey = n.satKey;
+    };
+    step.done = Tree::visitAfter(root_, afterKey, maxCount, visit);
     return step;
   }
 
