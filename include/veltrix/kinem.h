@@ -166,7 +166,10 @@ VX_API int32_t KinemLoadFileEach(const char kinemFile[512], KinemLoadFn fn, void
  * position or velocity too wide for its columns (a position of 1e7 km or
  * more, or -1e6 km or less), a satellite number above 339999, a term too
  * wide for its ten columns, a classification other than blank, C, S or U,
- * or values the checks refuse.
+ * or values the checks refuse. Other threads may add, change and remove
+ * vectors during a save (it holds them back only while it formats a chunk
+ * of vectors, never while it writes): every vector present for the whole
+ * save is written once; one added or removed meanwhile may or may not be.
  * Results:
  *   VX_OK    every vector written;
  *   VX_FAIL  a vector was not written (one line each, the others are

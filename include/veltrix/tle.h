@@ -144,7 +144,10 @@ VX_API int32_t TleLoadFileReport(const char tleFile[512], TleLoadFn fn, void* us
  * zero, as TleGetLines shows it), a mean motion of 100 or more or below
  * 5e-9; in CSV a name or text with a comma, a leading quote or inner blanks,
  * auxCoef3 of ephemeris type 6; in both a classification other than blank,
- * C, S or U. Results:
+ * C, S or U. Other threads may add, change and remove element sets during
+ * a save (it holds them back only while it formats a chunk of sets, never
+ * while it writes): every element set present for the whole save is
+ * written once; one added or removed meanwhile may or may not be. Results:
  *   VX_OK    every element set written;
  *   VX_FAIL  an element set was not written (one line each, the others
  *            are written), or a line could not be written or the file not

@@ -12,6 +12,7 @@
 // Thread safety: none of its own; the store runs every call under its guard.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace vx::store {
@@ -120,6 +121,35 @@ struct AvlTree {
   static Node* search(Node* n, const Key& key) noexcept {
     while (n != nullptr && Ops::key(*n) != key) n = key < Ops::key(*n) ? n->left : n->right;
     return n;
+  }
+
+  // Calls visit(node) for up to maxCount nodes with keys above after, in
+  // ascending key order; true when no node follows the last one visited.
+  // One descent finds where to start, so a walk in steps resumes in
+  // logarithmic time.
+  template <class Key, class Visit>
+  static bool visitAfter(const Node* root, const Key& after, size_t maxCount, Visit& visit) {
+    // An AVL tree of n nodes is less than 1.45 log2(n) high: 96 levels hold
+    // more nodes than memory can. The path holds the nodes still to visit,
+    // each with its left subtree done or skipped.
+    const Node* path[96];
+    size_t depth = 0;
+    for (const Node* n = root; n != nullptr;) {
+      if (after < Ops::key(*n)) {
+        path[depth++] = n;
+        n = n->left;
+      } else {
+        n = n->right;
+      }
+    }
+    const Node* n = nullptr;
+    for (size_t visited = 0; visited < maxCount && (n != nullptr || depth > 0); ++visited) {
+      for (; n != nullptr; n = n->left) path[depth++] = n;
+      n = path[--depth];
+      visit(*n);
+      n = n->right;
+    }
+    return n == nullptr && depth == 0;
   }
 
  private:

@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <cstring>
 #include <mutex>
+#include <string>
 #include <string_view>
 #include <system_error>
 #include <utility>
@@ -305,11 +306,19 @@ struct WriteReport {
   int32_t notWritten = 0;
 };
 
+// The element sets a save formats under one read hold of the store before
+// it writes them with the hold released: a writer waits for at most one
+// such chunk, never for the file.
+inline constexpr size_t kSaveChunkSets = 1024;
+
 // Writes every record of store to unit in ascending key order:
 // lines(rec, write) writes its lines through write(text) and returns why the
 // record cannot be written faithfully (then nothing of it is written), or
 // "". Each such record is logged "<lossHead><key> not written: <why>" once
-// the walk is over.
+// the walk is over. The store is walked in chunks of kSaveChunkSets keys,
+// each formatted under a read hold and written after it: a record present
+// for the whole save is written once; one added or removed meanwhile may or
+// may not be.
 template <class Store, class Lines>
 WriteReport writeAllLines(Store& store, int32_t unit, std::string_view lossHead, Lines&& lines) {
   struct Loss {
@@ -318,17 +327,36 @@ WriteReport writeAllLines(Store& store, int32_t unit, std::string_view lossHead,
   };
   std::vector<Loss> losses;
   WriteReport report;
-  auto write = [&](std::string_view text) {
-    if (report.ioError == 0) report.ioError = vx::filewriteline(unit, text);
+  std::string text;          // the chunk's lines, one after another
+  std::vector<size_t> ends;  // where each line ends in text
+  // After a failed write no more lines are tried, but the walk goes on to
+  // name every record that cannot be written.
+  auto keep = [&](std::string_view line) {
+    if (report.ioError != 0) return;
+    text.append(line);
+    ends.push_back(text.size());
   };
-  {
-    // The walk holds the store: a line that reached a log callback now could
-    // call back into the store and wait for this very hold.
-    vx::LogDeferral quiet;
-    store.forEachKeyedInOrder([&](int64_t key, const auto& rec) {
-      const std::string_view why = lines(rec, write);
-      if (!why.empty()) losses.push_back({key, why});
-    });
+  int64_t after = Store::kBeforeFirstKey;
+  for (bool done = false; !done;) {
+    text.clear();
+    ends.clear();
+    {
+      // The walk holds the store: a line that reached a log callback now
+      // could call back into the store and wait for this very hold.
+      vx::LogDeferral quiet;
+      const auto step = store.forEachKeyedFrom(after, kSaveChunkSets, [&](int64_t key, const auto& rec) {
+        const std::string_view why = lines(rec, keep);
+        if (!why.empty()) losses.push_back({key, why});
+      });
+      after = step.lastKey;
+      done = step.done;
+    }
+    size_t begin = 0;
+    for (size_t end : ends) {
+      if (report.ioError != 0) break;
+      report.ioError = vx::filewriteline(unit, std::string_view(text).substr(begin, end - begin));
+      begin = end;
+    }
   }
   for (const Loss& l : losses) vx::LogLine().text(lossHead).num(l.key, 19).text(" not written: ").text(l.why).error();
   report.notWritten = static_cast<int32_t>(losses.size());

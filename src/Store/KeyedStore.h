@@ -495,18 +495,34 @@ class KeyedStore {
   // log: see LogDeferral).
   template <class F>
   void forEachKeyedInOrder(F&& f) {
+    (void)forEachKeyedFrom(kBeforeFirstKey, SIZE_MAX, f);
+  }
+
+  // Where a walk in steps stands: the last key it visited (the next step
+  // resumes after it) and whether no key follows it.
+  struct WalkStep {
+    int64_t lastKey;
+    bool done;
+  };
+  // Less than every key: a walk that resumes after it starts at the first.
+  static constexpr int64_t kBeforeFirstKey = INT64_MIN;
+
+  // One step of a walk in ascending key order: visits up to maxCount keys
+  // after afterKey under one read hold, calling f(satKey, const Record&) for
+  // each that holds a record (f as for forEachKeyedInOrder). Writers may run
+  // between steps: a walk whose every step resumes after the last key of the
+  // one before visits each key present for the whole walk once, in order; a
+  // key added or removed meanwhile may or may not be visited, never twice.
+  template <class F>
+  [[nodiscard]] WalkStep forEachKeyedFrom(int64_t afterKey, size_t maxCount, F&& f) {
     ReadHold hold(guard_);
-    // An AVL tree of n nodes is less than 1.45 log2(n) high: 96 levels hold
-    // more nodes than memory can.
-    const Node* path[96];
-    size_t depth = 0;
-    const Node* n = root_;
-    while (n != nullptr || depth > 0) {
-      for (; n != nullptr; n = n->left) path[depth++] = n;
-      n = path[--depth];
-      if (const Record* r = recordOf(*n)) f(n->satKey, *r);
-      n = n->right;
-    }
+    WalkStep step{afterKey, false};
+    auto visit = [&](const Node& n) {
+      if (const Record* r = recordOf(n)) f(n.satKey, *r);
+      step.lastKey = n.satKey;
+    };
+    step.done = Tree::visitAfter(root_, afterKey, maxCount, visit);
+    return step;
   }
 
   static const Record* recordOf(const Node& n) noexcept { return NodeRecord{}(n); }

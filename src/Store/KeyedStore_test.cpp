@@ -694,4 +694,39 @@ TEST_F(KeyedStoreTest, ConcurrencyReadersAndWritersDmaKeys) {
   store.emptyTree(err);
 }
 
+// A walk in steps resumes after the last key it visited, wherever that key
+// falls in the tree, and says when no key follows.
+TEST_F(KeyedStoreTest, WalkStepResumesAfterItsLastKeyAndSaysWhenDone) {
+  for (int32_t n = 1; n <= 9; ++n) {
+    MiniRec r = rec(n, 0);
+    ASSERT_EQ(store.add(r, kTree), keyOf(n, 0));
+  }
+  const int64_t before = Store::kBeforeFirstKey;
+  struct Case {
+    int64_t after;
+    size_t maxCount;
+    std::vector<int32_t> want;  // satellite numbers visited
+    bool done;
+  } cases[] = {
+      {before, 3, {1, 2, 3}, false},
+      {keyOf(3, 0), 3, {4, 5, 6}, false},
+      {keyOf(3, 0) + 1, 2, {4, 5}, false},  // resumes after a key not in the store
+      {keyOf(6, 0), 3, {7, 8, 9}, true},   // the step that takes the last key is done
+      {keyOf(8, 0), 5, {9}, true},
+      {keyOf(9, 0), 5, {}, true},
+      {before, 0, {}, false},
+      {before, 100, {1, 2, 3, 4, 5, 6, 7, 8, 9}, true},
+  };
+  for (const Case& c : cases) {
+    std::vector<int32_t> got;
+    const auto step = store.forEachKeyedFrom(c.after, c.maxCount, [&](int64_t key, const MiniRec& r) {
+      EXPECT_EQ(key, keyOf(r.satNum, 0));
+      got.push_back(r.satNum);
+    });
+    EXPECT_EQ(got, c.want) << "after " << c.after << " max " << c.maxCount;
+    EXPECT_EQ(step.done, c.done) << "after " << c.after << " max " << c.maxCount;
+    EXPECT_EQ(step.lastKey, got.empty() ? c.after : keyOf(got.back(), 0));
+  }
+}
+
 }  // namespace
