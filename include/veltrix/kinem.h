@@ -86,6 +86,11 @@ VX_API int32_t KinemGetLoadedN(int32_t order, int32_t capacity, int64_t* satKeys
  * binary tree.", the number in 9 columns). */
 VX_API int64_t KinemGetSatKey(int32_t satNum);
 VX_API void KinemGetSatKeyML(int32_t satNum, int64_t* satKey);
+/* Key of the loaded vector of satNum with the latest epoch, whatever the key
+ * mode; among vectors of equal epoch the larger key. -1 when none is loaded
+ * ("GetLatestSatKey: Unable to locate satellite number <n> in the KINEM
+ * binary tree.", the number in 9 columns). */
+VX_API int64_t KinemGetLatestSatKey(int32_t satNum);
 /* The key a vector of these fields is stored under in tree mode; nothing is
  * looked up. epochDtg: 20 characters, left-adjusted, blanks in positions
  * 3-20 read as "0". -1 (logged) when no key can be made. */

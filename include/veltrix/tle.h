@@ -67,6 +67,11 @@ VX_API int64_t TleAddSatFrCsv(const char csvLine[512]);
 VX_API void TleAddSatFrCsvML(const char csvLine[512], int64_t* satKey);
 VX_API int64_t TleGetSatKey(int32_t satNum);
 VX_API void TleGetSatKeyML(int32_t satNum, int64_t* satKey);
+/* Key of the loaded set of satNum with the latest epoch, whatever its
+ * ephemeris type and key mode; among sets of equal epoch the larger key.
+ * -1 when none is loaded ("GetLatestSatKey: Unable to locate satellite
+ * number <n> in the TLE binary tree.", the number in 9 columns). */
+VX_API int64_t TleGetLatestSatKey(int32_t satNum);
 /* The key the fields would be stored under in tree mode, nothing looked up;
  * -1, with one log line, for a satellite number outside 0-999999999 or an
  * epoch that is not a number or lies outside the years 1950-2149. */

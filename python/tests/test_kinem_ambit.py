@@ -24,6 +24,16 @@ def test_parse_a_card_pair():
     assert (v.epoch, v.b_term, v.agom, v.thrust_acc) == ("18020123456.789", 0.01021, 0.00512, 0.0)
 
 
+def test_latest_is_the_latest_epoch_not_the_first_vector(vectors):
+    cards = [A2.replace("18020123456.789", epoch) for epoch in ("18021093000.000", "18022000000.000", "18019000000.000")]
+    for card2 in cards:
+        vectors.add(A1, card2)
+    assert vectors.latest(25544).epoch == "18022000000.000"
+    with pytest.raises(veltrix.NotFound) as err:
+        vectors.latest(11)
+    assert str(err.value) == "GetLatestSatKey: Unable to locate satellite number        11 in the KINEM binary tree."
+
+
 def test_load_add_remove_and_lookup(vectors, tmp_path):
     report = vectors.load(VECTORS)
     assert report.total == 8 and report.loaded == len(vectors) == 8

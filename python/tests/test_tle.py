@@ -163,6 +163,17 @@ def test_add_remove_lookup_and_errors(tles):
     assert str(err.value).startswith("RemoveNode") or str(key) in str(err.value)
 
 
+def test_latest_is_the_latest_epoch_not_the_first_set(tles):
+    sets = [L1.replace("18020.59659722", epoch) for epoch in ("18021.50000000", "18023.00000000", "18019.25000000")]
+    for l1 in sets:
+        tles.add(l1, L2)
+    assert tles.latest(25544) == tle.parse(sets[1], L2)
+    assert tles.by_satnum(25544) in [tle.parse(l1, L2) for l1 in sets]
+    with pytest.raises(veltrix.NotFound) as err:
+        tles.latest(11)
+    assert str(err.value) == "GetLatestSatKey: Unable to locate satellite number        11 in the TLE binary tree."
+
+
 def test_iteration_in_the_four_orders(tles):
     pairs = catalog_pairs()[:40]
     keys = [tles.add(a, b) for a, b in reversed(pairs)]

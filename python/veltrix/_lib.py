@@ -150,6 +150,7 @@ _PROTOS = {
     "tle": {
         "TleAddSatFrLines": (I64, [PCHR, PCHR]),
         "TleGetSatKey": (I64, [I32]),
+        "TleGetLatestSatKey": (I64, [I32]),
         "TleGetCount": (I32, []),
         "TleGetLoadedN": (I32, [I32, I32, P64, P32]),
         "TleGetLines": (I32, [I64, PCHR, PCHR]),
@@ -172,6 +173,7 @@ _PROTOS = {
     "kinem": {
         "KinemAddSatFrLines": (I64, [PCHR, PCHR]),
         "KinemGetSatKey": (I64, [I32]),
+        "KinemGetLatestSatKey": (I64, [I32]),
         "KinemGetCount": (I32, []),
         "KinemGetLoadedN": (I32, [I32, I32, P64, P32]),
         "KinemGetLines": (I32, [I64, PCHR, PCHR]),
@@ -363,6 +365,16 @@ def char(c: str):
     if not isinstance(c, str):
         raise TypeError(f"a character must be a str, not {type(c).__name__}")
     return (c or " ").encode("latin-1", "replace")[:1]
+
+
+def key_by_satnum(routine: str, satnum: int) -> int:
+    """The key a store's routine (XxxGetSatKey, XxxGetLatestSatKey) answers
+    for a satellite number; NotFound when none is loaded."""
+    with capture() as lines:
+        key = C[routine](satnum)
+    if key <= 0:
+        fail(errors.NotFound, lines, f"{routine}: satellite {satnum} not loaded", key)
+    return key
 
 
 def loaded_keys(prefix: str, order: int) -> list:

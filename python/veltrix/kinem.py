@@ -130,11 +130,14 @@ class KinemStore(_lib.ProcessStore):
                 continue
 
     def by_satnum(self, satnum: int) -> Vector:
-        with _lib.capture() as lines:
-            key = _C["KinemGetSatKey"](satnum)
-        if key <= 0:
-            _lib.fail(NotFound, lines, f"KinemGetSatKey: satellite {satnum} not loaded", key)
-        return self.get(key)
+        """A vector of a satellite number: with several, the first in the
+        store's tree order, which is not the latest (see latest)."""
+        return self.get(_lib.key_by_satnum("KinemGetSatKey", satnum))
+
+    def latest(self, satnum: int) -> Vector:
+        """The vector of a satellite number with the latest epoch; among
+        equal epochs the one of the larger key."""
+        return self.get(_lib.key_by_satnum("KinemGetLatestSatKey", satnum))
 
     def save(self, path, append: bool = False) -> None:
         """Writes every vector as card pairs (appended when append is True)."""

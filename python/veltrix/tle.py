@@ -236,17 +236,19 @@ class TleStore(_lib.ProcessStore):
         return self.values(order)
 
     def key_of(self, satnum: int) -> int:
-        """The key of a satellite number (its latest set when there are
-        several); NotFound when none is loaded."""
-        with _lib.capture() as lines:
-            key = _C["TleGetSatKey"](satnum)
-        if key <= 0:
-            _lib.fail(NotFound, lines, f"TleGetSatKey: satellite {satnum} not loaded", key)
-        return key
+        """The key of a satellite number: with several sets, the first in the
+        store's tree order; NotFound when none is loaded."""
+        return _lib.key_by_satnum("TleGetSatKey", satnum)
 
     def by_satnum(self, satnum: int) -> Elset:
-        """The element set of a satellite number (its latest when there are several)."""
+        """An element set of a satellite number: with several, the first in
+        the store's tree order, which is not the latest (see latest)."""
         return self.get(self.key_of(satnum))
+
+    def latest(self, satnum: int) -> Elset:
+        """The element set of a satellite number with the latest epoch, of any
+        ephemeris type; among equal epochs the one of the larger key."""
+        return self.get(_lib.key_by_satnum("TleGetLatestSatKey", satnum))
 
     def save(self, path, form: str = "lines", append: bool = False) -> None:
         """Writes every element set: form "lines" (line pairs) or "csv"."""

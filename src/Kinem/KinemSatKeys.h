@@ -15,5 +15,8 @@ namespace vx::kinem {
 int64_t addsatfrlines(std::string_view line1, std::string_view line2);
 // Key of the first loaded vector of a satellite, or -1 (logged).
 int64_t getsatkey(int32_t satNum);
+// Key of the loaded vector of a satellite with the latest epoch (the larger
+// key among equal epochs), or -1 (logged).
+int64_t getlatestsatkey(int32_t satNum);
 
 }  // namespace vx::kinem

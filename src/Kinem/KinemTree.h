@@ -22,6 +22,15 @@ struct KinemStoreTraits {
   static void sortText(const Kinemrecord& rec, char* text) { fieldstostr(rec, text); }
   static int32_t satNum(const Kinemrecord& rec) { return rec.satNum; }
   static bool keyRange(int32_t satNum, int64_t& lo, int64_t& hi) { return treekeyrange(satNum, lo, hi); }
+  // An epoch text that does not read counts as day 0.
+  static double epochDs50(const Kinemrecord& rec) {
+    double ds50 = 0.0;
+    return epochds50(rec, ds50) ? ds50 : 0.0;
+  }
+  static int64_t epochKey(const Kinemrecord& rec) { return treekeyat(rec.satNum, kKinemEltType, epochDs50(rec)); }
+  static bool typeKeyRange(int32_t satNum, int32_t type, int64_t& lo, int64_t& hi) {
+    return treekeyrange(satNum, type, lo, hi);
+  }
   static void markNotFound(Kinemrecord& rec) {
     freekinemrecord(rec);
     rec.satNum = -123;

@@ -4,6 +4,7 @@
 // ds50 1.0), a double.
 #pragma once
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
@@ -47,6 +48,26 @@ inline bool treekeyrange(int32_t satNum, int64_t& lo, int64_t& hi) {
   if (satNum < 0 || satNum > kKeyMaxSatNum) return false;
   lo = kTreeKeyBase + int64_t{satNum} * kKeyTypeCodes * kKeyEpochSlots;
   hi = lo + kKeyTypeCodes * kKeyEpochSlots - 1;
+  return true;
+}
+
+// The key createsatkey makes for satNum, eltType and an epoch in ds50 (no
+// text); -1, silently, when it makes none. Within one number and type the
+// key never decreases as the epoch grows.
+inline int64_t treekeyat(int32_t satNum, int32_t eltType, double ds50) {
+  if (satNum < 0 || satNum > kKeyMaxSatNum || eltType < 0 || eltType >= kKeyTypeCodes) return -1;
+  if (!(ds50 >= 0.0 && ds50 < static_cast<double>(kKeyEpochDays))) return -1;
+  const int64_t slot = std::llround(ds50 * static_cast<double>(kKeySlotsPerDay));
+  if (slot >= kKeyEpochSlots) return -1;
+  return kTreeKeyBase + ((int64_t{satNum} * kKeyTypeCodes + eltType) * kKeyEpochSlots + slot);
+}
+
+// The part of treekeyrange(satNum) that holds the keys of one type code;
+// false (lo, hi unchanged) when no key is made for the pair.
+inline bool treekeyrange(int32_t satNum, int32_t eltType, int64_t& lo, int64_t& hi) {
+  if (satNum < 0 || satNum > kKeyMaxSatNum || eltType < 0 || eltType >= kKeyTypeCodes) return false;
+  lo = kTreeKeyBase + (int64_t{satNum} * kKeyTypeCodes + eltType) * kKeyEpochSlots;
+  hi = lo + kKeyEpochSlots - 1;
   return true;
 }
 

@@ -443,6 +443,15 @@ class KeyedStore {
     return Lookup::scan(root_, satNum);
   }
 
+  // Key of the element set of this satellite number with the latest epoch
+  // (Traits::epochDs50), any type; among equal epochs the larger key. -1
+  // when none has the number. Logarithmic (see SatNumLookup).
+  int64_t satKeyLatest(int32_t satNum) {
+    if (isEmpty()) return -1;
+    ReadHold hold(guard_);
+    return strays_.findLatest(root_, satNum);
+  }
+
   bool isEmpty() const noexcept { return empty_.load(std::memory_order_acquire); }
 
   int32_t count() {

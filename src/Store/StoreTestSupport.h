@@ -69,6 +69,9 @@ struct MiniTraits {
     hi = lo + 999;
     return true;
   }
+  static double epochDs50(const MiniRec& r) { return r.epoch; }
+  static int64_t epochKey(const MiniRec& r) { return r.satNum < 0 ? -1 : treeKey(r); }
+  static bool typeKeyRange(int32_t n, int32_t, int64_t& lo, int64_t& hi) { return keyRange(n, lo, hi); }
   static void markNotFound(MiniRec& r) { r = MiniRec{-123, 0, 0, 1, {}, {}}; }
 };
 

@@ -38,6 +38,14 @@ inline constexpr int64_t kAddNoMemory = -2;
 //   satNum(rec)        satellite number, for the search by satellite number
 //   keyRange(n, lo, hi) whether tree keys of satellite number n all lie in
 //                      [lo, hi] (false when no tree key has that number)
+//   epochDs50(rec)     rec's epoch in days since 1950, for the latest set of a
+//                      number
+//   epochKey(rec)      the tree key rec's own number, type and epoch give, not
+//                      advanced; -1 when none. Never logs.
+//   typeKeyRange(n, t, lo, hi) whether there is a part [lo, hi] of
+//                      keyRange(n) that holds every key epochKey gives for
+//                      number n and type code t, and in which those keys
+//                      never decrease as epochDs50 grows
 //   markNotFound(rec)  releases rec's optional parts and marks it not found
 // Records are moved inside the tree (removal), so moving must not throw.
 template <class T>
@@ -53,6 +61,9 @@ concept StoreTraits =
       T::sortText(c, text);
       { T::satNum(c) } -> std::same_as<int32_t>;
       { T::keyRange(t, k, k) } -> std::same_as<bool>;
+      { T::epochDs50(c) } -> std::same_as<double>;
+      { T::epochKey(c) } -> std::same_as<int64_t>;
+      { T::typeKeyRange(t, t, k, k) } -> std::same_as<bool>;
       T::markNotFound(r);
     };
 

@@ -22,6 +22,7 @@ using namespace members;
 namespace msg {
 constexpr std::string_view kMissingTail = " in the TLE binary tree.";
 constexpr std::string_view kGetSatKeyPrefix = "GetSatKey: Unable to locate satellite number ";
+constexpr std::string_view kGetLatestSatKeyPrefix = "GetLatestSatKey: Unable to locate satellite number ";
 constexpr std::string_view kGetFieldMissing = "TleGetField: Unable to locate satKey ";
 constexpr std::string_view kSetFieldMissing = "TleSetField: Unable to locate satKey ";
 constexpr std::string_view kSetFieldName = "TleSetField: Unable to update satellite's name";
@@ -128,6 +129,12 @@ void logmissing(std::string_view head, int64_t satKey) { tracelognumbered(head, 
 int64_t getsatkey(int32_t satNum) {
   const int64_t key = tlestore().satKeyGet(satNum);
   if (key == -1) tracelognumbered(msg::kGetSatKeyPrefix, satNum, 9, msg::kMissingTail);
+  return key;
+}
+
+int64_t getlatestsatkey(int32_t satNum) {
+  const int64_t key = tlestore().satKeyLatest(satNum);
+  if (key == -1) tracelognumbered(msg::kGetLatestSatKeyPrefix, satNum, 9, msg::kMissingTail);
   return key;
 }
 

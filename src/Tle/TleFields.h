@@ -122,6 +122,9 @@ int32_t parselinesorcsv(std::string_view line1, std::string_view line2, Tlerecor
 
 // Key of the first loaded element set of a satellite, or -1 (logged).
 int64_t getsatkey(int32_t satNum);
+// Key of the loaded element set of a satellite with the latest epoch (the
+// larger key among equal epochs), or -1 (logged).
+int64_t getlatestsatkey(int32_t satNum);
 
 // Logs "<head><satKey> in the TLE binary tree." for a key that is not loaded.
 void logmissing(std::string_view head, int64_t satKey);

@@ -25,6 +25,11 @@ struct TleStoreTraits {
   static void sortText(const Tlerecord& rec, char* text) { fieldstostr(rec, text); }
   static int32_t satNum(const Tlerecord& rec) { return rec.satNum; }
   static bool keyRange(int32_t satNum, int64_t& lo, int64_t& hi) { return treekeyrange(satNum, lo, hi); }
+  static double epochDs50(const Tlerecord& rec) { return yrdays2ds50(rec.epochYr, rec.epochDays); }
+  static int64_t epochKey(const Tlerecord& rec) { return treekeyat(rec.satNum, eltType(rec), epochDs50(rec)); }
+  static bool typeKeyRange(int32_t satNum, int32_t type, int64_t& lo, int64_t& hi) {
+    return treekeyrange(satNum, type, lo, hi);
+  }
   static void markNotFound(Tlerecord& rec) {
     freetlerecord(rec);
     rec.satNum = -123;

@@ -61,6 +61,10 @@ VX_API void KinemGetSatKeyML(int32_t satNum, int64_t* satKey) {
   if (satKey) *satKey = key;
 }
 
+VX_API int64_t KinemGetLatestSatKey(int32_t satNum) {
+  return guarded("KinemGetLatestSatKey", int64_t{-1}, [&] { return getlatestsatkey(satNum); });
+}
+
 VX_API int64_t KinemFieldsToSatKey(int32_t satNum, const char epochDtg[20]) {
   return guarded("KinemFieldsToSatKey", int64_t{-1}, [&] {
     HostText<kEpochTextLen> epoch(epochDtg);

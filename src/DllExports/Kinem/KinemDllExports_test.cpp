@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "support/HostText.h"
+#include "support/LatestHistory.h"
 #include "support/LogCapture.h"
 #include "veltrix/kernix.h"
 #include "veltrix/kinem.h"
@@ -392,6 +393,29 @@ TEST_P(KinemExports, ConcurrencyReadersAndWritersOnTheSameVectors) {
   EXPECT_EQ(bad.load(), 0);
   EXPECT_GT(whole.load(), 0);
   EXPECT_EQ(KinemGetCount(), dma() ? 3 * kSampleCount : kSampleCount);
+}
+
+// KinemGetSatKey answers the first vector of a number in the tree's
+// pre-order; KinemGetLatestSatKey the latest epoch. The history holds two
+// epochs a second apart (one key advanced in tree mode), two different
+// vectors of one epoch and a repeated vector (a second key in DMA mode),
+// beside later vectors of the neighbouring numbers.
+TEST_P(KinemExports, GetLatestSatKeyFindsTheLatestEpochNotTheFirstVector) {
+  auto card2 = [](const char* num, const char* epoch) { return std::string(kA2).replace(0, 5, num).replace(16, 15, epoch); };
+  ASSERT_GT(add(kC1, card2("25543", "18040000000.000")), 0);
+  ASSERT_GT(add(kC1, card2("25545", "18041000000.000")), 0);
+  const std::vector<std::pair<const std::string*, const char*>> vectors = {
+      {&kA1, "18020123456.789"}, {&kA1, "18021093001.000"}, {&kA1, "18021093000.000"}, {&kA1, "18019000000.000"},
+      {&kB1, "18021093001.000"}, {&kA1, "18020123456.789"}};
+  // YYDDDHHMMSS.SSS read as a number orders the epochs of one century.
+  std::vector<double> epochs;
+  for (const auto& v : vectors) epochs.push_back(std::stod(v.second));
+  auto addVector = [&](size_t i) { return add(*vectors[i].first, card2("25544", vectors[i].second)); };
+  vx::testing::LatestHistory{25544, epochs, addVector, KinemGetLatestSatKey, KinemRemoveSat}.runBothOrders();
+
+  LogCapture log;
+  EXPECT_EQ(KinemGetLatestSatKey(25544), -1);
+  EXPECT_EQ(log.errors().back(), "GetLatestSatKey: Unable to locate satellite number     25544 in the KINEM binary tree.");
 }
 
 INSTANTIATE_TEST_SUITE_P(KeyModes, KinemExports, ::testing::Values(0, 1),

@@ -81,6 +81,10 @@ VX_API void TleGetSatKeyML(int32_t satNum, int64_t* satKey) {
   if (satKey) *satKey = key;
 }
 
+VX_API int64_t TleGetLatestSatKey(int32_t satNum) {
+  return guarded("TleGetLatestSatKey", int64_t{-1}, [&] { return getlatestsatkey(satNum); });
+}
+
 VX_API int64_t TleFieldsToSatKey(int32_t satNum, int32_t epochYr, double epochDays, int32_t ephType) {
   return guarded("TleFieldsToSatKey", int64_t{-1},
                  [&] { return tlefields2satkey(satNum, epochYr, epochDays, ephType); });

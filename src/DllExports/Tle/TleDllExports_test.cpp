@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "support/HostText.h"
+#include "support/LatestHistory.h"
 #include "support/LogCapture.h"
 #include "veltrix/kernix.h"
 #include "veltrix/tle.h"
@@ -415,6 +416,44 @@ TEST_P(TleExports, ConcurrencyReadersWritersAndLoads) {
   EXPECT_EQ(badReads.load(), 0);
   EXPECT_EQ(loadedTotal.load(), 2);
   EXPECT_EQ(TleGetCount(), dma() ? 979 + 80 : 979 + 40);
+}
+
+// TleGetSatKey answers the first set of a number in the tree's pre-order,
+// often the oldest; TleGetLatestSatKey answers the latest epoch of any type.
+// The history has sets of three types, the latest of the lowest type code, an
+// epoch within the 8 seconds of a key taken by another set (an advanced
+// key in tree mode, whichever comes first), equal epochs of two types and a
+// repeated set (a second key in DMA mode), beside later sets of the
+// neighbouring numbers.
+TEST_P(TleExports, GetLatestSatKeyFindsTheLatestEpochNotTheFirstSet) {
+  struct Set {
+    const char* epoch;
+    char ephType;
+    double order;  // the epoch as a number, for the scan
+  };
+  const std::vector<Set> sets = {{"18020.59659722", '0', 18020.59659722}, {"18021.50000000", '2', 18021.5},
+                                 {"18021.50000500", '2', 18021.500005},   {"18023.00000000", '0', 18023.0},
+                                 {"18022.00000000", '4', 18022.0},        {"18023.00000000", '2', 18023.0},
+                                 {"18020.59659722", '0', 18020.59659722}};
+  auto line1 = [&](const std::string& num, const char* epoch, char ephType) {
+    std::string l1 = kL1;
+    l1.replace(2, 5, num).replace(18, 14, epoch)[62] = ephType;
+    return l1;
+  };
+  std::string l2 = kL2;
+  ASSERT_GT(TleAddSatFrLines(text(line1("25543", "18040.00000000", '0')).c_str(), text(l2.replace(2, 5, "25543")).c_str()), 0);
+  ASSERT_GT(TleAddSatFrLines(text(line1("25545", "18041.00000000", '0')).c_str(), text(l2.replace(2, 5, "25545")).c_str()), 0);
+  l2.replace(2, 5, "25544");
+  std::vector<double> epochs;
+  for (const Set& s : sets) epochs.push_back(s.order);
+  auto addSet = [&](size_t i) {
+    return TleAddSatFrLines(text(line1("25544", sets[i].epoch, sets[i].ephType)).c_str(), text(l2).c_str());
+  };
+  vx::testing::LatestHistory{25544, epochs, addSet, TleGetLatestSatKey, TleRemoveSat}.runBothOrders();
+
+  LogCapture log;
+  EXPECT_EQ(TleGetLatestSatKey(25544), -1);
+  EXPECT_EQ(log.errors().back(), "GetLatestSatKey: Unable to locate satellite number     25544 in the TLE binary tree.");
 }
 
 INSTANTIATE_TEST_SUITE_P(KeyModes, TleExports, ::testing::Values(0, 1),

@@ -262,7 +262,6 @@ void writeDate15(double ds50, char out[15]) {
 
 // ---- Tree key ----------------------------------------------------------------
 // The layout is in chronom.h (treekeyrange reads it too).
-constexpr int64_t kSlotsPerDay = kKeySlotsPerDay;
 constexpr int64_t kEpochDays = kKeyEpochDays;
 constexpr int64_t kEpochSlots = kKeyEpochSlots;
 constexpr int64_t kMaxSatNum = kKeyMaxSatNum;
@@ -318,14 +317,10 @@ int64_t createsatkey(int32_t satNum, int32_t eltType, std::string_view epochText
     logKeyFailure(msg::kKeyEpochText, epochText, msg::kKeyEpochTextTail);
     return -1;
   }
-  const int64_t slot = ds50 >= 0.0 && ds50 < static_cast<double>(kEpochDays)
-                           ? std::llround(ds50 * static_cast<double>(kSlotsPerDay))
-                           : kEpochSlots;
-  if (slot >= kEpochSlots) {
-    logKeyFailure(msg::kKeyEpoch, ds50, msg::kKeyEpochRange);
-    return -1;
-  }
-  return kTreeKeyBase + ((int64_t{satNum} * kTypeCodes + eltType) * kEpochSlots + slot);
+  // The number and type are valid here, so only the epoch can fail.
+  const int64_t key = treekeyat(satNum, eltType, ds50);
+  if (key < 0) logKeyFailure(msg::kKeyEpoch, ds50, msg::kKeyEpochRange);
+  return key;
 }
 
 double yrdays2ds50(int32_t year, double dayOfYear) { return static_cast<double>(jan0(widenYear(year))) + dayOfYear; }
