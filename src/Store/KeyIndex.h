@@ -19,6 +19,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <memory>
+#include <new>
 #include <utility>
 
 namespace vx::store {
@@ -205,5 +207,46 @@ class KeyIndex {
   size_t mask_ = 0;
   size_t size_ = 0;
 };
+
+// Every node of the tree under root (nodes with satKey, left and right), in
+// ascending key order, as slots from out[i] on.
+template <class Node, class Slot>
+void collectTreeSlots(Node* n, Slot* out, size_t& i) noexcept {
+  for (; n != nullptr; n = n->right) {
+    collectTreeSlots(n->left, out, i);
+    out[i++] = {n->satKey, n};
+  }
+}
+
+// Files every node of the tree under root; room for them is reserved, so
+// no insertion can fail.
+template <class Node, class Mem>
+void fileTreeNodes(KeyIndex<Node, Mem>& index, Node* n) noexcept {
+  for (; n != nullptr; n = n->right) {
+    fileTreeNodes(index, n->left);
+    index.insert(n->satKey, n);
+  }
+}
+
+// The index filled with the count nodes of the tree under root: in one
+// sorted pass (see assign) when sorted is asked for and memory for it can
+// be had, else node by node. False, the index empty, when not even room for
+// the nodes can be had.
+template <class Node, class Mem>
+bool fillFromTree(KeyIndex<Node, Mem>& index, Node* root, size_t count, bool sorted) noexcept {
+  if (sorted) {
+    using Slot = typename KeyIndex<Node, Mem>::Slot;
+    std::unique_ptr<Slot[]> entries(new (std::nothrow) Slot[count > 0 ? count : 1]);
+    if (entries) {
+      size_t i = 0;
+      collectTreeSlots(root, entries.get(), i);
+      if (index.assign(entries.get(), i)) return true;
+    }
+  }
+  index.clear();
+  if (!index.reserve(count)) return false;
+  fileTreeNodes(index, root);
+  return true;
+}
 
 }  // namespace vx::store

@@ -549,7 +549,7 @@ class KeyedStore {
   }
   void endBulkAdd() noexcept {
     WriteHold hold(guard_);
-    if (bulk_ > 0 && --bulk_ == 0 && !indexComplete_) rebuildIndexSorted();
+    if (bulk_ > 0 && --bulk_ == 0 && !indexComplete_) rebuildIndex(true);
   }
 
   // For tests: the tree itself, the load counter, and whether lookups use
@@ -659,47 +659,12 @@ class KeyedStore {
 
   void putOffRebuild() noexcept { addsBeforeRebuild_ = count_ / 8 + 1; }
 
-  // The index filled from the whole tree in one sorted pass (see
-  // KeyIndex::assign); the node-by-node rebuild when memory for that is
-  // refused.
-  void rebuildIndexSorted() noexcept {
-    const size_t n = static_cast<size_t>(count_);
-    std::unique_ptr<typename KeyIndex<Node, IndexMem>::Slot[]> entries(
-        new (std::nothrow) typename KeyIndex<Node, IndexMem>::Slot[n > 0 ? n : 1]);
-    if (entries) {
-      size_t i = 0;
-      collectSlots(root_, entries.get(), i);
-      if (index_.assign(entries.get(), i)) {
-        indexComplete_ = true;
-        return;
-      }
-    }
-    rebuildIndex();
-  }
-
-  static void collectSlots(Node* n, typename KeyIndex<Node, IndexMem>::Slot* out, size_t& i) noexcept {
-    for (; n != nullptr; n = n->right) {
-      collectSlots(n->left, out, i);
-      out[i++] = {n->satKey, n};
-    }
-  }
-
-  void rebuildIndex() noexcept {
-    index_.clear();
-    if (!index_.reserve(static_cast<size_t>(count_))) {
-      putOffRebuild();
-      return;
-    }
-    fileInIndex(root_);
-    indexComplete_ = true;
-  }
-
-  // Room for every node was reserved, so no insertion can fail here.
-  void fileInIndex(Node* n) noexcept {
-    for (; n != nullptr; n = n->right) {
-      fileInIndex(n->left);
-      index_.insert(n->satKey, n);
-    }
+  // The index filled again from the whole tree, in one sorted pass when
+  // asked for (see fillFromTree); when memory is refused, lookups walk the
+  // tree and a rebuild is tried later.
+  void rebuildIndex(bool sorted = false) noexcept {
+    indexComplete_ = fillFromTree(index_, root_, static_cast<size_t>(count_), sorted);
+    if (!indexComplete_) putOffRebuild();
   }
 
   // Removes the node of key from the tree, the index and the count; 0
