@@ -200,7 +200,7 @@ class KeyedStore {
     int64_t linkedKey = key;
     {
       WriteHold hold(guard_);
-      status = linkNode(node);
+      status = linkNode(node, !dmaMode);
       linkedKey = node->satKey;
       if (dmaMode && status == 2) strays_.noteRecord(key, static_cast<const Record*>(obj->rec));
       publishShape();
@@ -637,6 +637,10 @@ class KeyedStore {
 
   void publishShape() noexcept { empty_.store(root_ == nullptr, std::memory_order_release); }
 
+  // Whether a tree key made from a record and not advanced is in that
+  // record's place by construction (see StoreTraits.h).
+  static constexpr bool kOwnKeyInPlace = requires { requires Traits::kTreeKeyIsEpochKey; };
+
   // The node of key, through the index while it holds every node.
   Node* findNode(int64_t key) const noexcept { return indexComplete_ ? index_.find(key) : Tree::search(root_, key); }
 
@@ -644,9 +648,9 @@ class KeyedStore {
   // cannot grow is dropped, releasing its memory, and lookups walk the tree;
   // after an eighth of the count more adds a rebuild is tried (a failed try
   // costs one refused allocation, a successful one a walk of the tree).
-  void noteLinked(Node* node) noexcept {
+  void noteLinked(Node* node, bool inPlace) noexcept {
     ++count_;
-    strays_.noteRecord(node->satKey, recordOf(*node));
+    if (!inPlace) strays_.noteRecord(node->satKey, recordOf(*node));
     if (indexComplete_) {
       if (index_.insert(node->satKey, node)) return;
       index_.clear();
@@ -693,7 +697,9 @@ class KeyedStore {
   // found), 4 (kLinkNoFreeKey) not linked because every key tried was taken
   // by a different record; 2 only for a DMA key taken by a different node. A
   // linked node gets its load number, is counted and is filed in the index.
-  int32_t linkNode(Node* node) {
+  // fromTreeKey: the node's key is Traits::treeKey of its record.
+  int32_t linkNode(Node* node, bool fromTreeKey = false) {
+    const int64_t firstKey = node->satKey;
     node->hasRec = node->rec.has_value();
     auto same = [](const Node& a, const Node& b) { return a.rec && b.rec && Traits::equal(*a.rec, *b.rec); };
     int32_t status = 3;
@@ -709,7 +715,7 @@ class KeyedStore {
     }
     if (status == 0 || status == 1) {
       node->seqNum = seqnum_.fetch_add(1) + 1;
-      noteLinked(node);
+      noteLinked(node, kOwnKeyInPlace && fromTreeKey && node->satKey == firstKey);
     }
     return status;
   }

@@ -47,6 +47,11 @@ inline constexpr int64_t kAddNoMemory = -2;
 //                      number n and type code t, and in which those keys
 //                      never decrease as epochDs50 grows
 //   markNotFound(rec)  releases rec's optional parts and marks it not found
+// and, optionally:
+//   kTreeKeyIsEpochKey true when every key treeKey(rec) makes is epochKey(rec)
+//                      and lies in keyRange(satNum(rec)): an add's key that was
+//                      not advanced is then in its record's place by
+//                      construction, and the add skips working that out again
 // Records are moved inside the tree (removal), so moving must not throw.
 template <class T>
 concept StoreTraits =

@@ -26,6 +26,8 @@ struct TleStoreTraits {
   static int32_t satNum(const Tlerecord& rec) { return rec.satNum; }
   static bool keyRange(int32_t satNum, int64_t& lo, int64_t& hi) { return treekeyrange(satNum, lo, hi); }
   static double epochDs50(const Tlerecord& rec) { return yrdays2ds50(rec.epochYr, rec.epochDays); }
+  // treeKey makes its key as epochKey does, through createsatkey.
+  static constexpr bool kTreeKeyIsEpochKey = true;
   static int64_t epochKey(const Tlerecord& rec) { return treekeyat(rec.satNum, eltType(rec), epochDs50(rec)); }
   static bool typeKeyRange(int32_t satNum, int32_t type, int64_t& lo, int64_t& hi) {
     return treekeyrange(satNum, type, lo, hi);
