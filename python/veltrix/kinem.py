@@ -97,6 +97,7 @@ class KinemStore(_lib.ProcessStore):
         _C["KinemRemoveAllSats"]()
 
     def __len__(self) -> int:
+        """The number of state vectors loaded."""
         return _C["KinemGetCount"]()
 
     def keys(self, order: str = "satnum") -> list:
@@ -131,12 +132,14 @@ class KinemStore(_lib.ProcessStore):
 
     def by_satnum(self, satnum: int) -> Vector:
         """A vector of a satellite number: with several, the first in the
-        store's tree order, which is not the latest (see latest)."""
+        store's tree order, which is usually the oldest, not the latest;
+        latest(satnum) gives the latest. NotFound when none is loaded."""
         return self.get(_lib.key_by_satnum("KinemGetSatKey", satnum))
 
     def latest(self, satnum: int) -> Vector:
         """The vector of a satellite number with the latest epoch; among
-        equal epochs the one of the larger key."""
+        equal epochs the one of the larger key. NotFound when none is
+        loaded."""
         return self.get(_lib.key_by_satnum("KinemGetLatestSatKey", satnum))
 
     def save(self, path, append: bool = False) -> None:
