@@ -151,6 +151,8 @@ P32, P64, PF64, PCHR = (ctypes.POINTER(t) for t in (I32, I64, F64, CHR))
 # The per-set report of TleLoadFileEach: lineNum, lineNum2, satKey, status,
 # msg (not NUL-terminated, so a plain pointer), msgLen, user.
 TLE_LOAD_FN = ctypes.CFUNCTYPE(None, I32, I32, I64, I32, ctypes.c_void_p, I32, ctypes.c_void_p)
+# The same for KinemLoadFileEach.
+KINEM_LOAD_FN = TLE_LOAD_FN
 
 _PROTOS = {
     "kernix": {
@@ -192,6 +194,7 @@ _PROTOS = {
         "KinemRemoveSat": (I32, [I64]),
         "KinemRemoveAllSats": (I32, []),
         "KinemLoadFile": (I32, [PCHR]),
+        "KinemLoadFileEach": (I32, [PCHR, KINEM_LOAD_FN, ctypes.c_void_p]),
         "KinemSaveFile": (I32, [PCHR, I32]),
         "KinemParse": (I32, [PCHR, PCHR, PF64, PF64, PCHR, P32, PCHR, PCHR, P32, P32, PF64, PF64, PF64, PCHR]),
     },
