@@ -78,6 +78,21 @@ class Elset:
         """A copy with the fields named changed (Elset is frozen)."""
         return dataclasses.replace(self, **changes)
 
+    def to_satrec(self, whichconst=None):
+        """A python-sgp4 Satrec of this element set, made by
+        sgp4.api.Satrec.twoline2rv from lines() (whichconst, one of sgp4.api's
+        WGS72OLD, WGS72, WGS84, when given; python-sgp4's default otherwise).
+        ImportError when python-sgp4 is not installed."""
+        try:
+            from sgp4.api import Satrec
+        except ImportError as e:
+            raise ImportError("Elset.to_satrec needs python-sgp4, which is not installed (pip install sgp4, or "
+                              "the Debian package python3-sgp4)") from e
+        line1, line2 = self.lines()
+        if whichconst is None:
+            return Satrec.twoline2rv(line1, line2)
+        return Satrec.twoline2rv(line1, line2, whichconst)
+
 
 _checksum = checksum
 
@@ -191,6 +206,7 @@ class TleStore(_lib.ProcessStore):
             _lib.fail(Error, lines, "TleRemoveAllSats failed", rc)
 
     def __len__(self) -> int:
+        """The number of element sets loaded."""
         return _C["TleGetCount"]()
 
     def keys(self, order: str = "satnum") -> list:
@@ -242,7 +258,9 @@ class TleStore(_lib.ProcessStore):
 
     def by_satnum(self, satnum: int) -> Elset:
         """An element set of a satellite number: with several, the first in
-        the store's tree order, which is not the latest (see latest)."""
+        the store's tree order (key_of), which for a catalog history is
+        usually the oldest, not the latest; latest(satnum) gives the latest.
+        NotFound when none is loaded."""
         return self.get(self.key_of(satnum))
 
     def latest(self, satnum: int) -> Elset:
