@@ -177,6 +177,7 @@ _PROTOS = {
         "TleDataToArrays": (I32, [I32, P64, PF64, P32]),
         "TleGetLoadedColumns": (I32, [I32, I32, P32, P64, PF64, P32]),
         "TleGetArrayLayout": (I32, [I32, P32, PCHR, P32]),
+        "TleParseTextArrays": (I32, [ctypes.c_char_p, I64, I32, PF64, P32, P32, P32, TLE_LOAD_FN, ctypes.c_void_p]),
         "TleParseGP": (I32, [PCHR, PCHR, P32, PCHR, PCHR, P32, PF64, PF64, PF64, PF64, P32, P32,
                              PF64, PF64, PF64, PF64, PF64, PF64, P32]),
         "TleGetAllFieldsGP2": (I32, [I64, P32, PCHR, PCHR, P32, PF64, PF64, P32, P32, PF64, PF64, PF64,
