@@ -165,6 +165,93 @@ VX_API int32_t TleLoadFileReport(const char tleFile[512], TleLoadFn fn, void* us
  *   (a log callback during a save). */
 VX_API int32_t TleSaveFile(const char tleFile[512], int32_t saveMode, int32_t saveForm);
 
+/* ---- OMM, three-line files and text in memory ---------------------------
+ * TleLoadFile (and every load above) tells an OMM document (CCSDS Orbit
+ * Mean-elements Message) from a TLE input file by its first bytes, after
+ * blanks and a UTF-8 byte-order mark: "[" or "{" JSON, "<" XML, a first line
+ * beginning "CCSDS_OMM_VERS" or "COMMENT" KVN, a first line of comma-
+ * separated keywords holding NORAD_CAT_ID and EPOCH CSV (the header row);
+ * anything else is a TLE input file. Every OMM record goes through the
+ * checks, keys and duplicate rules of every other add and is counted in the
+ * totals line; lineNum of TleLoadFn is the record's line (its number, from
+ * 1, in a JSON array), lineNum2 0. A record refused is logged as
+ * "ReadOmm: line <n>: <reason>." ("record <n>" for JSON), e.g. "no
+ * MEAN_MOTION", "a text where a number belongs in ECCENTRICITY: 'x'",
+ * "SEMI_MAJOR_AXIS in place of MEAN_MOTION (only mean motion is taken)",
+ * "EPOCH given twice"; one the checks refuse is logged by the checks and
+ * then "ReadOmm: line <n>: the element set fails the checks logged before.".
+ * A document that cannot be read on (not well formed, truncated, an entity
+ * declaration, nesting too deep) is refused at the fault with one such line:
+ * the records before it are stored, nothing from it on, and the load
+ * returns VX_FAIL.
+ * Mapping: NORAD_CAT_ID -> satNum (0-999999999); OBJECT_ID "1998-067A" ->
+ * satName "98067A" (any launch year; another text of up to 8 characters as
+ * it is); OBJECT_NAME -> the object name; EPOCH, calendar or day-of-year
+ * form, the time, the fraction and a "Z" optional, kept to the microsecond;
+ * MEAN_MOTION, ECCENTRICITY, INCLINATION, RA_OF_ASC_NODE, ARG_OF_PERICENTER,
+ * MEAN_ANOMALY -> the elements; EPHEMERIS_TYPE (default 0),
+ * CLASSIFICATION_TYPE (default U), ELEMENT_SET_NO, REV_AT_EPOCH, BSTAR,
+ * MEAN_MOTION_DOT (nDotO2), MEAN_MOTION_DDOT (n2DotO6) as the line form
+ * holds them; for ephemeris type 4 BTERM (else BSTAR) and AGOM (else
+ * MEAN_MOTION_DDOT) fill the coefficients that type uses. CENTER_NAME,
+ * REF_FRAME, TIME_SYSTEM and MEAN_ELEMENT_THEORY, when given, must be EARTH,
+ * TEME, UTC and SGP4 (or SGP4-XP). Unknown keywords are passed over.
+ * Three-line files: a line directly before a line 1 that is no card, no
+ * comment and no line of another set is that set's object name ("0 " in
+ * front and surrounding blanks dropped). */
+
+/* Save forms of TleSaveFileAs and TleWriteText. */
+#define VX_SAVE_THREE_LINES 2 /* a name line "0 <name>" before the pair of a set that has a name */
+#define VX_SAVE_OMM_CSV 3     /* header row and one record a line, the providers' 17 columns */
+#define VX_SAVE_OMM_JSON 4    /* an array of objects */
+#define VX_SAVE_OMM_XML 5     /* an ndm root holding one omm per set */
+#define VX_SAVE_OMM_KVN 6     /* one message per set */
+/* TleSaveFile with every form: VX_SAVE_LINES, VX_SAVE_CSV or one of the
+ * above (VX_FAIL with one line for any other). The OMM forms write every
+ * value so that it reads back as the same double (numbers in their shortest
+ * exact form, the epoch to the microsecond, OBJECT_ID in the long form,
+ * CREATION_DATE the time of the save in UTC, or SOURCE_DATE_EPOCH when the
+ * environment sets it); they carry satellite numbers and values the line
+ * form cannot, but neither maneuver cards nor the CSV-only values. An OMM
+ * CSV, JSON or XML document cannot be appended to: a save mode other than
+ * VX_SAVE_CREATE is refused with VX_FAIL ("TleSaveFile: An OMM CSV, JSON or
+ * XML document cannot be appended to; ..."). Otherwise as TleSaveFile. */
+VX_API int32_t TleSaveFileAs(const char tleFile[512], int32_t saveMode, int32_t saveForm);
+/* Loads the element sets of text in memory (textLen bytes, no NUL needed):
+ * an OMM document in any encoding, or line pairs, three-line sets and CSV
+ * lines as a TLE input file holds them (no file cards, no DMA card). Counts,
+ * messages, the totals line and the store as TleLoadFileReport, except that
+ * fn (may be NULL) is called for every set read, as TleLoadFileEach does.
+ * VX_OK; VX_FAIL for a negative length or a NULL text with a length, an OMM
+ * document that cannot be read to its end, memory run out, or a call from a
+ * log callback or TleLoadFn during a load. */
+VX_API int32_t TleLoadText(const char* text, int64_t textLen, TleLoadFn fn, void* user, int32_t* loaded,
+                           int32_t* dup, int32_t* bad);
+/* The element sets of satKeys (keyCount of them; every set of the store in
+ * ascending satKey order when satKeys is NULL) as text in saveForm (as
+ * TleSaveFileAs): a complete document, lines ending in a newline (OMM CSV
+ * in CR LF). *outLen (may be NULL) receives the length of the whole text;
+ * out (outCap bytes, no NUL written) receives it when it fits. With out
+ * NULL only the length is given, so a host can size its buffer first.
+ * Results: VX_OK; VX_FAIL (nothing written to out) for an invalid form, a
+ * negative count or capacity, or a text longer than outCap ("TleWriteText:
+ * The text needs <n> bytes; the buffer holds <m>."); VX_FAIL, the text
+ * written, when a key holds no element set ("TleWriteText: No element set
+ * of satKey <key>") or a set would not read back as itself in the line or
+ * CSV form (as TleSaveFile): those are left out. */
+VX_API int32_t TleWriteText(const int64_t* satKeys, int32_t keyCount, int32_t saveForm, char* out, int64_t outCap,
+                            int64_t* outLen);
+/* The object name of satKey ("ISS (ZARYA)"), blank padded to 256
+ * characters, no NUL; all blanks when it has none. VX_OK, or VX_FAIL for a
+ * key that holds no element set ("TleGetObjectName: No element set of
+ * satKey <key>") or a NULL buffer. */
+VX_API int32_t TleGetObjectName(int64_t satKey, char name[256]);
+/* Sets the object name of satKey (ends at the first NUL or at 256
+ * characters, surrounding blanks dropped; all blanks removes it). VX_OK;
+ * VX_FAIL for a key that holds no element set, a NULL name or a name with a
+ * control character (logged by the checks; the set keeps its name). */
+VX_API int32_t TleSetObjectName(int64_t satKey, const char name[256]);
+
 /* ---- Stateless text conversions ------------------------------------------ */
 VX_API void GetCheckSums(const char line1[512], const char line2[512], int32_t* chkSum1, int32_t* chkSum2,
                          int32_t* errCode);

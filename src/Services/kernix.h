@@ -172,6 +172,11 @@ VX_API bool filereadline(int32_t unit, char* buf, size_t cap);
 // without its line end; a line longer than 1024 characters is cut. False at
 // the end of the file or on a read error.
 VX_API bool filereadlineview(int32_t unit, std::string_view& line);
+// Reads up to cap bytes as they stand (line ends kept) into buf, after what
+// the line reads took; the number read, 0 at the end or on an error.
+VX_API size_t filereadbytes(int32_t unit, char* buf, size_t cap);
+// The descriptor of the unit's open file, -1 when the unit is not open.
+VX_API int fileunitfd(int32_t unit);
 // Writes text and a newline; 0 or nonzero on a write error.
 VX_API int32_t filewriteline(int32_t unit, std::string_view text);
 

@@ -1,5 +1,6 @@
 #include "Tle/TleAdd.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "Platform/kernix/core/Columns.h"
@@ -89,9 +90,17 @@ int32_t readtlefrcsv(std::string_view line, Tlerecord& rec) {
   return validatetlevalues(rec) != 0 ? 1 : 0;
 }
 
-TleAdded addtlefrpair(std::string_view line1, std::string_view line2, const ShortLineHeads& heads) {
+TleAdded addtlefrpair(std::string_view line1, std::string_view line2, const ShortLineHeads& heads,
+                      std::string_view name) {
   Tlerecord rec;
   if (!readtlefrpair(line1, line2, heads, rec)) return {};
+  // A name line the checks would refuse (a control character) is dropped
+  // rather than the set.
+  if (!name.empty() && std::none_of(name.begin(), name.end(), [](char c) {
+        const auto u = static_cast<unsigned char>(c);
+        return u < 32 || u == 127;
+      }))
+    rec.setObjectName(name);
   return store(rec);
 }
 

@@ -40,7 +40,9 @@ struct ShortLineHeads {
 // A line pair whose line 1 is of class kCardLine1 and usable: refused when
 // line 2 is a line 2 but one of the two ends before its last field needs
 // (col 61 of line 1, col 63 of line 2), else parsed, checked and stored.
-[[nodiscard]] TleAdded addtlefrpair(std::string_view line1, std::string_view line2, const ShortLineHeads& heads);
+// name (may be empty) is the object name of a three-line set.
+[[nodiscard]] TleAdded addtlefrpair(std::string_view line1, std::string_view line2, const ShortLineHeads& heads,
+                                    std::string_view name = {});
 // A CSV element set: parsed, checked and stored.
 [[nodiscard]] TleAdded addtlefrcsv(std::string_view line);
 // Two lines, or a CSV line as line 1 (the exported adds after their argument

@@ -74,7 +74,8 @@ int32_t readtlesfrtexttoarrays(std::string_view text, size_t capacity, double* v
 
 // Saves the store to a file (the exported TleSaveFile after its argument
 // conversion): save mode 0 creates or replaces the file, other values
-// append; save form 0 writes line pairs, other CSV lines. 0; the error code
+// append (refused with 2 for an OMM CSV, JSON or XML form); save form as
+// SaveForm (OmmSave.h). 0; the error code
 // of fileopen; 2 when a line cannot be written or the file cannot be closed
 // cleanly (one log line with the system's reason), or when an element set
 // could not be written faithfully (one log line for each).

@@ -9,6 +9,8 @@
 #include "Services/kernix.h"
 #include "Store/FileLoad.h"
 #include "Store/PendingCards.h"
+#include "Tle/OmmLoad.h"
+#include "Tle/OmmSave.h"
 #include "Tle/TleAdd.h"
 #include "Tle/TleArray.h"
 #include "Tle/TleCardReading.h"
@@ -31,6 +33,11 @@ constexpr std::string_view kDroppedHead = "ReadOnlyTLEs: Dropped ";
 constexpr std::string_view kDroppedTail = " maneuver cards beyond the 100 an element set holds.";
 }  // namespace msg
 
+std::mutex& cs_readonlytles() {
+  static std::mutex m;
+  return m;
+}
+
 namespace {
 
 // Logs head + the line without its trailing blanks + "'." as information.
@@ -38,12 +45,6 @@ void logLine(std::string_view head, std::string_view line) {
   LongLogLine().text(head).text(rtrimmed(line)).text(msg::kQuoteEnd).info();
 }
 
-// Serialises whole file reads, so two loads never interleave their element
-// sets. It does not protect the store, which has its own guard.
-std::mutex& cs_readonlytles() {
-  static std::mutex m;
-  return m;
-}
 
 // Class of a line in the first pass, where only file cards and the DMA card
 // matter. Keywords are accepted in any case; only the first columns are
@@ -78,16 +79,20 @@ class TleLinePairer {
   explicit TleLinePairer(Lines& src) : cards(msg::kDroppedHead, msg::kDroppedTail), src_(src) {}
 
   Item next() {
+    name_.clear();
     while (waiting_ || src_.next(line_)) {
       if (!waiting_) lineNum_ = src_.lineNum();
       waiting_ = false;
+      // Only the line directly before a line 1 can be its name line.
+      const bool nameBefore = nameLine_ != 0 && nameLine_ == lineNum_ - 1;
+      nameLine_ = 0;
       if (store::isCommentLine(line_) || store::isEmptyLine(line_)) continue;
       const std::string_view text(line_, kCardLen);
       if (ismaneuvcardtype(text)) {
         if (!cards.cards.add(line_)) return {Kind::NoMemory, lineNum_, text, {}};
         continue;
       }
-      switch (tlecardtype(text)) {
+      switch (const int32_t cls = tlecardtype(text)) {
         case kCardCsv:
           return {Kind::Csv, lineNum_, text, {}};
         case kCardLine1:
@@ -95,19 +100,35 @@ class TleLinePairer {
             LongLogLine().text(msg::kUnrecognizable).text(text).text(msg::kQuoteEnd).info();
             return {Kind::Unusable, lineNum_, text, {}};
           }
+          if (!nameBefore) pendingName_.clear();
           return pairLine1();
         default:
+          if (cls == kCardOther && firstPassClass(text) == kCardOther) keepName(text);
           continue;
       }
     }
     return {};
   }
 
+  // The name line of the set next() returned last, empty when it had none.
+  std::string_view name() const { return name_; }
+
   store::CardHandOver cards;
 
  private:
+  // A line that may name the set whose line 1 follows it: "0 " in front and
+  // the blanks around it dropped.
+  void keepName(std::string_view text) {
+    std::string_view n = trimmed(text);
+    if (n.substr(0, 2) == "0 ") n = trimmed(n.substr(2));
+    pendingName_.assign(n.substr(0, kMaxObjNameLen));
+    nameLine_ = lineNum_;
+  }
+
   Item pairLine1() {
     const int32_t at = lineNum_;
+    name_.swap(pendingName_);
+    pendingName_.clear();
     std::memset(line2_, ' ', kCardLen);
     int32_t cls = kCardOther;
     int32_t at2 = 0;
@@ -117,6 +138,7 @@ class TleLinePairer {
       if (cls == kCardLine2 || cls == kCardLine1) break;
     }
     if (cls == kCardLine1) {
+      name_.clear();
       logLine(msg::kOrphan, std::string_view(line_, kCardLen));
       // The line 1 that ended the search starts a pair of its own; the
       // orphan is reported first, from its own copy.
@@ -138,6 +160,9 @@ class TleLinePairer {
   char line2_[kCardLen];
   char orphan_[kCardLen];
   int32_t lineNum_ = 0;
+  int32_t nameLine_ = 0;     // the line pendingName_ was read from, 0 for none
+  std::string pendingName_;  // the last line that may be a name line
+  std::string name_;
   bool waiting_ = false;  // line_ holds a line 1 that ended the search for a line 2
 };
 
@@ -176,7 +201,7 @@ int32_t eachTleSet(Lines& src, store::LoadCounts& c, const store::SetReporter& r
         break;
       case Kind::Pair:
         sink.handOver(pairer.cards);
-        added = sink.pair(item.lineNum, item.text1, item.text2);
+        added = sink.pair(item.lineNum, item.text1, item.text2, pairer.name());
         break;
     }
     lastParsedWell = added.parsed;
@@ -190,8 +215,8 @@ int32_t eachTleSet(Lines& src, store::LoadCounts& c, const store::SetReporter& r
 
 // The sets go into the store, their maneuver cards with them.
 struct StoreSink {
-  static TleAdded pair(int32_t, std::string_view l1, std::string_view l2) {
-    return addtlefrpair(l1, l2, {msg::kShortLine1, msg::kShortLine2});
+  static TleAdded pair(int32_t, std::string_view l1, std::string_view l2, std::string_view name) {
+    return addtlefrpair(l1, l2, {msg::kShortLine1, msg::kShortLine2}, name);
   }
   static TleAdded csv(int32_t, std::string_view line) { return addtlefrcsv(line); }
   static void added(store::CardHandOver& cards, int64_t key) { cards.added(key); }
@@ -229,7 +254,7 @@ struct ArraySink {
     ++rows;
     return {1, true};
   }
-  TleAdded pair(int32_t lineNum, std::string_view l1, std::string_view l2) {
+  TleAdded pair(int32_t lineNum, std::string_view l1, std::string_view l2, std::string_view) {
     rec.reset();
     return row(readtlefrpair(l1, l2, {msg::kShortLine1, msg::kShortLine2}, rec), lineNum);
   }
@@ -254,12 +279,18 @@ void readonlytles(int32_t unit, store::LoadCounts& counts, int32_t& status, cons
 }
 
 int32_t readtlesfrtext(std::string_view text, store::LoadCounts& counts, const store::SetReporter& report) {
+  if (omm::Encoding enc{}; omm::detectOmm(text.substr(0, 512), enc)) {
+    store::FileReadBracket bracket(cs_readonlytles(), tlestore());
+    return readommtext(text, enc, false, counts, report);
+  }
   store::TextLines src(text);
   return readTleSets(src, counts, report);
 }
 
 int32_t readtlesfrtexttoarrays(std::string_view text, size_t capacity, double* values, int32_t* lineNums,
                                store::LoadCounts& counts, const store::SetReporter& report) {
+  if (omm::Encoding enc{}; omm::detectOmm(text.substr(0, 512), enc))
+    return readommtexttoarrays(text, enc, capacity, values, lineNums, counts, report);
   store::TextLines src(text);
   ArraySink sink{values, lineNums, capacity};
   return eachTleSet(src, counts, report, sink);
@@ -308,13 +339,27 @@ int32_t readtlesfrfileunit(int32_t unit, LoadCounts* counts, const store::SetRep
 
 int32_t readtlesfrfile(std::string_view name, LoadCounts* counts, const store::SetReporter& report) {
   if (counts != nullptr) *counts = LoadCounts{};
-  return store::loadHostFile<TleStore>(name, "TleLoadFile",
-                                       [&](int32_t unit) { return readtlesfrfileunit(unit, counts, report); });
+  return store::loadHostFile<TleStore>(name, "TleLoadFile", [&](int32_t unit) {
+    // An OMM document is told by its first bytes; anything else is read as
+    // a TLE input file from its start.
+    char head[512];
+    const size_t n = filereadbytes(unit, head, sizeof head);
+    omm::Encoding enc{};
+    if (omm::detectOmm(std::string_view(head, n), enc)) {
+      store::LoadCounts local;
+      return readommunit(unit, std::string_view(head, n), enc, store::freshCounts(counts, local), report);
+    }
+    return readtlesfrfileunit(unit, counts, report);
+  });
 }
 
 int32_t savetlefile(std::string_view name, int32_t saveMode, int32_t saveForm) {
+  if (saveMode != 0 && isWholeDocumentForm(saveForm)) {
+    tracelogerror("TleSaveFile: An OMM CSV, JSON or XML document cannot be appended to; save mode 0 writes a new one.");
+    return 2;
+  }
   return store::saveToFile(name, saveMode, "TleSaveFile",
-                           [&](int32_t unit) { return tlewritelines(unit, saveForm); });
+                           [&](int32_t unit) { return tlewriteform(unit, saveForm); });
 }
 
 }  // namespace vx::tle

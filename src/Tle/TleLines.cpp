@@ -299,6 +299,8 @@ constexpr CheckMsg kSecClass{"ValidateTleValues: Invalid character code in Class
 constexpr CheckMsg kSatName{"ValidateTleValues: Invalid character code in Satellite Name = ", kPrintable};
 constexpr CheckMsg kSatNameLong{"ValidateTleValues: Invalid character code in Long Satellite Name = ", kPrintable};
 constexpr CheckMsg kCsvText{"ValidateTleValues: Invalid character code in CSV Text = ", kPrintable};
+constexpr CheckMsg kObjName{"ValidateTleValues: Invalid character code in Object Name = ", " (valid=32-126, 128-255)"};
+constexpr CheckMsg kObjNameLen{"ValidateTleValues: Object Name too long = ", " characters (valid=1-255)"};
 }  // namespace msg
 
 // Logs fixed text + value + range text as one line.
@@ -392,6 +394,17 @@ int32_t validatetlevalues(Tlerecord& r) {
       if (!std::isfinite(ext->*c.member)) fail(c.msg, ext->*c.member);
     if (!printable(textof(ext->satNameLong), msg::kSatNameLong)) status = VX_FAIL;
     if (!printable(textof(ext->csvText), msg::kCsvText)) status = VX_FAIL;
+  }
+  // A name may hold UTF-8, but no control character: a line break would
+  // split it in a saved file.
+  const std::string_view objName = r.objectName();
+  if (objName.size() > kMaxObjNameLen) fail(msg::kObjNameLen, static_cast<int64_t>(objName.size()));
+  for (const char c : objName) {
+    const auto u = static_cast<unsigned char>(c);
+    if (u < 32 || u == 127) {
+      fail(msg::kObjName, int64_t{u});
+      break;
+    }
   }
   return status;
 }

@@ -53,13 +53,11 @@ TleStore& tlestore();
 // The same for a record that has just passed validatetlevalues (the add
 // road): the checks are not run again.
 [[nodiscard]] int64_t addtletomemparsed(Tlerecord& rec);
-// Writes every element set to the open unit in ascending key order: form 0
-// line pairs, other CSV. A set that would not read back as itself (see
-// TleFaithful.h) is not written; each such set is logged with its key and
-// the reason once the walk is over. ioError is the error code of the first
-// write that failed (later lines are not tried), 0 if none.
+// A save's report (see store::writeAllLines): a set that would not read
+// back as itself (see TleFaithful.h) is not written; each such set is logged
+// with its key and the reason once the walk is over. ioError is the error
+// code of the first write that failed (later lines are not tried), 0 if none.
 using WriteReport = store::WriteReport;
-WriteReport tlewritelines(int32_t unit, int32_t form);
 // Reads the record of satKey in place under the read hold and calls
 // f(const Tlerecord&); false (f not called) when the key is not loaded.
 template <class F>

@@ -13,6 +13,12 @@ Tlerecord& Tlerecord::operator=(const Tlerecord& o) {
   if (this == &o) return *this;
   // Allocate the copies first so that a failed allocation leaves *this whole.
   std::unique_ptr<Csvtledata> ext = o.csvExt ? std::make_unique<Csvtledata>(*o.csvExt) : nullptr;
+  std::unique_ptr<char[]> objectName;
+  if (o.objName) {
+    const size_t n = std::strlen(o.objName.get()) + 1;
+    objectName = std::make_unique<char[]>(n);
+    std::memcpy(objectName.get(), o.objName.get(), n);
+  }
   std::unique_ptr<MnvrCard[]> cards;
   if (o.mnvrCards) {
     cards = std::make_unique<MnvrCard[]>(kMaxMnvrCards);
@@ -39,13 +45,27 @@ Tlerecord& Tlerecord::operator=(const Tlerecord& o) {
   auxCoef2 = o.auxCoef2;
   auxCoef3 = o.auxCoef3;
   csvExt = std::move(ext);
+  objName = std::move(objectName);
   mnvrCards = std::move(cards);
   numMnvrCards = o.numMnvrCards;
   return *this;
 }
 
+void Tlerecord::setObjectName(std::string_view text) {
+  text = text.substr(0, text.find('\0'));
+  if (text.empty()) {
+    objName.reset();
+    return;
+  }
+  auto copy = std::make_unique<char[]>(text.size() + 1);
+  std::memcpy(copy.get(), text.data(), text.size());
+  copy[text.size()] = '\0';
+  objName = std::move(copy);
+}
+
 void freetlerecord(Tlerecord& rec) {
   rec.csvExt.reset();
+  rec.objName.reset();
   rec.mnvrCards.reset();
 }
 

@@ -14,6 +14,9 @@ inline constexpr int32_t kMaxMnvrCards = 100;
 inline constexpr size_t kCardLen = 512;
 using MnvrCard = std::array<char, kCardLen>;
 
+// Longest object name a record holds.
+inline constexpr size_t kMaxObjNameLen = 255;
+
 // Values that only a CSV line carries.
 struct Csvtledata {
   std::array<char, 12> satNameLong;  // e.g. "1998-067A   "
@@ -27,7 +30,8 @@ struct Csvtledata {
   }
 };
 
-// One element set. A record owns its CSV extension and its maneuver cards;
+// One element set. A record owns its CSV extension, its object name and its
+// maneuver cards;
 // copies are deep, so a stored record is never shared with a caller. The
 // members are grouped by size rather than listed in their logical order
 // (satellite number, class, name, epoch, coefficients, type, element set
@@ -49,6 +53,10 @@ struct Tlerecord {
   double auxCoef3 = 0;
   std::unique_ptr<Csvtledata> csvExt;
   std::unique_ptr<MnvrCard[]> mnvrCards;  // kMaxMnvrCards lines when present
+  // The object's common name ("ISS (ZARYA)"), as a three-line file's name
+  // line or an OMM OBJECT_NAME gives it; NUL-terminated, absent when none
+  // was given (a record without one holds only the null pointer).
+  std::unique_ptr<char[]> objName;
   int32_t satNum = 0;
   int32_t epochYr = 0;
   int32_t ephType = 0;
@@ -68,6 +76,10 @@ struct Tlerecord {
   // Back to the default state, optional parts released.
   void reset() { *this = Tlerecord(); }
   std::string_view name() const { return {satName.data(), satName.size()}; }
+  // The object name, empty when there is none.
+  std::string_view objectName() const { return objName ? std::string_view(objName.get()) : std::string_view(); }
+  // Sets the object name (empty: none). The text ends at its first NUL.
+  void setObjectName(std::string_view text);
 };
 
 // Releases a record's optional parts (freetlerecord).

@@ -6,6 +6,7 @@
 #include "Services/Boundary.h"
 #include "Services/kernix.h"
 #include "Store/StoreListing.h"
+#include "Tle/OmmSave.h"
 #include "Tle/TleAdd.h"
 #include "Tle/TleCardReading.h"
 #include "Tle/TleColumns.h"
@@ -170,6 +171,17 @@ VX_API int32_t TleLoadFileEach(const char tleFile[512], TleLoadFn fn, void* user
 
 VX_API int32_t TleSaveFile(const char tleFile[512], int32_t saveMode, int32_t saveForm) {
   return guarded("TleSaveFile", int32_t{2}, [&] {
+    HostText<kLineLen> name(tleFile);
+    return savetlefile(fileName(name), saveMode, saveForm == 0 ? kFormLines : kFormCsv);
+  });
+}
+
+VX_API int32_t TleSaveFileAs(const char tleFile[512], int32_t saveMode, int32_t saveForm) {
+  return guarded("TleSaveFileAs", int32_t{2}, [&] {
+    if (!isSaveForm(saveForm)) {
+      tracelognumbered("TleSaveFileAs: Invalid save form ", saveForm, 1, " (valid=0-6).");
+      return int32_t{2};
+    }
     HostText<kLineLen> name(tleFile);
     return savetlefile(fileName(name), saveMode, saveForm);
   });

@@ -177,6 +177,25 @@ bool filereadline(int32_t unit, char* out, size_t cap) {
   return true;
 }
 
+size_t filereadbytes(int32_t unit, char* buf, size_t cap) {
+  Unit* u = unitOf(unit);
+  if (u == nullptr || !u->buf) return 0;
+  size_t got = 0;
+  while (got < cap) {
+    if (u->pos == u->len && !u->refill()) break;
+    const size_t n = std::min(cap - got, u->len - u->pos);
+    std::memcpy(buf + got, u->buf.get() + u->pos, n);
+    u->pos += n;
+    got += n;
+  }
+  return got;
+}
+
+int fileunitfd(int32_t unit) {
+  Unit* u = unitOf(unit);
+  return u == nullptr || u->file == nullptr ? -1 : fileno(u->file);
+}
+
 bool filereadlineview(int32_t unit, std::string_view& line) {
   Unit* u = unitOf(unit);
   if (u == nullptr || !u->buf) return false;
