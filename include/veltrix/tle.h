@@ -366,6 +366,17 @@ VX_API int32_t TleDataToArray(int64_t satKey, double tleArr[64], char tleText[51
  * -1 (logged) for a negative count, or NULL keys or arrays with a count above
  * 0. Never writes past count rows. */
 VX_API int32_t TleDataToArrays(int32_t count, const int64_t* satKeys, double* arrays, int32_t* found);
+/* The texts of many element sets in one call, as TleDataToArrays reads
+ * them: row i of designators (count x 8 characters, may be NULL) receives
+ * the satName of satKeys[i], row i of names (count x nameWidth characters,
+ * may be NULL) its object name cut to nameWidth; both blank padded, no NUL,
+ * all blanks for a key not loaded (found[i], may be NULL, 1 or 0). Returns
+ * the number of keys found; keys not loaded give one error line for the
+ * call ("TleGetTextColumns: <n> of <count> satKeys not loaded, the first
+ * <key>."). -1 (logged) for a negative count or nameWidth, NULL keys with a
+ * count above 0, or names with nameWidth 0. Never writes past count rows. */
+VX_API int32_t TleGetTextColumns(int32_t count, const int64_t* satKeys, char* designators, char* names,
+                                 int32_t nameWidth, int32_t* found);
 /* Every loaded element set as columns, in one walk of the store in
  * ascending satKey order under one read hold: the first
  * min(capacity, number loaded) keys go to satKeys, and for each of the

@@ -1,6 +1,8 @@
 #include "Tle/TleBulk.h"
 
 #include <algorithm>
+#include <cstring>
+#include <string_view>
 
 #include "Services/kernix.h"
 #include "Tle/TleArray.h"
@@ -8,28 +10,32 @@
 
 namespace vx::tle {
 
-int32_t dataToArrays(int32_t count, const int64_t* satKeys, double* arrays, int32_t* found) {
+namespace {
+
+// Reads each key under its own read hold (writers wait for at most one
+// record, not for the whole batch): take(i, rec) for a key found, miss(i)
+// for one not loaded; found[i] (may be null) 1 or 0. The number found; the
+// misses are logged once under routine, with the first of them.
+template <class Take, class Miss>
+int32_t eachKey(std::string_view routine, int32_t count, const int64_t* satKeys, int32_t* found, Take&& take,
+                Miss&& miss) {
   int32_t hits = 0, misses = 0;
   int64_t firstMiss = 0;
-  TleArray work;
-  char text[kTleTextLen];
   for (int32_t i = 0; i < count; ++i) {
-    double* row = arrays + static_cast<size_t>(i) * kTleArrLen;
-    // Each key is read under its own read hold, so writers wait for at
-    // most one record and not for the whole batch.
-    const bool hit = withtlerecord(satKeys[i], [&](const Tlerecord& rec) { tle2array(rec, work, text); });
+    const auto at = static_cast<size_t>(i);
+    const bool hit = withtlerecord(satKeys[i], [&](const Tlerecord& rec) { take(at, rec); });
     if (hit) {
-      std::copy(work.begin(), work.end(), row);
       ++hits;
     } else {
-      std::fill(row, row + kTleArrLen, 0.0);
+      miss(at);
       if (misses++ == 0) firstMiss = satKeys[i];
     }
     if (found != nullptr) found[i] = hit ? 1 : 0;
   }
   if (misses > 0) {
     LogLine()
-        .text("TleDataToArrays: ")
+        .text(routine)
+        .text(": ")
         .num(misses)
         .text(" of ")
         .num(count)
@@ -39,6 +45,42 @@ int32_t dataToArrays(int32_t count, const int64_t* satKeys, double* arrays, int3
         .error();
   }
   return hits;
+}
+
+// text cut to width characters and blank padded, at out.
+void putText(char* out, size_t width, std::string_view text) {
+  const size_t n = std::min(width, text.size());
+  std::memcpy(out, text.data(), n);
+  std::memset(out + n, ' ', width - n);
+}
+
+}  // namespace
+
+int32_t dataToArrays(int32_t count, const int64_t* satKeys, double* arrays, int32_t* found) {
+  TleArray work;
+  char text[kTleTextLen];
+  auto row = [&](size_t i) { return arrays + i * kTleArrLen; };
+  return eachKey(
+      "TleDataToArrays", count, satKeys, found,
+      [&](size_t i, const Tlerecord& rec) {
+        tle2array(rec, work, text);
+        std::copy(work.begin(), work.end(), row(i));
+      },
+      [&](size_t i) { std::fill(row(i), row(i) + kTleArrLen, 0.0); });
+}
+
+int32_t textColumns(int32_t count, const int64_t* satKeys, char* designators, char* names, size_t nameWidth,
+                    int32_t* found) {
+  return eachKey(
+      "TleGetTextColumns", count, satKeys, found,
+      [&](size_t i, const Tlerecord& rec) {
+        if (designators != nullptr) putText(designators + i * kDesignatorWidth, kDesignatorWidth, rec.name());
+        if (names != nullptr) putText(names + i * nameWidth, nameWidth, rec.objectName());
+      },
+      [&](size_t i) {
+        if (designators != nullptr) putText(designators + i * kDesignatorWidth, kDesignatorWidth, {});
+        if (names != nullptr) putText(names + i * nameWidth, nameWidth, {});
+      });
 }
 
 int32_t getLoadedColumns(size_t capacity, size_t nElems, const int32_t* elems, int64_t* satKeys, double* columns,

@@ -31,6 +31,17 @@ VX_API int32_t TleDataToArrays(int32_t count, const int64_t* satKeys, double* ar
   });
 }
 
+VX_API int32_t TleGetTextColumns(int32_t count, const int64_t* satKeys, char* designators, char* names,
+                                 int32_t nameWidth, int32_t* found) {
+  return guarded("TleGetTextColumns", int32_t{-1}, [&]() -> int32_t {
+    if (count < 0 || nameWidth < 0 || (count > 0 && satKeys == nullptr) || (names != nullptr && nameWidth == 0)) {
+      tracelognumbered("TleGetTextColumns: Invalid count, name width or key buffer, count ", count, 11, ".");
+      return -1;
+    }
+    return textColumns(count, satKeys, designators, names, static_cast<size_t>(nameWidth), found);
+  });
+}
+
 VX_API int32_t TleGetLoadedColumns(int32_t capacity, int32_t nElems, const int32_t* elems, int64_t* satKeys,
                                    double* columns, int32_t* total) {
   return guarded("TleGetLoadedColumns", int32_t{-1}, [&]() -> int32_t {
