@@ -56,6 +56,9 @@ bool readInteger(std::string_view text, int64_t& out) {
 // A value as a message quotes it: at most 40 characters.
 std::string_view shown(std::string_view text) { return text.substr(0, 40); }
 
+// A value given: not absent, not null and not empty (an empty CSV field).
+bool given(const OmmText& in, Key key) { return in.has(key) && !trimmed(in[key]).empty(); }
+
 // Collects the reason of a refusal.
 struct Why {
   std::string& out;
@@ -69,7 +72,7 @@ struct Why {
 // The value of a key as a number, checked finite; absent (or null) keys take
 // fallback unless the key is required.
 bool numberOf(const OmmText& in, Key key, bool required, double fallback, double& out, Why& why) {
-  if (!in.has(key)) {
+  if (!given(in, key)) {
     if (required) return why.fail({"no ", keyName(key)});
     out = fallback;
     return true;
@@ -82,7 +85,7 @@ bool numberOf(const OmmText& in, Key key, bool required, double fallback, double
 
 bool integerOf(const OmmText& in, Key key, bool required, int64_t lo, int64_t hi, int32_t fallback, int32_t& out,
                Why& why) {
-  if (!in.has(key)) {
+  if (!given(in, key)) {
     if (required) return why.fail({"no ", keyName(key)});
     out = fallback;
     return true;
@@ -97,7 +100,7 @@ bool integerOf(const OmmText& in, Key key, bool required, int64_t lo, int64_t hi
 
 // A metadata value that must be what the elements mean, when given.
 bool metadataIs(const OmmText& in, Key key, std::string_view expected, bool prefixOnly, Why& why) {
-  if (!in.has(key)) return true;
+  if (!given(in, key)) return true;
   std::string_view v = trimmed(in[key]);
   char up[32];
   if (v.size() > sizeof up) return why.fail({keyName(key), " is not ", expected});
@@ -219,7 +222,7 @@ bool ommtorecord(const OmmText& in, Tlerecord& rec, std::string& whyText) {
   Why why{whyText};
   rec.reset();
   if (in.duplicate != Key::kCount) return why.fail({keyName(in.duplicate), " given twice"});
-  if (!in.has(Key::MEAN_MOTION) && in.has(Key::SEMI_MAJOR_AXIS))
+  if (!given(in, Key::MEAN_MOTION) && given(in, Key::SEMI_MAJOR_AXIS))
     return why.fail({"SEMI_MAJOR_AXIS in place of MEAN_MOTION (only mean motion is taken)"});
   if (!metadataIs(in, Key::CENTER_NAME, "EARTH", false, why) || !metadataIs(in, Key::REF_FRAME, "TEME", false, why) ||
       !metadataIs(in, Key::TIME_SYSTEM, "UTC", false, why) ||
@@ -227,7 +230,7 @@ bool ommtorecord(const OmmText& in, Tlerecord& rec, std::string& whyText) {
     return false;
 
   if (!integerOf(in, Key::NORAD_CAT_ID, true, 0, 999999999, 0, rec.satNum, why)) return false;
-  if (!in.has(Key::EPOCH)) return why.fail({"no EPOCH"});
+  if (!given(in, Key::EPOCH)) return why.fail({"no EPOCH"});
   if (!readommepoch(in[Key::EPOCH], rec.epochYr, rec.epochDays))
     return why.fail({"EPOCH is not a date and time: '", shown(in[Key::EPOCH]), "'"});
   double inc = 0, node = 0, argp = 0, ma = 0, ecc = 0, n = 0;
@@ -240,14 +243,14 @@ bool ommtorecord(const OmmText& in, Tlerecord& rec, std::string& whyText) {
       !integerOf(in, Key::ELEMENT_SET_NO, false, 0, 999999999, 0, rec.elsetNum, why) ||
       !integerOf(in, Key::REV_AT_EPOCH, false, 0, 999999999, 0, rec.revNum, why))
     return false;
-  if (in.has(Key::CLASSIFICATION_TYPE)) {
+  if (given(in, Key::CLASSIFICATION_TYPE)) {
     const std::string_view c = trimmed(in[Key::CLASSIFICATION_TYPE]);
     if (c.size() != 1) return why.fail({"CLASSIFICATION_TYPE is not one character: '", shown(c), "'"});
     rec.secClass = c[0];
   }
-  if (in.has(Key::OBJECT_ID) && !objectidtoname(in[Key::OBJECT_ID], rec.satName))
+  if (given(in, Key::OBJECT_ID) && !objectidtoname(in[Key::OBJECT_ID], rec.satName))
     return why.fail({"OBJECT_ID is no launch designator and longer than 8 characters: '", shown(in[Key::OBJECT_ID]), "'"});
-  if (in.has(Key::OBJECT_NAME)) rec.setObjectName(trimmed(in[Key::OBJECT_NAME]));
+  if (given(in, Key::OBJECT_NAME)) rec.setObjectName(trimmed(in[Key::OBJECT_NAME]));
 
   double dot = 0, ddot = 0, bstar = 0;
   if (!numberOf(in, Key::MEAN_MOTION_DOT, false, 0, dot, why) ||
