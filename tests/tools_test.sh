@@ -47,6 +47,14 @@ grep -qx "$cat_: Total TLEs = 979, Loaded = 979, Dup = 0, Bad = 0" "$tmp/out" ||
 expect 0 "convert back to lines" "$bin/vxtle" convert --to lines "$tmp/c.csv" "$tmp/c.tle"
 expect 0 "convert lines again" "$bin/vxtle" convert --to csv "$tmp/c.tle" "$tmp/c2.csv"
 cmp -s "$tmp/c.csv" "$tmp/c2.csv" || note "csv -> lines -> csv differs"
+for f in omm-csv omm-json omm-xml omm-kvn three-lines; do
+  expect 0 "convert to $f" "$bin/vxtle" convert --to $f "$cat_" "$tmp/o.$f"
+  expect 0 "load $f" "$bin/vxtle" load "$tmp/o.$f"
+  grep -qx "$tmp/o.$f: Total TLEs = 979, Loaded = 979, Dup = 0, Bad = 0" "$tmp/out" || note "$f load totals"
+  expect 0 "convert $f back to lines" "$bin/vxtle" convert --to lines "$tmp/o.$f" "$tmp/o.$f.tle"
+  cmp -s "$tmp/c.tle" "$tmp/o.$f.tle" || note "lines -> $f -> lines differs"
+done
+expect 1 "convert to an unknown form" "$bin/vxtle" convert --to omm-yaml "$cat_" "$tmp/x"
 expect 0 "converted lines carry right checksums" "$bin/vxtle" check --strict "$tmp/c.tle"
 grep -q "warning" "$tmp/out" && note "checksum warnings on converted lines"
 blank69() { awk 'substr($0, 69, 1) == " " || length($0) < 69' "$1" | wc -l; }

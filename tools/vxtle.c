@@ -43,9 +43,12 @@ static const char* usage =
     "                                  library refuses, with its message, and every\n"
     "                                  wrong checksum (a warning; an error with\n"
     "                                  --strict)\n"
-    "  convert --to csv|lines IN OUT [--no-checksums]\n"
-    "                                  write the element sets of IN to OUT as CSV\n"
-    "                                  lines or as line pairs\n"
+    "  convert --to FORM IN OUT [--no-checksums]\n"
+    "                                  write the element sets of IN to OUT in FORM:\n"
+    "                                  csv (CSV lines), lines (line pairs),\n"
+    "                                  three-lines (a name line before each pair\n"
+    "                                  of a named set), or OMM: omm-csv, omm-json,\n"
+    "                                  omm-xml, omm-kvn\n"
     "  load FILE... [--json]           load the files, print the totals, count, time\n"
     "  show FILE SATNUM [--json]       load FILE, print the element sets of SATNUM as\n"
     "                                  lines and as fields\n"
@@ -53,7 +56,8 @@ static const char* usage =
     "                                  load IN and save everything to OUT\n"
     "\n"
     "FILE is a TLE input file: line pairs (optionally with name lines), CSV lines,\n"
-    "comments starting with '*'. A line 1 takes the next line 2, past comments,\n"
+    "comments starting with '*'; or an OMM document (CSV, JSON, XML or KVN, told\n"
+    "by its content), each record reported by its line (JSON: its number). A line 1 takes the next line 2, past comments,\n"
     "name lines and CSV lines; another line 1 first leaves it without a line 2.\n"
     "load, check and convert print the same report for a file: one line per bad\n"
     "element set (FILE:LINE: the library's message) and the totals line.\n"
@@ -412,7 +416,7 @@ static int parseArgs(int argc, char** argv, const char* allowed, struct Args* a)
     if (strcmp(s, "--no-checksums") == 0) a->raw = 1;
     if (strcmp(s, "--csv") == 0 || strcmp(s, "--lines") == 0) a->form = s + 2;
     if (strcmp(s, "--to") == 0) {
-      if (i + 1 >= argc) return usageError("--to needs csv or lines");
+      if (i + 1 >= argc) return usageError("--to needs a form (see vxtle --help)");
       a->to = argv[++i];
     }
   }
@@ -447,17 +451,45 @@ static int cmdCheck(const struct Args* a) {
   return rc;
 }
 
+/* The convert target forms and the save forms of the library. */
+static const struct {
+  const char* name;
+  int32_t form;
+} targetForms[] = {{"csv", VX_SAVE_CSV},           {"lines", VX_SAVE_LINES},       {"three-lines", VX_SAVE_THREE_LINES},
+                   {"omm-csv", VX_SAVE_OMM_CSV},   {"omm-json", VX_SAVE_OMM_JSON}, {"omm-xml", VX_SAVE_OMM_XML},
+                   {"omm-kvn", VX_SAVE_OMM_KVN}};
+
+/* Writes the sets of keys to out in form through the library's writer;
+ * nonzero when the text could not be made or written. */
+static int writeForm(FILE* out, const int64_t* keys, size_t nKeys, int32_t form) {
+  int64_t len = 0;
+  char* text;
+  int bad;
+  TleWriteText(keys, (int32_t)nKeys, form, NULL, 0, &len);
+  text = malloc(len > 0 ? (size_t)len : 1);
+  if (!text) return 1;
+  if (TleWriteText(keys, (int32_t)nKeys, form, text, len, &len) != VX_OK) {
+    free(text);
+    return 1;
+  }
+  bad = len > 0 && fwrite(text, 1, (size_t)len, out) != (size_t)len;
+  free(text);
+  return bad;
+}
+
 static int cmdConvert(const struct Args* a) {
   struct ReadResult r;
   FILE* out;
-  int toCsv, rc, writeFailed = 0;
+  int rc, writeFailed = 0;
+  int32_t form = -1;
   size_t i;
-  if (!a->to || a->nPos != 2) return usageError("convert needs --to csv|lines IN OUT");
-  if (strcmp(a->to, "csv") != 0 && strcmp(a->to, "lines") != 0) {
-    errorLine("unknown target form '%s' (csv or lines)", a->to);
+  if (!a->to || a->nPos != 2) return usageError("convert needs --to FORM IN OUT");
+  for (i = 0; i < sizeof targetForms / sizeof targetForms[0]; ++i)
+    if (strcmp(a->to, targetForms[i].name) == 0) form = targetForms[i].form;
+  if (form < 0) {
+    errorLine("unknown target form '%s' (csv, lines, three-lines, omm-csv, omm-json, omm-xml or omm-kvn)", a->to);
     return RC_USAGE;
   }
-  toCsv = strcmp(a->to, "csv") == 0;
   rc = resultCode(readFile(a->pos[0], &r, 0), &r);
   if (r.error[0]) {
     freeResult(&r);
@@ -469,13 +501,18 @@ static int cmdConvert(const struct Args* a) {
     freeResult(&r);
     return RC_BAD;
   }
-  for (i = 0; i < r.nKeys && !writeFailed; ++i) {
-    char l1[LINE_LEN], l2[LINE_LEN], s[LINE_LEN + 1];
-    if (toCsv) {
+  if (form == VX_SAVE_CSV) {
+    for (i = 0; i < r.nKeys && !writeFailed; ++i) {
+      char l1[LINE_LEN], s[LINE_LEN + 1];
       if (TleGetCsv(r.keys[i], l1) == VX_OK) writeFailed = fprintf(out, "%s\n", cText(s, l1, LINE_LEN)) < 0;
-    } else if (TleGetLines(r.keys[i], l1, l2) == VX_OK) {
-      writeFailed = writePair(out, l1, l2, a->raw) != 0;
     }
+  } else if (form == VX_SAVE_LINES) {
+    for (i = 0; i < r.nKeys && !writeFailed; ++i) {
+      char l1[LINE_LEN], l2[LINE_LEN];
+      if (TleGetLines(r.keys[i], l1, l2) == VX_OK) writeFailed = writePair(out, l1, l2, a->raw) != 0;
+    }
+  } else {
+    writeFailed = writeForm(out, r.keys, r.nKeys, form);
   }
   if (vxCloseOutput(out) != 0 || writeFailed) {
     errorLine("cannot write %s: %s", a->pos[1], strerror(errno ? errno : EIO));
