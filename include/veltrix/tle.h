@@ -370,13 +370,15 @@ VX_API int32_t TleDataToArrays(int32_t count, const int64_t* satKeys, double* ar
  * them: row i of designators (count x 8 characters, may be NULL) receives
  * the satName of satKeys[i], row i of names (count x nameWidth characters,
  * may be NULL) its object name cut to nameWidth; both blank padded, no NUL,
- * all blanks for a key not loaded (found[i], may be NULL, 1 or 0). Returns
+ * all blanks for a key not loaded (found[i], may be NULL, 1 or 0); *longest
+ * (may be NULL) the length of the longest object name among the keys found,
+ * so a host can call again with a wider nameWidth when a name was cut. Returns
  * the number of keys found; keys not loaded give one error line for the
  * call ("TleGetTextColumns: <n> of <count> satKeys not loaded, the first
  * <key>."). -1 (logged) for a negative count or nameWidth, NULL keys with a
  * count above 0, or names with nameWidth 0. Never writes past count rows. */
 VX_API int32_t TleGetTextColumns(int32_t count, const int64_t* satKeys, char* designators, char* names,
-                                 int32_t nameWidth, int32_t* found);
+                                 int32_t nameWidth, int32_t* found, int32_t* longest);
 /* Every loaded element set as columns, in one walk of the store in
  * ascending satKey order under one read hold: the first
  * min(capacity, number loaded) keys go to satKeys, and for each of the

@@ -176,6 +176,7 @@ _PROTOS = {
         "TleSaveFile": (I32, [PCHR, I32, I32]),
         "TleDataToArrays": (I32, [I32, P64, PF64, P32]),
         "TleGetLoadedColumns": (I32, [I32, I32, P32, P64, PF64, P32]),
+        "TleGetTextColumns": (I32, [I32, P64, PCHR, PCHR, I32, P32, P32]),
         "TleGetArrayLayout": (I32, [I32, P32, PCHR, P32]),
         "TleParseTextArrays": (I32, [ctypes.c_char_p, I64, I32, PF64, P32, P32, P32, TLE_LOAD_FN, ctypes.c_void_p]),
         "TleParseGP": (I32, [PCHR, PCHR, P32, PCHR, PCHR, P32, PF64, PF64, PF64, PF64, P32, P32,
@@ -486,6 +487,41 @@ def tle_columns(elems):
         if total.value <= cap:
             return keys[:n], cols[:, :n]
         cap = total.value + 16
+
+
+def _texts(raw, width):
+    """numpy str array of blank-padded fixed-width texts (bytes, n x width),
+    the trailing blanks dropped."""
+    import numpy as np
+
+    n = len(raw) // width if width else 0
+    u8 = np.frombuffer(raw, dtype=np.uint8).reshape(n, width).copy()
+    if n:
+        # Trailing blanks become NULs, which numpy's fixed-width texts drop.
+        nonblank = u8 != 32
+        last = width - np.argmax(nonblank[:, ::-1], axis=1)
+        last[~nonblank.any(axis=1)] = 0
+        u8[np.arange(width)[None, :] >= last[:, None]] = 0
+    return u8.view(f"S{width}").reshape(n).astype(f"U{width}")
+
+
+def tle_texts(keys, name_width=32):
+    """Designators and object names of keys (numpy int64), as numpy str
+    arrays, from one library call (two when a name is longer than
+    name_width)."""
+    n = len(keys)
+    while True:
+        des = ctypes.create_string_buffer(8 * n + 1)
+        names = ctypes.create_string_buffer(name_width * n + 1)
+        longest = i32()
+        with capture() as lines:
+            got = C["TleGetTextColumns"](n, keys.ctypes.data_as(P64), ctypes.cast(des, PCHR),
+                                         ctypes.cast(names, PCHR), name_width, None, ref(longest))
+        if got < 0:
+            fail(errors.Error, lines, "TleGetTextColumns failed")
+        if longest.value <= name_width:
+            return _texts(des.raw[:8 * n], 8), _texts(names.raw[:name_width * n], name_width)
+        name_width = longest.value
 
 
 def tle_arrays(keys):

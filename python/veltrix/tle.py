@@ -279,8 +279,9 @@ class TleStore(_lib.ProcessStore):
 
     def to_numpy(self, order: str = "key") -> dict:
         """Columns of every element set as numpy arrays ("key", "epoch" as
-        datetime64[us] UTC, and the numeric fields of Elset), read in one
-        walk of the store. Order "key" (ascending key: by satellite number,
+        datetime64[us] UTC, the numeric fields of Elset, and "designator"
+        and "name" as str arrays, "" where a set has none), read in one
+        walk of the store (the texts in one more call). Order "key" (ascending key: by satellite number,
         ephemeris type and epoch for keys made from the fields) costs
         nothing more; the other orders of keys() are one sort more."""
         import numpy as np
@@ -298,6 +299,7 @@ class TleStore(_lib.ProcessStore):
         for j, name in enumerate(names):
             out[name] = cols[j].astype(np.int64) if name in _INT_COLUMNS else cols[j].copy()
         out["epoch"] = _ds50_to_datetime64(cols[-1])
+        out["designator"], out["name"] = _lib.tle_texts(keys)
         return out
 
 

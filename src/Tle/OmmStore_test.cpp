@@ -117,8 +117,9 @@ TEST_F(OmmStore, XmlAndCsvOfTheSameSetAgree_AndNineDigitNumbersAreFound) {
   const int64_t key = TleGetSatKey(799500001);
   ASSERT_GT(key, 0);
   char designator[8], name[16];
-  int32_t found = 0;
-  EXPECT_EQ(TleGetTextColumns(1, &key, designator, name, 16, &found), 1);
+  int32_t found = 0, longest = 0;
+  EXPECT_EQ(TleGetTextColumns(1, &key, designator, name, 16, &found, &longest), 1);
+  EXPECT_EQ(longest, 14);
   EXPECT_EQ(std::string(designator, 8) + "|" + std::string(name, 16), "        |ANALYST OBJECT  ");
   // The line form cannot hold the number: the save says so.
   std::vector<int64_t> keys{key};

@@ -70,17 +70,21 @@ int32_t dataToArrays(int32_t count, const int64_t* satKeys, double* arrays, int3
 }
 
 int32_t textColumns(int32_t count, const int64_t* satKeys, char* designators, char* names, size_t nameWidth,
-                    int32_t* found) {
-  return eachKey(
+                    int32_t* found, int32_t* longest) {
+  size_t most = 0;
+  const int32_t hits = eachKey(
       "TleGetTextColumns", count, satKeys, found,
       [&](size_t i, const Tlerecord& rec) {
         if (designators != nullptr) putText(designators + i * kDesignatorWidth, kDesignatorWidth, rec.name());
         if (names != nullptr) putText(names + i * nameWidth, nameWidth, rec.objectName());
+        most = std::max(most, rec.objectName().size());
       },
       [&](size_t i) {
         if (designators != nullptr) putText(designators + i * kDesignatorWidth, kDesignatorWidth, {});
         if (names != nullptr) putText(names + i * nameWidth, nameWidth, {});
       });
+  if (longest != nullptr) *longest = static_cast<int32_t>(most);
+  return hits;
 }
 
 int32_t getLoadedColumns(size_t capacity, size_t nElems, const int32_t* elems, int64_t* satKeys, double* columns,

@@ -15,9 +15,10 @@ int32_t dataToArrays(int32_t count, const int64_t* satKeys, double* arrays, int3
 inline constexpr size_t kDesignatorWidth = 8;
 // Row i of designators (8 characters a row) and names (nameWidth a row, the
 // object name cut and blank padded) for satKeys[i], blanks when the key is
-// not loaded; either may be null. As dataToArrays otherwise.
+// not loaded; either may be null; longest (may be null) the length of the
+// longest object name found. As dataToArrays otherwise.
 int32_t textColumns(int32_t count, const int64_t* satKeys, char* designators, char* names, size_t nameWidth,
-                    int32_t* found);
+                    int32_t* found, int32_t* longest);
 // The keys of the loaded element sets in ascending order, up to capacity, and
 // for each the nElems array elements elems[j] (1-based) in column j of
 // columns (capacity values per column). total gets the number loaded; the

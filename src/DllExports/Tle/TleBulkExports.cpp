@@ -32,13 +32,14 @@ VX_API int32_t TleDataToArrays(int32_t count, const int64_t* satKeys, double* ar
 }
 
 VX_API int32_t TleGetTextColumns(int32_t count, const int64_t* satKeys, char* designators, char* names,
-                                 int32_t nameWidth, int32_t* found) {
+                                 int32_t nameWidth, int32_t* found, int32_t* longest) {
+  if (longest != nullptr) *longest = 0;
   return guarded("TleGetTextColumns", int32_t{-1}, [&]() -> int32_t {
     if (count < 0 || nameWidth < 0 || (count > 0 && satKeys == nullptr) || (names != nullptr && nameWidth == 0)) {
       tracelognumbered("TleGetTextColumns: Invalid count, name width or key buffer, count ", count, 11, ".");
       return -1;
     }
-    return textColumns(count, satKeys, designators, names, static_cast<size_t>(nameWidth), found);
+    return textColumns(count, satKeys, designators, names, static_cast<size_t>(nameWidth), found, longest);
   });
 }
 
