@@ -161,7 +161,11 @@ class CsvReader {
         }
       } else {
         c.begin = pos_;
-        while (pos_ < n && doc_[pos_] != ',' && !atRowEnd(pos_)) ++pos_;
+        while (pos_ < n) {
+          const char ch = doc_[pos_];
+          if (ch == ',' || ch == '\n' || (ch == '\r' && atRowEnd(pos_))) break;
+          ++pos_;
+        }
         c.size = pos_ - c.begin;
       }
       cells_.push_back(c);

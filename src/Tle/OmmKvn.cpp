@@ -13,11 +13,13 @@ namespace {
 constexpr std::string_view kBom = "\xEF\xBB\xBF";
 constexpr size_t kMaxLine = 254;
 
+bool isBlank(char c) { return c == ' ' || c == '\t'; }
+
 std::string_view trimmed(std::string_view t) {
-  const size_t b = t.find_first_not_of(" \t");
-  if (b == std::string_view::npos) return {};
-  const size_t e = t.find_last_not_of(" \t");
-  return t.substr(b, e + 1 - b);
+  size_t b = 0, e = t.size();
+  while (b < e && isBlank(t[b])) ++b;
+  while (e > b && isBlank(t[e - 1])) --e;
+  return t.substr(b, e - b);
 }
 
 bool isKeyword(std::string_view t) {

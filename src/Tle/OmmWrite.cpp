@@ -1,6 +1,7 @@
 // Writers of OMM documents in the four encodings, laid out as the providers
 // write them: CSV and JSON with the keys in the providers' column order, XML
 // and KVN grouped into header, metadata, mean elements and TLE parameters.
+#include <algorithm>
 #include <array>
 
 #include "Tle/OmmText.h"
@@ -48,16 +49,31 @@ void metadata(const OmmValues& v, Put&& put) {
 
 // ---- CSV ---------------------------------------------------------------------
 
+// Appends t with each character for which special(c) holds replaced by
+// what escape(c, out) appends; runs of plain characters go in one append.
+template <typename Special, typename Escape>
+void appendEscaped(std::string_view t, std::string& out, Special special, Escape escape) {
+  size_t run = 0;
+  for (size_t i = 0; i < t.size(); ++i) {
+    if (!special(t[i])) continue;
+    out.append(t.data() + run, i - run);
+    escape(t[i], out);
+    run = i + 1;
+  }
+  out.append(t.data() + run, t.size() - run);
+}
+
+bool isLineBreak(char c) { return c == '\n' || c == '\r'; }
+
 void csvValue(std::string_view t, std::string& out) {
-  if (t.find_first_of(",\"\r\n") == std::string_view::npos) {
+  auto needsQuotes = [](char c) { return c == ',' || c == '"' || isLineBreak(c); };
+  if (std::none_of(t.begin(), t.end(), needsQuotes)) {
     out += t;
     return;
   }
   out += '"';
-  for (const char c : t) {
-    if (c == '"') out += '"';
-    out += c;
-  }
+  appendEscaped(
+      t, out, [](char c) { return c == '"'; }, [](char, std::string& o) { o += "\"\""; });
   out += '"';
 }
 
@@ -112,19 +128,19 @@ bool isJsonNumber(std::string_view t) {
 void jsonString(std::string_view t, std::string& out) {
   static constexpr char kHex[] = "0123456789abcdef";
   out += '"';
-  for (const char c : t) {
-    const auto u = static_cast<unsigned char>(c);
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += c;
-    } else if (u < 0x20) {
-      out += "\\u00";
-      out += kHex[u >> 4];
-      out += kHex[u & 15];
-    } else {
-      out += c;
-    }
-  }
+  appendEscaped(
+      t, out, [](char c) { return c == '"' || c == '\\' || static_cast<unsigned char>(c) < 0x20; },
+      [](char c, std::string& o) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u < 0x20) {
+          o += "\\u00";
+          o += kHex[u >> 4];
+          o += kHex[u & 15];
+        } else {
+          o += '\\';
+          o += c;
+        }
+      });
   out += '"';
 }
 
@@ -169,15 +185,16 @@ class JsonWriter final : public OmmWriter {
 // ---- XML ---------------------------------------------------------------------
 
 void xmlText(std::string_view t, std::string& out) {
-  for (const char c : t) {
-    switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      default: out += c;
-    }
-  }
+  appendEscaped(
+      t, out, [](char c) { return c == '&' || c == '<' || c == '>' || c == '"'; },
+      [](char c, std::string& o) {
+        switch (c) {
+          case '&': o += "&amp;"; break;
+          case '<': o += "&lt;"; break;
+          case '>': o += "&gt;"; break;
+          default: o += "&quot;";
+        }
+      });
 }
 
 void xmlElement(Key k, std::string_view t, std::string& out) {
@@ -235,7 +252,7 @@ class KvnWriter final : public OmmWriter {
       out += keyName(k);
       out += " = ";
       // A value keeps to its line.
-      for (const char c : t) out += (c == '\n' || c == '\r') ? ' ' : c;
+      appendEscaped(t, out, isLineBreak, [](char, std::string& o) { o += ' '; });
       out += '\n';
     };
     line(Key::CCSDS_OMM_VERS, "2.0");
