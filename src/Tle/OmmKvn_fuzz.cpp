@@ -1,41 +1,18 @@
 // Fuzz target of the OMM KVN reader: any document reads without harm, and
 // the messages read, written again by the KVN writer, read back to the same
 // values (those a KVN line can carry unchanged).
-#include <array>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
-#include "Tle/OmmText.h"
+#include "Tle/OmmFuzzSupport.h"
 
 using namespace vx::tle::omm;
+using fuzz::require;
 
 namespace {
 
-void require(bool ok, const char* what) {
-  if (!ok) {
-    std::fprintf(stderr, "round trip broke: %s\n", what);
-    std::abort();
-  }
-}
-
-using Set = std::array<std::string, kKeyCount>;
-
-struct Copy final : OmmSink {
-  std::vector<Set> sets;
-  size_t bads = 0;
-  void record(const OmmText& rec) override {
-    auto& s = sets.emplace_back();
-    for (size_t i = 0; i < kKeyCount; ++i)
-      if (rec.has(static_cast<Key>(i))) s[i] = std::string(rec[static_cast<Key>(i)]);
-  }
-  void bad(int32_t, std::string_view why) override {
-    require(!why.empty(), "a bad message without a reason");
-    ++bads;
-  }
-};
+using Set = fuzz::Copy<kKeyCount>::Set;
 
 // A value a KVN line gives back as written: no control characters (the
 // writer keeps values to their line) and no closing bracket at the end
@@ -50,7 +27,7 @@ bool carried(const std::string& t) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::vector<char> doc(data, data + size);
-  Copy first;
+  fuzz::Copy<kKeyCount> first;
   readOmmKvn({doc.data(), doc.size()}, first);
   std::vector<Set> sent;
   for (const auto& s : first.sets) {
@@ -58,19 +35,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (const auto& t : s) keep = keep && carried(t);
     if (keep) sent.push_back(s);
   }
-  auto writer = makeOmmKvnWriter();
-  std::string out;
-  writer->begin(out);
-  for (const auto& s : sent) {
-    OmmValues v;
-    for (size_t i = 0; i < kKeyCount; ++i) {
-      v.value[i] = s[i];
-      v.present[i] = !s[i].empty();
-    }
-    writer->record(v, out);
-  }
-  writer->end(out);
-  Copy again;
+  const std::string out = fuzz::writeAll(*makeOmmKvnWriter(), sent);
+  fuzz::Copy<kKeyCount> again;
   readOmmKvn(out, again);
   require(again.bads == 0 && again.sets.size() == sent.size(), "every message back");
   for (size_t n = 0; n < sent.size(); ++n) {
