@@ -1,4 +1,4 @@
-// Keyword texts of the OMM keys.
+// Keyword texts of the OMM keys, and the encoding of a document.
 #include "Tle/OmmText.h"
 
 namespace vx::tle::omm {
@@ -51,6 +51,41 @@ bool keyOf(std::string_view keyword, Key& key) {
       return true;
     }
   return false;
+}
+
+bool detectOmm(std::string_view head, Encoding& enc) {
+  if (head.starts_with("\xEF\xBB\xBF")) head.remove_prefix(3);
+  const size_t first = head.find_first_not_of(" \t\r\n");
+  if (first == std::string_view::npos) return false;
+  head.remove_prefix(first);
+  if (head[0] == '[' || head[0] == '{') {
+    enc = Encoding::json;
+    return true;
+  }
+  if (head[0] == '<') {
+    enc = Encoding::xml;
+    return true;
+  }
+  std::string_view line = head.substr(0, head.find('\n'));
+  if (line.starts_with("CCSDS_OMM_VERS") || line.starts_with("COMMENT")) {
+    enc = Encoding::kvn;
+    return true;
+  }
+  // A CSV header: comma-separated keywords, perhaps quoted.
+  bool satNum = false, epoch = false;
+  while (!line.empty()) {
+    const size_t comma = line.find(',');
+    std::string_view word = line.substr(0, comma);
+    line = comma == std::string_view::npos ? std::string_view() : line.substr(comma + 1);
+    const size_t b = word.find_first_not_of(" \t\r\"");
+    const size_t e = word.find_last_not_of(" \t\r\"");
+    word = b == std::string_view::npos ? std::string_view() : word.substr(b, e + 1 - b);
+    satNum = satNum || word == "NORAD_CAT_ID";
+    epoch = epoch || word == "EPOCH";
+  }
+  if (!satNum || !epoch) return false;
+  enc = Encoding::csv;
+  return true;
 }
 
 }  // namespace vx::tle::omm
