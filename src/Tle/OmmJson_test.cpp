@@ -103,15 +103,8 @@ TEST(OmmJson, KeyTwiceIsMarked) {
 
 // A fault in the document: told once, records before it arrive, none from it on.
 TEST(OmmJson, DocumentFaults) {
-  struct Case {
-    const char* name;
-    std::string doc;
-    size_t recordsBefore;
-    int32_t position;
-    std::string why;
-  };
   const std::string deep = R"({"RMS": )" + std::string(5000, '[') + std::string(5000, ']') + "}";
-  const Case cases[] = {
+  expectFaults({
       {"truncated in a record", R"([{"NORAD_CAT_ID": 1}, {"NORAD_CAT_ID": 2}, {"NORAD_CAT_ID": 3, "BSTAR")", 2, 3,
        "truncated JSON"},
       {"truncated array", R"([{"NORAD_CAT_ID": 1}, {"NORAD_CAT_ID": 2})", 2, 3, "truncated JSON"},
@@ -124,15 +117,7 @@ TEST(OmmJson, DocumentFaults) {
       {"not JSON", "1 25544U 98067A   20194.88612269", 0, 1, "a JSON document that is not an array or an object"},
       {"empty", "  ", 0, 1, "an empty JSON document"},
       {"text after", R"([{"NORAD_CAT_ID": 1}] x)", 1, 2, "text after the end of the JSON document"},
-  };
-  for (const auto& c : cases) {
-    Collect got;
-    EXPECT_FALSE(readOmmJson(c.doc, got)) << c.name;
-    EXPECT_EQ(got.records.size(), c.recordsBefore) << c.name;
-    ASSERT_EQ(got.bads.size(), 1u) << c.name;
-    EXPECT_EQ(got.bads[0].first, c.position) << c.name;
-    EXPECT_EQ(got.bads[0].second, c.why) << c.name;
-  }
+  }, [](std::string_view doc, OmmSink& sink) { return readOmmJson(doc, sink); });
 }
 
 }  // namespace

@@ -75,4 +75,26 @@ inline void expectSame(const std::string& keyword, const std::string& got, const
   EXPECT_EQ(got, want) << keyword;
 }
 
+// A document the reader cannot read on: it fails, tells why once at the
+// position of the fault, and the records before the fault have arrived.
+struct FaultCase {
+  const char* name;
+  std::string doc;
+  size_t recordsBefore;
+  int32_t position;
+  std::string why;
+};
+
+template <class Read>
+void expectFaults(const std::vector<FaultCase>& cases, Read read) {
+  for (const auto& c : cases) {
+    Collect got;
+    EXPECT_FALSE(read(c.doc, got)) << c.name;
+    EXPECT_EQ(got.records.size(), c.recordsBefore) << c.name;
+    ASSERT_EQ(got.bads.size(), 1u) << c.name;
+    EXPECT_EQ(got.bads[0].first, c.position) << c.name;
+    EXPECT_EQ(got.bads[0].second, c.why) << c.name;
+  }
+}
+
 }  // namespace vx::testing::omm
