@@ -33,6 +33,8 @@ std::string_view faultText(error_code e) {
     case error_code::INCOMPLETE_ARRAY_OR_OBJECT:
     case error_code::UNCLOSED_STRING:
       return "truncated JSON";
+    case error_code::CAPACITY:
+      return "a JSON document too large for the parser (4 GiB at most)";
     case error_code::UTF8_ERROR:
       return "JSON text that is not UTF-8";
     default:

@@ -200,6 +200,10 @@ struct ParserFree {
 }  // namespace
 
 bool readOmmXml(std::string_view doc, OmmSink& sink) {
+  if (doc.find_first_not_of(kBlanks) == std::string_view::npos) {
+    sink.bad(1, "an empty XML document");
+    return false;
+  }
   std::unique_ptr<std::remove_pointer_t<XML_Parser>, ParserFree> parser(XML_ParserCreate(nullptr));
   if (!parser) {
     sink.bad(1, "no memory for the XML parser");

@@ -109,7 +109,8 @@ TEST(OmmXml, DocumentFaults) {
       {"other root", "<opm><EPOCH>1</EPOCH></opm>", 0, 1, "an XML document that is not OMM (its root is neither ndm nor omm)"},
       {"deep nesting", deep, 0, 1, "XML nested too deep"},
       {"not XML", "1 25544U 98067A   20194.88612269", 0, 1, "not well-formed XML: syntax error"},
-      {"empty", "", 0, 1, "truncated XML"},
+      {"empty", " \n", 0, 1, "an empty XML document"},
+      {"only a declaration", "<?xml version=\"1.0\"?>\n", 0, 2, "truncated XML"},
   }, [](std::string_view doc, OmmSink& sink) { return readOmmXml(doc, sink); });
 }
 
