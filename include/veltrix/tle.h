@@ -229,8 +229,8 @@ VX_API int32_t TleLoadText(const char* text, int64_t textLen, TleLoadFn fn, void
                            int32_t* dup, int32_t* bad);
 /* The element sets of satKeys (keyCount of them; every set of the store in
  * ascending satKey order when satKeys is NULL) as text in saveForm (as
- * TleSaveFileAs): a complete document, lines ending in a newline (OMM CSV
- * in CR LF). *outLen (may be NULL) receives the length of the whole text;
+ * TleSaveFileAs): a complete document, every line ending in a newline.
+ * *outLen (may be NULL) receives the length of the whole text;
  * out (outCap bytes, no NUL written) receives it when it fits. With out
  * NULL only the length is given, so a host can size its buffer first.
  * Results: VX_OK; VX_FAIL (nothing written to out) for an invalid form, a

@@ -40,7 +40,9 @@ TEST(OmmEpoch, ReadsBothFormsToTheMicrosecond) {
     int32_t y = 0;
     double d = 0;
     EXPECT_EQ(readommepoch(c.text, y, d), c.ok) << c.text;
-    if (c.ok) EXPECT_EQ(std::make_pair(y, d), std::make_pair(c.year, c.days)) << c.text;
+    if (c.ok) {
+      EXPECT_EQ(std::make_pair(y, d), std::make_pair(c.year, c.days)) << c.text;
+    }
   }
 }
 
