@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds and runs every test of the project:
 #   1. a release build with warnings as errors: unit, C host (ABI) and fuzz
-#      replay tests;
+#      replay tests, the install tree, the Python package, and pip install .
+#      and pip wheel . of it;
 #   2. an AddressSanitizer + UndefinedBehaviorSanitizer build of the same;
 #   3. a ThreadSanitizer build running the concurrency tests;
 #   4. a libFuzzer build (clang) running every fuzz target briefly on its

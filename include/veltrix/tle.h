@@ -290,6 +290,30 @@ VX_API int32_t TleDataToArrays(int32_t count, const int64_t* satKeys, double* ar
  * that is needed. Never writes past capacity rows or nElems columns. */
 VX_API int32_t TleGetLoadedColumns(int32_t capacity, int32_t nElems, const int32_t* elems, int64_t* satKeys,
                                    double* columns, int32_t* total);
+/* Parses the element sets of a text in memory to arrays, without the store:
+ * textLen characters of text (no NUL needed; a NUL or any other character
+ * is read as in a file), its lines ended by "\n" or "\r\n", holding line
+ * pairs (a name or other line may come before each), CSV lines and maneuver
+ * cards (passed over), as TleLoadFile reads a file's own element sets (no
+ * file cards, no DMA card). Each set goes through the parse and checks of
+ * TleAddSatFrLines; the first capacity sets taken fill one row each of
+ * values (capacity x 64 doubles, row after row, the TleDataToArray array)
+ * and, when lineNums is not NULL, lineNums[i] the line (from 1) row i
+ * begins on. *count (may be NULL) receives the number of sets taken, which
+ * may be more than capacity: then only capacity rows are written, and a call
+ * with capacity *count gets them all (capacity 0 only counts). *bad (may be
+ * NULL) receives the number refused. A refused set is skipped: it writes its
+ * one log line, as a load of the same text would ("ReadOnlyTLEs: Line1
+ * without its line2 ...", "Lines2Tle: ..."), and fn (may be NULL) is called
+ * with user for it as TleLoadFileReport calls it (status 2, satKey -1, the
+ * line, the message), outside any lock. Sets taken are not reported. Safe
+ * to call from any number of threads at once. Results: VX_OK the text was
+ * read (bad sets are counted, not fatal); VX_FAIL (logged, *count and *bad
+ * 0) for a negative textLen or capacity, a NULL text with textLen above 0,
+ * NULL values with capacity above 0, or memory ran out. Never writes past
+ * capacity rows. */
+VX_API int32_t TleParseTextArrays(const char* text, int64_t textLen, int32_t capacity, double* values,
+                                  int32_t* lineNums, int32_t* count, int32_t* bad, TleLoadFn fn, void* user);
 /* The named columns of the TleDataToArray array, in element order: for the
  * first min(capacity, count) of them, elements[i] the element number (1-64),
  * names (16 characters per column, one after the other, blank padded, no

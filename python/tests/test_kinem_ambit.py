@@ -90,3 +90,15 @@ def test_environment_file_round_trip(tmp_path):
         ambit.set_geo(name)
     with pytest.raises(veltrix.FileNotFound):
         ambit.load(tmp_path / "absent.env")
+
+
+def test_load_names_each_vector_not_loaded(vectors, tmp_path):
+    bad2 = A2[:-2] + "XX"
+    path = tmp_path / "mixed.vec"
+    # Lines 1-2 good, 3-4 bad, 5 a comment, 6-7 bad, 8-9 a duplicate.
+    path.write_text("\n".join([A1, A2, A1, bad2, "* note", A1, bad2.replace("25544", "11111"), A1, A2]) + "\n")
+    report = vectors.load(path)
+    assert (report.total, report.loaded, report.dup, report.bad) == (4, 1, 1, 2)
+    assert [line for line, _ in report.bad_sets] == [3, 6]
+    assert all(msg and not msg.endswith(" ") for _, msg in report.bad_sets)
+    assert vectors.load(VECTORS).bad_sets == ()

@@ -6,7 +6,7 @@ import pytest
 
 from veltrix import tle
 
-from conftest import ROOT, catalog_pairs
+from conftest import CATALOG, ROOT, catalog_pairs
 
 np = pytest.importorskip("numpy")
 
@@ -20,7 +20,8 @@ def test_columns_and_bad_lines_with_their_numbers():
     with pytest.warns(UserWarning, match="line 2 of satellite 25544; line 1's number is used") as warned:
         cols, bad = tle.parse_text(text)
     assert warned[0].filename == __file__
-    assert bad == [(4, "Lines2Tle: Unknown TLE's classify level 'X'."), (6, "line 1 without its line 2")]
+    assert bad == [(4, "Lines2Tle: Unknown TLE's classify level 'X'."),
+                   (6, f"ReadOnlyTLEs: Line1 without its line2 (another line1 follows) '{L1}'.")]
     assert list(cols["line"]) == [2, 8]
     assert list(cols["satnum"]) == [25544, 11111]
     assert cols["inclination"][0] == 51.6421 and cols["rev_num"][0] == 9635
@@ -36,6 +37,20 @@ def test_the_catalog_in_one_call_leaves_the_store_alone(tles):
     assert bad == [] and len(cols["satnum"]) == len(pairs)
     assert list(cols["mean_motion"]) == [tle.parse(a, b).mean_motion for a, b in pairs]
     assert len(tles) == 0
+
+
+@pytest.mark.parametrize("as_bytes", [False, True])
+def test_the_catalog_gives_the_columns_of_a_load(tles, as_bytes):
+    text = CATALOG.read_bytes() if as_bytes else CATALOG.read_text(encoding="latin-1")
+    cols, bad = tle.parse_text(text)
+    report = tles.load(CATALOG)
+    loaded = tles.to_numpy()
+    assert bad == [] and report.loaded == report.total == len(cols["satnum"])
+    # The store's key order is by satellite number, ephemeris type and epoch.
+    order = np.lexsort((cols["epoch"], cols["ephtype"], cols["satnum"]))
+    for name, col in cols.items():
+        if name != "line":
+            assert np.array_equal(col[order], loaded[name]), name
 
 
 def test_empty_text():

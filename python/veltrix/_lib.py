@@ -22,10 +22,12 @@ TEXT = 512
 
 
 def _candidates():
+    here = Path(__file__).resolve().parent
+    # Installed with pip: the libraries inside the package.
+    yield here / "lib"
     env = os.environ.get("VELTRIX_LIB_DIR")
     if env:
         yield Path(env)
-    here = Path(__file__).resolve().parent
     # Installed: P/share/veltrix/python/veltrix beside P/lib.
     yield here
     yield here.parent / ".." / ".." / ".." / "lib"
@@ -33,15 +35,25 @@ def _candidates():
     yield here.parent.parent / "build" / "lib"
 
 
+def _lib_file(d: Path, name: str):
+    """The file of library name in d: lib<name>.so, or the soname
+    lib<name>.so.N the package's own copy is kept under; None if neither."""
+    plain = d / f"lib{name}.so"
+    if plain.exists():
+        return plain
+    versions = sorted(d.glob(f"lib{name}.so.[0-9]*"), key=lambda p: len(p.name))
+    return versions[0] if versions else None
+
+
 def _find_dir() -> Path:
     env = os.environ.get("VELTRIX_LIB_DIR")
-    if env and not (Path(env) / "libtle.so").exists():
+    if env and _lib_file(Path(env), "tle") is None:
         # A directory named on purpose is not passed over for another build.
         raise ImportError(f"veltrix: VELTRIX_LIB_DIR={env!r} holds no libtle.so; set it to the directory of the "
                           "Veltrix libraries or unset it")
     tried = []
     for d in _candidates():
-        if (d / "libtle.so").exists():
+        if _lib_file(d, "tle") is not None:
             return d.resolve()
         tried.append(str(d))
     raise ImportError(
@@ -53,8 +65,8 @@ def _find_dir() -> Path:
 LIB_DIR = _find_dir()
 _dll = {}
 for _name in _LIBS:
-    _path = LIB_DIR / f"lib{_name}.so"
-    if _path.exists():
+    _path = _lib_file(LIB_DIR, _name)
+    if _path is not None:
         _dll[_name] = ctypes.CDLL(str(_path))
 
 # ---- per-call, per-thread messages through the log callback ----------------
@@ -139,6 +151,8 @@ P32, P64, PF64, PCHR = (ctypes.POINTER(t) for t in (I32, I64, F64, CHR))
 # The per-set report of TleLoadFileEach: lineNum, lineNum2, satKey, status,
 # msg (not NUL-terminated, so a plain pointer), msgLen, user.
 TLE_LOAD_FN = ctypes.CFUNCTYPE(None, I32, I32, I64, I32, ctypes.c_void_p, I32, ctypes.c_void_p)
+# The same for KinemLoadFileEach.
+KINEM_LOAD_FN = TLE_LOAD_FN
 
 _PROTOS = {
     "kernix": {
@@ -163,6 +177,7 @@ _PROTOS = {
         "TleDataToArrays": (I32, [I32, P64, PF64, P32]),
         "TleGetLoadedColumns": (I32, [I32, I32, P32, P64, PF64, P32]),
         "TleGetArrayLayout": (I32, [I32, P32, PCHR, P32]),
+        "TleParseTextArrays": (I32, [ctypes.c_char_p, I64, I32, PF64, P32, P32, P32, TLE_LOAD_FN, ctypes.c_void_p]),
         "TleParseGP": (I32, [PCHR, PCHR, P32, PCHR, PCHR, P32, PF64, PF64, PF64, PF64, P32, P32,
                              PF64, PF64, PF64, PF64, PF64, PF64, P32]),
         "TleGetAllFieldsGP2": (I32, [I64, P32, PCHR, PCHR, P32, PF64, PF64, P32, P32, PF64, PF64, PF64,
@@ -180,6 +195,7 @@ _PROTOS = {
         "KinemRemoveSat": (I32, [I64]),
         "KinemRemoveAllSats": (I32, []),
         "KinemLoadFile": (I32, [PCHR]),
+        "KinemLoadFileEach": (I32, [PCHR, KINEM_LOAD_FN, ctypes.c_void_p]),
         "KinemSaveFile": (I32, [PCHR, I32]),
         "KinemParse": (I32, [PCHR, PCHR, PF64, PF64, PCHR, P32, PCHR, PCHR, P32, P32, PF64, PF64, PF64, PCHR]),
     },

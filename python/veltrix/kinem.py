@@ -1,8 +1,9 @@
 """State vectors: parse 1P/2P cards, and the process-wide vector store."""
 from __future__ import annotations
 
+import ctypes
 import re
-from dataclasses import dataclass
+from dataclasses import dataclass, field
 
 from . import _lib
 from .errors import Duplicate, Error, NotFound, ParseError
@@ -49,12 +50,15 @@ def parse(line1: str, line2: str) -> Vector:
 
 @dataclass(frozen=True)
 class LoadReport:
-    """The counts of one load, as its totals line gives them."""
+    """The counts of one load, as its totals line gives them, and the
+    vectors not loaded: (line number of the card set, message) in file
+    order."""
 
     total: int
     loaded: int
     dup: int
     bad: int
+    bad_sets: tuple = field(default=(), compare=False)
 
 
 class KinemStore(_lib.ProcessStore):
@@ -63,17 +67,24 @@ class KinemStore(_lib.ProcessStore):
     iteration over keys."""
 
     def load(self, path) -> LoadReport:
-        """Adds every state vector of a file; returns the counts.
-        FileNotFound when the file does not exist."""
+        """Adds every state vector of a file; returns the counts and the
+        vectors not loaded. FileNotFound when the file does not exist."""
+        bad_sets = []
+
+        def on_set(line_num, line_num2, _sat_key, status, msg, msg_len, _user):
+            if status == 2:
+                bad_sets.append((line_num or line_num2, _lib.message(ctypes.string_at(msg, msg_len))))
+
+        report = _lib.KINEM_LOAD_FN(on_set)
         with _lib.file_capture() as lines:
-            rc = _C["KinemLoadFile"](_lib.path_in(path, "KinemLoadFile"))
+            rc = _C["KinemLoadFileEach"](_lib.path_in(path, "KinemLoadFile"), report, None)
         if rc != 0:
             raise _lib.file_failure(lines, rc, f"KinemLoadFile: cannot load {path}")
         for info in reversed(lines.infos):
             m = _TOTALS.match(info)
             if m:
-                return LoadReport(*(int(g) for g in m.groups()))
-        return LoadReport(0, 0, 0, 0)
+                return LoadReport(*(int(g) for g in m.groups()), bad_sets=tuple(bad_sets))
+        return LoadReport(0, 0, 0, 0, bad_sets=tuple(bad_sets))
 
     def add(self, line1: str, line2: str) -> int:
         """Adds the 1P and 2P cards of a vector; returns the new satellite key."""
@@ -97,6 +108,7 @@ class KinemStore(_lib.ProcessStore):
         _C["KinemRemoveAllSats"]()
 
     def __len__(self) -> int:
+        """The number of state vectors loaded."""
         return _C["KinemGetCount"]()
 
     def keys(self, order: str = "satnum") -> list:
@@ -131,12 +143,14 @@ class KinemStore(_lib.ProcessStore):
 
     def by_satnum(self, satnum: int) -> Vector:
         """A vector of a satellite number: with several, the first in the
-        store's tree order, which is not the latest (see latest)."""
+        store's tree order, which is usually the oldest, not the latest;
+        latest(satnum) gives the latest. NotFound when none is loaded."""
         return self.get(_lib.key_by_satnum("KinemGetSatKey", satnum))
 
     def latest(self, satnum: int) -> Vector:
         """The vector of a satellite number with the latest epoch; among
-        equal epochs the one of the larger key."""
+        equal epochs the one of the larger key. NotFound when none is
+        loaded."""
         return self.get(_lib.key_by_satnum("KinemGetLatestSatKey", satnum))
 
     def save(self, path, append: bool = False) -> None:

@@ -78,6 +78,21 @@ class Elset:
         """A copy with the fields named changed (Elset is frozen)."""
         return dataclasses.replace(self, **changes)
 
+    def to_satrec(self, whichconst=None):
+        """A python-sgp4 Satrec of this element set, made by
+        sgp4.api.Satrec.twoline2rv from lines() (whichconst, one of sgp4.api's
+        WGS72OLD, WGS72, WGS84, when given; python-sgp4's default otherwise).
+        ImportError when python-sgp4 is not installed."""
+        try:
+            from sgp4.api import Satrec
+        except ImportError as e:
+            raise ImportError("Elset.to_satrec needs python-sgp4, which is not installed (pip install sgp4, or "
+                              "the Debian package python3-sgp4)") from e
+        line1, line2 = self.lines()
+        if whichconst is None:
+            return Satrec.twoline2rv(line1, line2)
+        return Satrec.twoline2rv(line1, line2, whichconst)
+
 
 _checksum = checksum
 
@@ -191,6 +206,7 @@ class TleStore(_lib.ProcessStore):
             _lib.fail(Error, lines, "TleRemoveAllSats failed", rc)
 
     def __len__(self) -> int:
+        """The number of element sets loaded."""
         return _C["TleGetCount"]()
 
     def keys(self, order: str = "satnum") -> list:
@@ -242,7 +258,9 @@ class TleStore(_lib.ProcessStore):
 
     def by_satnum(self, satnum: int) -> Elset:
         """An element set of a satellite number: with several, the first in
-        the store's tree order, which is not the latest (see latest)."""
+        the store's tree order (key_of), which for a catalog history is
+        usually the oldest, not the latest; latest(satnum) gives the latest.
+        NotFound when none is loaded."""
         return self.get(self.key_of(satnum))
 
     def latest(self, satnum: int) -> Elset:
@@ -308,40 +326,51 @@ def _text_line(line) -> str:
 
 
 def parse_text(text) -> tuple:
-    """Parses every line pair of a text (a str, bytes, or a list of lines) without
+    """Parses every element set of a text (a str, bytes, or a list of lines) without
     touching the store, so it runs anywhere, any number of times at once
     (a Dask map_partitions function, for one).
 
     Returns (columns, bad): columns a dict of numpy arrays (the numeric
     fields of Elset, "epoch" as datetime64[us] UTC, "line" the line number
     of each line 1, counted from 1), bad a list of (line number, message)
-    for each pair the library refuses and each line 1 without its line 2.
-    Other lines (names, comments) are passed over."""
+    for each set the library refuses, a line 1 without its line 2 among
+    them. Other lines (names, comments) are passed over."""
     import numpy as np
 
     if isinstance(text, (bytes, bytearray)):
-        text = text.decode("latin-1")
-    lines = text.splitlines() if isinstance(text, str) else [_text_line(l) for l in text]
-    rows, at, bad = [], [], []
-    i = 0
-    while i < len(lines):
-        line = lines[i]
-        if not line.startswith("1 "):
-            i += 1
-            continue
-        if i + 1 >= len(lines) or not lines[i + 1].startswith("2 "):
-            bad.append((i + 1, "line 1 without its line 2"))
-            i += 1
-            continue
-        try:
-            rows.append(_parse(line, lines[i + 1], 4))
-            at.append(i + 1)
-        except ParseError as e:
-            bad.append((i + 1, e.message))
-        i += 2
-    columns = {name: np.array([getattr(e, name) for e in rows],
-                              dtype=np.int64 if name in _INT_COLUMNS else np.float64) for name in _TEXT_COLUMNS}
-    columns["epoch"] = np.array([np.datetime64(e.epoch.replace(tzinfo=None), "us") for e in rows],
-                                dtype="datetime64[us]")
-    columns["line"] = np.array(at, dtype=np.int64)
+        data = bytes(text)
+    elif isinstance(text, str):
+        data = text.encode("latin-1", "replace")
+    else:
+        data = "\n".join(_text_line(l) for l in text).encode("latin-1", "replace")
+    bad = []
+
+    # Called only for the sets refused.
+    def on_bad(line_num, _line_num2, _sat_key, _status, msg, msg_len, _user):
+        bad.append((line_num, _lib.message(ctypes.string_at(msg, msg_len))))
+
+    report = _lib.TLE_LOAD_FN(on_bad)
+    # A set takes at least two lines but a CSV set one: a text of CSV lines
+    # is read a second time with the count of the first.
+    cap = data.count(b"\n") // 2 + 1
+    while True:
+        bad.clear()
+        rows = np.empty((cap, 64), dtype=np.float64)
+        at = np.empty(cap, dtype=np.int32)
+        count, refused = _lib.i32(), _lib.i32()
+        with _lib.capture() as lines:
+            rc = _C["TleParseTextArrays"](data, len(data), cap, rows.ctypes.data_as(_lib.PF64),
+                                          at.ctypes.data_as(_lib.P32), _lib.ref(count), _lib.ref(refused), report,
+                                          None)
+        if rc != 0:
+            _lib.fail(Error, lines, "TleParseTextArrays: the text was not read", rc)
+        if count.value <= cap:
+            break
+        cap = count.value
+    _lib.warn(lines)
+    rows = rows[:count.value]
+    columns = {name: rows[:, _COLUMNS[name] - 1].astype(np.int64 if name in _INT_COLUMNS else np.float64)
+               for name in _TEXT_COLUMNS}
+    columns["epoch"] = _ds50_to_datetime64(rows[:, _EPOCH_ELEMENT - 1])
+    columns["line"] = at[:count.value].astype(np.int64)
     return columns, bad

@@ -101,9 +101,9 @@ struct DmaRecords {
     return DmaRelease::Done;
   }
 
-  static void logRelease(DmaRelease released) {
-    if (released == DmaRelease::Dead) vx::tracelogerror(msg::removedma::kDead);
-    if (released == DmaRelease::WrongType) vx::tracelogerror(msg::removedma::kWrongType);
+  static void logRelease(DmaRelease released, int64_t key) {
+    if (released == DmaRelease::Dead) msg::logNamingKey(msg::removedma::kDead, key);
+    if (released == DmaRelease::WrongType) msg::logNamingKey(msg::removedma::kWrongType, key);
   }
 };
 

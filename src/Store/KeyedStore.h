@@ -55,6 +55,7 @@
 #include <new>
 #include <optional>
 #include <utility>
+#include <vector>
 
 #include "Services/kernix.h"
 #include "Store/AvlTree.h"
@@ -232,7 +233,7 @@ class KeyedStore {
   [[nodiscard]] int32_t remove(int64_t key) {
     const bool dmaKey = vx::isdma(key);
     if (dmaKey && key <= 0) {
-      vx::tracelogerror(msg::removenode::kBadDmaKey);
+      msg::logNamingKey(msg::removenode::kBadDmaKey, key);
       return 2;
     }
     DmaRelease released = DmaRelease::Done;
@@ -245,7 +246,7 @@ class KeyedStore {
       publishShape();
     }
     if (released != DmaRelease::Done) {
-      Dma::logRelease(released);
+      Dma::logRelease(released, key);
       return 2;
     }
     if (err != 0) msg::logKeyed(msg::removenode::kMissingHead, key, msg::removenode::kMissingTail);
@@ -258,7 +259,7 @@ class KeyedStore {
   [[nodiscard]] int32_t update(int64_t key, const Record& rec) {
     if (vx::isdma(key)) {
       if (key <= 0) {
-        vx::tracelogerror(msg::updaterec::kBadDmaKey);
+        msg::logNamingKey(msg::updaterec::kBadDmaKey, key);
         return 2;
       }
       Record* fresh = nullptr;
@@ -283,7 +284,7 @@ class KeyedStore {
         }
       }
       delete (replaced ? old : fresh);
-      if (!replaced) vx::tracelogerror(msg::updaterec::kDeadDma);
+      if (!replaced) msg::logNamingKey(msg::updaterec::kDeadDma, key);
       return replaced ? 0 : 2;
     }
 
@@ -327,8 +328,9 @@ class KeyedStore {
       strays_.clear();
       publishShape();
     }
-    for (int32_t i = 0; i < tally.dead; ++i) Dma::logRelease(DmaRelease::Dead);
-    for (int32_t i = 0; i < tally.wrongType; ++i) Dma::logRelease(DmaRelease::WrongType);
+    for (const auto& [key, released] : tally.refused) Dma::logRelease(released, key);
+    for (int32_t i = 0; i < tally.dead; ++i) vx::tracelogerror(msg::removedma::kDead);
+    for (int32_t i = 0; i < tally.wrongType; ++i) vx::tracelogerror(msg::removedma::kWrongType);
   }
 
   // Releases the record of the DMA object of key, and the object itself when
@@ -341,7 +343,7 @@ class KeyedStore {
       if (const Node* n = findNode(key)) strays_.forgetRecord(key, recordOf(*n));
       released = Dma::release(key);
     }
-    Dma::logRelease(released);
+    Dma::logRelease(released, key);
     return released == DmaRelease::Done ? 0 : 2;
   }
 
@@ -630,7 +632,11 @@ class KeyedStore {
     return first;
   }
 
+  // Refused releases of an empty-tree pass, logged after the hold with their
+  // keys; a refusal whose key finds no room is only counted and logged
+  // without it.
   struct DmaTally {
+    std::vector<std::pair<int64_t, DmaRelease>> refused;
     int32_t dead = 0;
     int32_t wrongType = 0;
   };
@@ -738,8 +744,14 @@ class KeyedStore {
     emptyTreeRecursive(n->right, err, tally);
     if (vx::isdma(n->satKey)) {
       const DmaRelease released = Dma::release(n->satKey);
-      if (released == DmaRelease::Dead) ++tally.dead;
-      if (released == DmaRelease::WrongType) ++tally.wrongType;
+      if (released != DmaRelease::Done) {
+        try {
+          tally.refused.emplace_back(n->satKey, released);
+        } catch (const std::bad_alloc&) {
+          if (released == DmaRelease::Dead) ++tally.dead;
+          if (released == DmaRelease::WrongType) ++tally.wrongType;
+        }
+      }
     }
     delete n;
     link = nullptr;

@@ -222,12 +222,14 @@ TEST_F(KeyedStoreTest, LoggedMessagesWordForWord) {
   } cases[] = {
       {[&] { return store.remove(K(999)); },
        "RemoveNode: Unable to locate this key " + absent + " in its binary tree."},
-      {[&] { return store.remove(0); }, "RemoveNode: Invalid DMA key (<=0)."},
-      {[&] { return store.update(-10, r); }, "UpdateRec: Invalid DMA key (<=0)."},
+      {[&] { return store.remove(0); }, "RemoveNode: Invalid DMA key (<=0). " + key19(0)},
+      {[&] { return store.update(-10, r); }, "UpdateRec: Invalid DMA key (<=0). " + key19(-10)},
       {[&] { return store.update(K(999), r); }, "UpdateRec: Unable to locate key " + absent + " in its binary tree."},
-      {[&] { return store.update(12340, r); }, "UpdateRec: rec/DMA doesn't exist or was already deallocated"},
-      {[&] { return store.remove(12340); }, "RemoveDMA: /DMA doesn't exist or was already deallocated"},
-      {[&] { return store.removeDma(12340); }, "RemoveDMA: /DMA doesn't exist or was already deallocated"},
+      {[&] { return store.update(12340, r); },
+       "UpdateRec: rec/DMA doesn't exist or was already deallocated " + key19(12340)},
+      {[&] { return store.remove(12340); }, "RemoveDMA: /DMA doesn't exist or was already deallocated " + key19(12340)},
+      {[&] { return store.removeDma(12340); },
+       "RemoveDMA: /DMA doesn't exist or was already deallocated " + key19(12340)},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(c.call(), 2);
@@ -329,19 +331,19 @@ TEST_F(KeyedStoreTest, DmaModeKeysAndLifecycle) {
   EXPECT_EQ(payloadOf(store, k, buf), -1);
   EXPECT_EQ(std::string(buf, 128), padded("FindRecPtr: Invalid DMA key."));
   EXPECT_EQ(store.update(k, r), 2);
-  EXPECT_EQ(lastErr(), "UpdateRec: rec/DMA doesn't exist or was already deallocated");
+  EXPECT_EQ(lastErr(), "UpdateRec: rec/DMA doesn't exist or was already deallocated " + key19(k));
   EXPECT_EQ(store.remove(k), 2);
-  EXPECT_EQ(lastErr(), "RemoveDMA: /DMA doesn't exist or was already deallocated");
+  EXPECT_EQ(lastErr(), "RemoveDMA: /DMA doesn't exist or was already deallocated " + key19(k));
 
   auto* obj = static_cast<vx::store::DmaObject*>(vx::keytocptr(keys[1]));
   obj->eltType = 9;
   EXPECT_EQ(store.remove(keys[1]), 2);
-  EXPECT_EQ(lastErr(), "RemoveDMA: This DMA object isn't a correct object.");
+  EXPECT_EQ(lastErr(), "RemoveDMA: This DMA object isn't a correct object. " + key19(keys[1]));
   EXPECT_EQ(store.findRec(keys[1], out), 2);
   obj->eltType = 1;
   obj->selfAddr = 0;
   EXPECT_EQ(store.remove(keys[1]), 2);
-  EXPECT_EQ(lastErr(), "RemoveDMA: /DMA doesn't exist or was already deallocated");
+  EXPECT_EQ(lastErr(), "RemoveDMA: /DMA doesn't exist or was already deallocated " + key19(keys[1]));
   obj->selfAddr = vx::satkeytoaddr(keys[1]);
   EXPECT_EQ(store.count(), 3);
 
@@ -503,7 +505,7 @@ TEST_F(KeyedStoreTest, DmaKeysMustBeExactAndStaleKeysStayRefused) {
     EXPECT_EQ(store.update(bad, rec(4, 2.0, 9)), 2) << off;
     EXPECT_EQ(store.modify(bad, [](MiniRec& m) { return m.payload = 9, 0; }), -1) << off;
     EXPECT_EQ(store.remove(bad), 2) << off;
-    EXPECT_EQ(lastErr(), "RemoveDMA: /DMA doesn't exist or was already deallocated");
+    EXPECT_EQ(lastErr(), "RemoveDMA: /DMA doesn't exist or was already deallocated " + key19(bad));
   }
   EXPECT_EQ(store.count(), 1);
   EXPECT_EQ(payloadOf(store, k), 7);

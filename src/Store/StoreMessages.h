@@ -68,6 +68,14 @@ inline void logKeyed(std::string_view head, int64_t key, std::string_view tail) 
   vx::tracelognumbered(head, key, kKeyCols, tail);
 }
 
+// Writes a refusal that names no key in its own words followed by a blank and
+// the key as logKeyed puts it, so every refusal of a call by key names the
+// key the host gave.
+inline void logNamingKey(std::string_view text, int64_t key) {
+  constexpr int kKeyCols = 19;
+  vx::LogLine().text(text).text(" ").num(key, kKeyCols).error();
+}
+
 // Fills the caller's optional 128-character message buffer with text, blank
 // padded.
 inline void putFindMsg(char* out, std::string_view text) noexcept {

@@ -67,7 +67,7 @@ bool tleline1usable(std::string_view line1) {
   return false;
 }
 
-TleAdded addtlefrpair(std::string_view line1, std::string_view line2, const ShortLineHeads& heads) {
+bool readtlefrpair(std::string_view line1, std::string_view line2, const ShortLineHeads& heads, Tlerecord& rec) {
   // A line cut short would still parse, its last field read from the digits
   // that are left: refused instead.
   if (tlecardtype(line2) == kCardLine2) {
@@ -78,19 +78,33 @@ TleAdded addtlefrpair(std::string_view line1, std::string_view line2, const Shor
           .text(rtrimmed(short1 ? line1 : line2))
           .text("'.")
           .error();
-      return {};
+      return false;
     }
   }
+  return parsetlepair(line1, line2, rec) == 0;
+}
+
+int32_t readtlefrcsv(std::string_view line, Tlerecord& rec) {
+  if (csvline2tle(line, rec) != 0) return 2;
+  return validatetlevalues(rec) != 0 ? 1 : 0;
+}
+
+TleAdded addtlefrpair(std::string_view line1, std::string_view line2, const ShortLineHeads& heads) {
   Tlerecord rec;
-  if (parsetlepair(line1, line2, rec) != 0) return {};
+  if (!readtlefrpair(line1, line2, heads, rec)) return {};
   return store(rec);
 }
 
 TleAdded addtlefrcsv(std::string_view line) {
   Tlerecord rec;
-  if (csvline2tle(line, rec) != 0) return {};
-  if (validatetlevalues(rec) != 0) return {-1, true};
-  return store(rec);
+  switch (readtlefrcsv(line, rec)) {
+    case 0:
+      return store(rec);
+    case 1:
+      return {-1, true};
+    default:
+      return {};
+  }
 }
 
 int64_t addtlefrlines(std::string_view line1, std::string_view line2) {

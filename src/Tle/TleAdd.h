@@ -29,6 +29,14 @@ struct ShortLineHeads {
   std::string_view line2;
 };
 
+// The parse and checks of addtlefrpair, without the store: true when rec
+// holds the checked element set (else one log line says why).
+[[nodiscard]] bool readtlefrpair(std::string_view line1, std::string_view line2, const ShortLineHeads& heads,
+                                 Tlerecord& rec);
+// The parse and checks of addtlefrcsv, without the store: 0 when rec holds
+// the checked element set, 1 parsed but refused by the checks, 2 not parsed
+// (one log line each time).
+[[nodiscard]] int32_t readtlefrcsv(std::string_view line, Tlerecord& rec);
 // A line pair whose line 1 is of class kCardLine1 and usable: refused when
 // line 2 is a line 2 but one of the two ends before its last field needs
 // (col 61 of line 1, col 63 of line 2), else parsed, checked and stored.

@@ -208,4 +208,112 @@ TEST_F(TleBulk, ConcurrentArraysWhileWriting) {
   writer.join();
 }
 
+
+// ---- Text to arrays without the store -------------------------------------------
+
+struct Parsed {
+  int32_t rc = -1, count = -1, bad = -1;
+  std::vector<double> rows;      // capacity rows and one spare
+  std::vector<int32_t> lines;    // capacity lines and one spare
+  std::vector<std::pair<int32_t, std::string>> refused;  // line, message
+};
+
+Parsed parseText(const std::string& text, int32_t capacity) {
+  Parsed p;
+  p.rows.assign(static_cast<size_t>(capacity + 1) * 64, -7.0);
+  p.lines.assign(static_cast<size_t>(capacity + 1), -7);
+  auto onBad = [](int32_t line, int32_t, int64_t key, int32_t status, const char* msg, int32_t len, void* user) {
+    EXPECT_EQ(key, -1);
+    EXPECT_EQ(status, 2);
+    static_cast<Parsed*>(user)->refused.emplace_back(line, std::string(msg, static_cast<size_t>(len)));
+  };
+  p.rc = TleParseTextArrays(text.data(), static_cast<int64_t>(text.size()), capacity, p.rows.data(), p.lines.data(),
+                            &p.count, &p.bad, onBad, &p);
+  return p;
+}
+
+TEST_F(TleBulk, TextToArraysTakesWhatALoadTakesAndSaysWhatIsBad) {
+  char csv[512];
+  ASSERT_EQ(TleLinesToCsv(hostText(kL1).c_str(), hostText(kL2).c_str(), csv), 0);
+  const std::string csvLine = std::string(csv, 512).substr(0, std::string(csv, 512).find_last_not_of(' ') + 1);
+  const std::string badClass = kL1.substr(0, 7) + "X" + kL1.substr(8);
+  struct Case {
+    std::string text;
+    std::vector<int32_t> lines;  // of the rows taken
+    std::vector<std::pair<int32_t, std::string>> refused;  // line, start of the message
+  } const cases[] = {
+      {"", {}, {}},
+      {"ISS\n" + kL1 + "\n" + kL2 + "\n", {2}, {}},
+      {kL1 + "\r\n" + kL2 + "\r\n" + kM1 + "\r\n" + kM2, {1, 3}, {}},  // no end of line after the last
+      {csvLine + "\n", {1}, {}},
+      {kL1 + "\n" + kM1 + "\n" + kM2 + "\n", {2}, {{1, "ReadOnlyTLEs: Line1 without its line2 (another line1"}}},
+      {kL1.substr(0, 40) + "\n" + kL2 + "\n" + kM1 + "\n" + kM2 + "\n", {3},
+       {{1, "ReadOnlyTLEs: Line1 ends before column 61 '"}}},
+      {kL1 + "\n" + kL2.substr(0, 60) + "\n", {}, {{1, "ReadOnlyTLEs: Line2 ends before column 63 '"}}},
+      {badClass + "\n" + kL2 + "\n", {}, {{1, "Lines2Tle: Unknown TLE's classify level 'X'."}}},
+      {kM1 + "\n" + kM2 + "\n" + kL1 + "\n", {1}, {{3, ""}}},  // the text ends before its line 2
+  };
+  double one[64];
+  char text[512];
+  const int64_t key = add(kL1, kL2);
+  ASSERT_EQ(TleDataToArray(key, one, text), 0);
+  ASSERT_EQ(TleRemoveAllSats(), 0);
+  for (const Case& c : cases) {
+    LogCapture log;
+    const Parsed p = parseText(c.text, 4);
+    ASSERT_EQ(p.rc, 0) << c.text;
+    EXPECT_EQ(p.count, static_cast<int32_t>(c.lines.size())) << c.text;
+    EXPECT_EQ(p.bad, static_cast<int32_t>(c.refused.size())) << c.text;
+    EXPECT_EQ(std::vector<int32_t>(p.lines.begin(), p.lines.begin() + p.count), c.lines) << c.text;
+    ASSERT_EQ(p.refused.size(), c.refused.size()) << c.text;
+    for (size_t i = 0; i < c.refused.size(); ++i) {
+      EXPECT_EQ(p.refused[i].first, c.refused[i].first) << c.text;
+      EXPECT_EQ(p.refused[i].second.substr(0, c.refused[i].second.size()), c.refused[i].second) << c.text;
+      EXPECT_FALSE(p.refused[i].second.empty()) << c.text;
+    }
+    // A row of the ISS set is the array a load of it gives.
+    for (int32_t r = 0; r < p.count; ++r) {
+      if (p.rows[static_cast<size_t>(r) * 64] != 25544.0) continue;
+      for (size_t k = 0; k < 64; ++k) EXPECT_EQ(p.rows[static_cast<size_t>(r) * 64 + k], one[k]) << k;
+    }
+    EXPECT_EQ(TleGetCount(), 0) << c.text;
+  }
+}
+
+TEST_F(TleBulk, TextToArraysWritesNoRowPastCapacity) {
+  const std::string text = kL1 + "\n" + kL2 + "\n" + kM1 + "\n" + kM2 + "\nx\n" + kL1 + "\n" + kL2 + "\n";
+  for (int32_t cap = 0; cap <= 4; ++cap) {
+    const Parsed p = parseText(text, cap);
+    ASSERT_EQ(p.rc, 0);
+    EXPECT_EQ(p.count, 3) << cap;
+    const size_t written = static_cast<size_t>(std::min(cap, 3));
+    const std::vector<int32_t> lines = {1, 3, 6};
+    for (size_t i = 0; i < written; ++i) EXPECT_EQ(p.lines[i], lines[i]) << cap;
+    for (size_t i = written; i < p.lines.size(); ++i) EXPECT_EQ(p.lines[i], -7) << cap << " " << i;
+    for (size_t i = written * 64; i < p.rows.size(); ++i) ASSERT_EQ(p.rows[i], -7.0) << cap << " " << i;
+    if (written > 1) {
+      EXPECT_EQ(p.rows[64], 43013.0);
+    }
+  }
+  // Refused calls say so, write nothing and count nothing.
+  double v = -7.0;
+  int32_t count = -1, bad = -1;
+  struct Call {
+    const char* text;
+    int64_t len;
+    int32_t cap;
+    double* values;
+  } const calls[] = {{"x", -1, 1, &v}, {"x", 1, -1, &v}, {nullptr, 1, 1, &v}, {"x", 1, 1, nullptr}};
+  for (const Call& c : calls) {
+    LogCapture log;
+    EXPECT_EQ(TleParseTextArrays(c.text, c.len, c.cap, c.values, nullptr, &count, &bad, nullptr, nullptr), 2);
+    EXPECT_EQ(count, 0);
+    EXPECT_EQ(bad, 0);
+    ASSERT_EQ(log.errors().size(), 1u);
+    EXPECT_EQ(log.errors()[0].rfind("TleParseTextArrays: Invalid text length, capacity or buffer", 0), 0u);
+  }
+  EXPECT_EQ(v, -7.0);
+  EXPECT_EQ(TleParseTextArrays(nullptr, 0, 0, nullptr, nullptr, &count, &bad, nullptr, nullptr), 0);
+  EXPECT_EQ(count, 0);
+}
 }  // namespace

@@ -63,6 +63,14 @@ void readonlytles(int32_t unit, LoadCounts& counts, int32_t& status, const store
 // The same over the lines of a text in memory (no file cards, no DMA card):
 // 0, or 2 when memory ran out.
 int32_t readtlesfrtext(std::string_view text, LoadCounts& counts, const store::SetReporter& report = {});
+// The same parse and checks over a text in memory, without the store: each
+// set taken goes to the next row of values (kTleArrLen numbers per row, as
+// tle2arrayvalues gives them) and lineNums (may be null) gets the line it
+// begins on, for the first capacity sets taken; the others are only counted
+// (counts.loaded every set taken, counts.bad every set refused, each logged
+// and reported). Maneuver cards are passed over. 0, or 2 when memory ran out.
+int32_t readtlesfrtexttoarrays(std::string_view text, size_t capacity, double* values, int32_t* lineNums,
+                               LoadCounts& counts, const store::SetReporter& report = {});
 
 // Saves the store to a file (the exported TleSaveFile after its argument
 // conversion): save mode 0 creates or replaces the file, other values

@@ -10,6 +10,7 @@
 #include "Store/FileLoad.h"
 #include "Store/PendingCards.h"
 #include "Tle/TleAdd.h"
+#include "Tle/TleArray.h"
 #include "Tle/TleCardReading.h"
 #include "Tle/TleTree.h"
 
@@ -140,11 +141,15 @@ class TleLinePairer {
   bool waiting_ = false;  // line_ holds a line 1 that ended the search for a line 2
 };
 
-template <class Lines>
-int32_t readTleSets(Lines& src, store::LoadCounts& c, const store::SetReporter& report) {
-  store::FileReadBracket bracket(cs_readonlytles(), tlestore());
+// Reads the element sets of src in order and tells sink of each:
+// sink.pair(lineNum, line1, line2) and sink.csv(lineNum, line) give what
+// became of the set (lineNum the line it begins on),
+// sink.added(cards, key) follows each set that got a key and
+// sink.handOver(cards) comes where the pending maneuver cards go to the set
+// before them. Counts each set and reports it; 0, or 2 when memory ran out.
+template <class Lines, class Sink>
+int32_t eachTleSet(Lines& src, store::LoadCounts& c, const store::SetReporter& report, Sink& sink) {
   TleLinePairer<Lines> pairer(src);
-  auto modify = [](int64_t key, auto&& f) { return tlemodifyrec(key, f); };
   bool lastParsedWell = false;
   for (;;) {
     using Kind = typename TleLinePairer<Lines>::Kind;
@@ -152,7 +157,7 @@ int32_t readTleSets(Lines& src, store::LoadCounts& c, const store::SetReporter& 
     TleAdded added;
     switch (item.kind) {
       case Kind::End:
-        if (lastParsedWell) pairer.cards.handOver(modify);
+        if (lastParsedWell) sink.handOver(pairer.cards);
         return 0;
       case Kind::NoMemory:
         store::logNoMemory(msg::kSetReader);
@@ -167,21 +172,74 @@ int32_t readTleSets(Lines& src, store::LoadCounts& c, const store::SetReporter& 
         report(item.lineNum, 0, -1, true);
         continue;
       case Kind::Csv:
-        added = addtlefrcsv(item.text1);
+        added = sink.csv(item.lineNum, item.text1);
         break;
       case Kind::Pair:
-        pairer.cards.handOver(modify);
-        added = addtlefrpair(item.text1, item.text2, {msg::kShortLine1, msg::kShortLine2});
+        sink.handOver(pairer.cards);
+        added = sink.pair(item.lineNum, item.text1, item.text2);
         break;
     }
     lastParsedWell = added.parsed;
-    // An element set the store refuses (or a CSV set its checks refuse) is a
-    // bad one.
+    // An element set refused (a CSV set its checks refuse, or one the store
+    // refuses) is a bad one.
     store::countAdd(c, added.key);
-    if (added.key > 0) pairer.cards.added(added.key);
+    if (added.key > 0) sink.added(pairer.cards, added.key);
     report(item.lineNum, item.lineNum2, added.key);
   }
 }
+
+// The sets go into the store, their maneuver cards with them.
+struct StoreSink {
+  static TleAdded pair(int32_t, std::string_view l1, std::string_view l2) {
+    return addtlefrpair(l1, l2, {msg::kShortLine1, msg::kShortLine2});
+  }
+  static TleAdded csv(int32_t, std::string_view line) { return addtlefrcsv(line); }
+  static void added(store::CardHandOver& cards, int64_t key) { cards.added(key); }
+  static void handOver(store::CardHandOver& cards) {
+    cards.handOver([](int64_t key, auto&& f) { return tlemodifyrec(key, f); });
+  }
+};
+
+template <class Lines>
+int32_t readTleSets(Lines& src, store::LoadCounts& c, const store::SetReporter& report) {
+  store::FileReadBracket bracket(cs_readonlytles(), tlestore());
+  StoreSink sink;
+  return eachTleSet(src, c, report, sink);
+}
+
+// The checked sets go to rows of arrays, up to capacity rows; the store is
+// not touched. Maneuver cards have no place in the array and stay behind.
+struct ArraySink {
+  ArraySink(double* v, int32_t* l, size_t cap) : values(v), lineNums(l), capacity(cap) {}
+  double* values;
+  int32_t* lineNums;
+  size_t capacity;
+  size_t rows = 0;
+  Tlerecord rec;
+  TleArray work;
+
+  // A set taken counts as loaded (key 1), a refused one as bad.
+  TleAdded row(bool good, int32_t lineNum) {
+    if (!good) return {};
+    if (rows < capacity) {
+      tle2arrayvalues(rec, work);
+      std::copy(work.begin(), work.end(), values + rows * kTleArrLen);
+      if (lineNums != nullptr) lineNums[rows] = lineNum;
+    }
+    ++rows;
+    return {1, true};
+  }
+  TleAdded pair(int32_t lineNum, std::string_view l1, std::string_view l2) {
+    rec.reset();
+    return row(readtlefrpair(l1, l2, {msg::kShortLine1, msg::kShortLine2}, rec), lineNum);
+  }
+  TleAdded csv(int32_t lineNum, std::string_view line) {
+    rec.reset();
+    return row(readtlefrcsv(line, rec) == 0, lineNum);
+  }
+  static void added(store::CardHandOver&, int64_t) {}
+  static void handOver(store::CardHandOver&) {}
+};
 
 }  // namespace
 
@@ -198,6 +256,13 @@ void readonlytles(int32_t unit, store::LoadCounts& counts, int32_t& status, cons
 int32_t readtlesfrtext(std::string_view text, store::LoadCounts& counts, const store::SetReporter& report) {
   store::TextLines src(text);
   return readTleSets(src, counts, report);
+}
+
+int32_t readtlesfrtexttoarrays(std::string_view text, size_t capacity, double* values, int32_t* lineNums,
+                               store::LoadCounts& counts, const store::SetReporter& report) {
+  store::TextLines src(text);
+  ArraySink sink{values, lineNums, capacity};
+  return eachTleSet(src, counts, report, sink);
 }
 
 int32_t readtlesfrfileunit(int32_t unit, LoadCounts* counts, const store::SetReporter& report) {

@@ -559,10 +559,19 @@ static int saveAndReload(int64_t k) {
 /* ---- DMA keys ---------------------------------------------------------------- */
 
 /* In key mode 1 each library refuses the other's DMA keys. */
+/* A refusal line of a removal: its words, a blank, the key in 19 columns. */
+static const char* naming(char* out, const char* words, int64_t key) {
+  sprintf(out, "%s %19lld", words, (long long)key);
+  return out;
+}
+
 static int dmaKeys(void) {
   static const char* const kWrong = "RemoveDMA: This DMA object isn't a correct object.";
-  char l1[512], l2[512], o1[513], o2[513], in[512];
+  static const char* const kDead = "RemoveDMA: /DMA doesn't exist or was already deallocated";
+  static const char* const kBad = "RemoveNode: Invalid DMA key (<=0).";
+  char l1[512], l2[512], o1[513], o2[513], in[512], want[128];
   int64_t tk, kk;
+  int i;
   F.KernixSetElsetKeyMode(1);
   tk = F.TleAddSatFrLines(toText(l1, 512, kTle1), toText(l2, 512, kTle2));
   kk = F.KinemAddSatFrLines(toText(l1, 512, kC1), toText(l2, 512, kC2));
@@ -570,10 +579,25 @@ static int dmaKeys(void) {
          CI(F.KinemGetLines(kk, prime(o1, 512), prime(o2, 512)), 0), CT(o1, 512, kC1), CT(o2, 512, kC2),
          CI(F.KinemSetField(kk, 13, toText(in, 512, "5")), 0), CI(F.KinemGetField(kk, 13, prime(o1, 512)), 0),
          CT(o1, 512, "5"));
-  EXPECT(CI(F.KinemRemoveSat(tk), 2), CT(lastErr(), 128, kWrong), CI(F.KinemGetCount(), 1));
-  EXPECT(CI(F.TleRemoveSat(kk), 2), CT(lastErr(), 128, kWrong), CI(F.KinemGetCount(), 1));
+  EXPECT(CI(F.KinemRemoveSat(tk), 2), CT(lastErr(), 128, naming(want, kWrong, tk)), CI(F.KinemGetCount(), 1));
+  EXPECT(CI(F.TleRemoveSat(kk), 2), CT(lastErr(), 128, naming(want, kWrong, kk)), CI(F.KinemGetCount(), 1));
   EXPECT(CI(F.KinemRemoveSat(kk), 0), CI(F.KinemGetCount(), 0),
          CI(F.KinemGetLines(kk, prime(o1, 512), prime(o2, 512)), 2), CT(o1, 512, ""), CI(F.TleRemoveSat(tk), 0));
+  {
+    /* Removed keys, removed again, and keys no DMA object can have: each
+     * refusal names the key given. */
+    const struct {
+      int32_t (*remove)(int64_t);
+      int64_t key;
+      const char* words;
+    } rows[] = {{F.KinemRemoveSat, kk, kDead}, {F.TleRemoveSat, tk, kDead}, {F.KinemRemoveSat, 0, kBad},
+                {F.TleRemoveSat, 0, kBad},     {F.KinemRemoveSat, -10, kBad}, {F.TleRemoveSat, -10, kBad}};
+    for (i = 0; i < (int)(sizeof rows / sizeof rows[0]); ++i) {
+      gRow = i;
+      EXPECT(CI(rows[i].remove(rows[i].key), 2), CT(lastErr(), 128, naming(want, rows[i].words, rows[i].key)));
+    }
+    gRow = -1;
+  }
   F.KernixSetElsetKeyMode(0);
   return 0;
 }

@@ -42,6 +42,13 @@ std::string lastErr() {
   return s;
 }
 
+// A key as the refusal lines put it: right-aligned in 19 columns, or in the
+// 20 that the lowest keys need.
+std::string key19(int64_t key) {
+  const std::string s = std::to_string(key);
+  return std::string(s.size() < 19 ? 19 - s.size() : 0, ' ') + s;
+}
+
 class KinemWithTle : public ::testing::TestWithParam<int32_t> {
  protected:
   void SetUp() override {
@@ -65,9 +72,9 @@ TEST_P(KinemWithTle, EachLibraryRefusesTheOthersDmaKeys) {
   ASSERT_GT(elset, 0);
   char l1[512], l2[512];
   EXPECT_EQ(KinemRemoveSat(elset), 2);
-  EXPECT_EQ(lastErr(), "RemoveDMA: This DMA object isn't a correct object.");
+  EXPECT_EQ(lastErr(), "RemoveDMA: This DMA object isn't a correct object. " + key19(elset));
   EXPECT_EQ(TleRemoveSat(vec), 2);
-  EXPECT_EQ(lastErr(), "RemoveDMA: This DMA object isn't a correct object.");
+  EXPECT_EQ(lastErr(), "RemoveDMA: This DMA object isn't a correct object. " + key19(vec));
   EXPECT_EQ(KinemGetLines(elset, l1, l2), 2);
   EXPECT_EQ(TleGetLines(vec, l1, l2), 2);
   EXPECT_EQ(KinemGetLines(vec, l1, l2), 0);
@@ -126,6 +133,68 @@ TEST_P(KinemWithTle, ConcurrencyBothStoresAtOnce) {
   reader.join();
   EXPECT_EQ(KinemGetCount(), kSets);
   EXPECT_EQ(TleGetCount(), kSets);
+}
+
+// Every refusal of a removal names the key the host gave, in both libraries,
+// for every kind of bad key, and leaves the live sets alone.
+TEST_P(KinemWithTle, RemovalRefusalsNameTheKey) {
+  enum Says { kNoNode, kBadDma, kDeadDma, kWrongType };
+  const auto line = [](Says says, int64_t key) -> std::string {
+    switch (says) {
+      case kNoNode: return "RemoveNode: Unable to locate this key " + key19(key) + " in its binary tree.";
+      case kBadDma: return "RemoveNode: Invalid DMA key (<=0). " + key19(key);
+      case kDeadDma: return "RemoveDMA: /DMA doesn't exist or was already deallocated " + key19(key);
+      case kWrongType: return "RemoveDMA: This DMA object isn't a correct object. " + key19(key);
+    }
+    return {};
+  };
+  struct Library {
+    const char* name;
+    int64_t (*add)(int satNum);
+    int32_t (*remove)(int64_t key);
+    int32_t (*removeAll)();
+    int32_t (*count)();
+  };
+  const Library libs[] = {
+      {"tle", addElset, TleRemoveSat, TleRemoveAllSats, TleGetCount},
+      {"kinem", addVector, KinemRemoveSat, KinemRemoveAllSats, KinemGetCount},
+  };
+  const bool dma = GetParam() == 1;
+  for (size_t l = 0; l < 2; ++l) {
+    const Library& lib = libs[l];
+    const Library& other = libs[1 - l];
+    const int64_t stale = lib.add(11);
+    ASSERT_EQ(lib.removeAll(), 0);
+    const int64_t removed = lib.add(12);
+    ASSERT_EQ(lib.remove(removed), 0);
+    const int64_t live = lib.add(13), foreign = other.add(14);
+    ASSERT_GT(live, 0);
+    ASSERT_GT(foreign, 0);
+    const struct {
+      const char* kind;
+      int64_t key;
+      Says tree, dmaMode;  // what the line says in each key mode
+    } cases[] = {
+        {"stale", stale, kNoNode, kDeadDma},
+        {"removed", removed, kNoNode, kDeadDma},
+        {"live plus one", live + 1, kNoNode, kDeadDma},
+        {"random low", 7'351'902'468, kDeadDma, kDeadDma},
+        {"random high", (int64_t{1} << 60) + 7'351'902'468, kNoNode, kNoNode},
+        {"other library's", foreign, kNoNode, kWrongType},
+        {"zero", 0, kBadDma, kBadDma},
+        {"negative", -10, kBadDma, kBadDma},
+        {"lowest", INT64_MIN, kBadDma, kBadDma},
+    };
+    for (const auto& c : cases) {
+      SCOPED_TRACE(std::string(lib.name) + ": " + c.kind);
+      EXPECT_EQ(lib.remove(c.key), 2);
+      EXPECT_EQ(lastErr(), line(dma ? c.dmaMode : c.tree, c.key));
+    }
+    EXPECT_EQ(lib.count(), 1);
+    EXPECT_EQ(other.count(), 1);
+    ASSERT_EQ(lib.remove(live), 0);
+    ASSERT_EQ(other.remove(foreign), 0);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(KeyModes, KinemWithTle, ::testing::Values(0, 1),

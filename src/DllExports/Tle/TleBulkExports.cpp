@@ -71,4 +71,22 @@ VX_API int32_t TleLoadFileReport(const char tleFile[512], TleLoadFn fn, void* us
   return rc;
 }
 
+VX_API int32_t TleParseTextArrays(const char* text, int64_t textLen, int32_t capacity, double* values,
+                                  int32_t* lineNums, int32_t* count, int32_t* bad, TleLoadFn fn, void* user) {
+  LoadCounts counts;
+  const int32_t rc = guarded("TleParseTextArrays", int32_t{2}, [&]() -> int32_t {
+    if (textLen < 0 || capacity < 0 || (textLen > 0 && text == nullptr) || (capacity > 0 && values == nullptr)) {
+      tracelognumbered("TleParseTextArrays: Invalid text length, capacity or buffer, capacity ", capacity, 11, ".");
+      return 2;
+    }
+    const store::HostSetReport<TleLoadFn> host{fn, user, true};
+    return readtlesfrtexttoarrays(std::string_view(text, static_cast<size_t>(textLen)), static_cast<size_t>(capacity),
+                                  values, lineNums, counts, host.reporter());
+  });
+  if (rc != 0) counts = LoadCounts{};
+  if (count != nullptr) *count = counts.loaded;
+  if (bad != nullptr) *bad = counts.bad;
+  return rc;
+}
+
 }  // extern "C"
