@@ -3,6 +3,8 @@
 
 #include <cmath>
 
+#include "Ambit/AmbitTypes.h"
+
 namespace vx::orbix {
 namespace {
 
@@ -318,19 +320,21 @@ void deepInit(Sgp4Set& s, const BodyTerms& sun, const BodyTerms& moon, double xp
 
 }  // namespace
 
+// WGS-72 and WGS-84 are ambit's geopotential sets, with their published xke.
 GravConst GravConst::wgs72() {
-  const double mu = 398600.8, r = 6378.135;
-  return makeGrav(mu, r, 60.0 / std::sqrt(r * r * r / mu), 0.001082616, -0.00000253881, -0.00000165597);
+  const ambit::geoconstants& g = ambit::wgs72;
+  return makeGrav(g.mu, g.radiuskm, g.ke, g.j2, g.j3, g.j4);
 }
 
+// The first published constants: WGS-72's shape with an older mu and xke.
 GravConst GravConst::wgs72old() {
-  return makeGrav(398600.79964, 6378.135, 0.0743669161, 0.001082616, -0.00000253881, -0.00000165597);
+  const ambit::geoconstants& g = ambit::wgs72;
+  return makeGrav(398600.79964, g.radiuskm, 0.0743669161, g.j2, g.j3, g.j4);
 }
 
 GravConst GravConst::wgs84() {
-  const double mu = 398600.5, r = 6378.137;
-  return makeGrav(mu, r, 60.0 / std::sqrt(r * r * r / mu), 0.00108262998905, -0.00000253215306,
-                  -0.00000161098761);
+  const ambit::geoconstants& g = ambit::wgs84;
+  return makeGrav(g.mu, g.radiuskm, g.ke, g.j2, g.j3, g.j4);
 }
 
 std::string_view sgp4message(int32_t code) {
