@@ -20,7 +20,8 @@
  *       4 semi-latus rectum below zero
  *       5 epoch elements are sub-orbital
  *       6 the satellite has decayed
- *       7 a time or element value is not a finite number
+ *       7 a time or element value is not a finite number, or the time is
+ *         more than 1e9 minutes (about 1900 years) from the set's epoch
  *     Such a code is a result, not a failure of the call: no log line. A
  *     failed entry has position and velocity 0; no result is ever NaN.
  *  3. Snapshot lifetime: a snapshot belongs to the host from
@@ -92,7 +93,8 @@ VX_API int32_t OrbixSnapshotInitError(const OrbixSnapshot* snap, int32_t index);
  *    set-major ([set][time][xyz]), errors count * timeCount codes.
  *  layout 1 (zipped): count must equal timeCount; set first+i at times[i];
  *    pos and vel receive count * 3 doubles ([set][xyz]), errors count codes.
- * Each error is 0 or a code 1-7 (a NaN or infinite time gives 7); a failed
+ * Each error is 0 or a code 1-7 (a NaN, infinite or too distant time gives
+ * 7); a failed
  * entry's position and velocity are 0. Result: VX_OK; VX_FAIL with one log
  * line and nothing written for NULL snap, a negative first, count or
  * timeCount, a range outside the snapshot, NULL arrays where entries are to

@@ -19,6 +19,10 @@ constexpr double kZel = 0.05490;
 constexpr double kZns = 1.19459e-5;
 constexpr double kZnl = 1.5835218e-4;
 constexpr double kRptim = 4.37526908801129966e-3;  // Earth rotation, rad/min
+// Farthest time from the epoch, minutes (about 1900 years). The resonance
+// integrator steps 720 minutes at a time from the epoch; beyond this it would
+// take too long, and far beyond it a step no longer changes the time at all.
+constexpr double kMaxMinutes = 1.0e9;
 
 GravConst makeGrav(double mu, double radius, double xke, double j2, double j3, double j4) {
   GravConst g{};
@@ -346,7 +350,7 @@ std::string_view sgp4message(int32_t code) {
     case kSgp4SemiLatus: return "semi-latus rectum is less than zero";
     case kSgp4SubOrbital: return "epoch elements are sub-orbital";
     case kSgp4Decayed: return "satellite has decayed";
-    case kSgp4BadInput: return "time or element value is not a finite number";
+    case kSgp4BadInput: return "time or element value is not a finite number or out of range";
     default: return "unknown error";
   }
 }
@@ -621,7 +625,7 @@ int32_t sgp4init(const MeanElements& el, const GravConst& grav, OpsMode mode, Sg
 
 int32_t sgp4(const Sgp4Set& s, double t, double r[3], double v[3]) {
   if (s.error != kSgp4Ok) return fail(r, v, s.error);
-  if (!std::isfinite(t)) return fail(r, v, kSgp4BadInput);
+  if (!std::isfinite(t) || std::fabs(t) > kMaxMinutes) return fail(r, v, kSgp4BadInput);
   const GravConst& g = s.grav;
   const double xke = g.xke;
   const double vkmpersec = g.radiusKm * xke / 60.0;

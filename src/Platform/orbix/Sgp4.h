@@ -57,7 +57,7 @@ enum Sgp4Error : int32_t {
   kSgp4SemiLatus = 4,       // semi-latus rectum below zero
   kSgp4SubOrbital = 5,      // elements at epoch are sub-orbital
   kSgp4Decayed = 6,         // satellite has decayed (radius below one Earth radius)
-  kSgp4BadInput = 7,        // NaN or infinite time or element value
+  kSgp4BadInput = 7,        // NaN or infinite time or element value, or a time over 1e9 minutes from the epoch
 };
 
 // Everything the initialisation computes.

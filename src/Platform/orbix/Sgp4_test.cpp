@@ -233,6 +233,18 @@ TEST(Sgp4, TimesThatAreNoNumberFail) {
   double r[3], v[3];
   EXPECT_NE(sgp4(set, 1440.0 * 365.25 * 300, r, v), 0);
   EXPECT_FALSE(std::isnan(r[0]));
+  // A resonant set steps from the epoch: the farthest time still runs, one
+  // beyond it is refused rather than stepped (or, far off, never finished).
+  MeanElements e = leo();
+  e.meanMotion = 1.0027 * 2.0 * kPi / 1440.0;
+  e.eccentricity = 0.0002;
+  e.inclination = 0.05 * kDeg;
+  e.bstar = 0.0;
+  ASSERT_EQ(sgp4init(e, GravConst::wgs72(), OpsMode::improved, set), 0);
+  ASSERT_EQ(set.irez, 1);
+  EXPECT_EQ(sgp4(set, -1.0e9, r, v), 0);
+  EXPECT_EQ(sgp4(set, 1.0e9 + 1.0, r, v), kSgp4BadInput);
+  EXPECT_EQ(sgp4(set, -1.0e300, r, v), kSgp4BadInput);
 }
 
 // A set is read only: a resonant deep-space set gives the same state at a
