@@ -5,7 +5,7 @@ set -euo pipefail
 lib_dir=$1
 inc_dir=$2
 status=0
-for pair in tle:tle ambit:ambit kernix:kernix kinem:kinem; do
+for pair in tle:tle ambit:ambit kernix:kernix kinem:kinem orbix:orbix; do
   lib=${pair%%:*}
   header=${pair##*:}
   exported=$(nm -D --defined-only "$lib_dir/lib$lib.so" | awk '$2 == "T" && $3 !~ /^_Z/ {print $3}' | sort -u)

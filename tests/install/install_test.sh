@@ -34,7 +34,7 @@ for lib in kernix chronom orbix ambit tle kinem; do
   grep -q "Library soname: \[lib$lib.so.0\]" <<<"$dyn" || fail "lib$lib: wrong soname"
   grep -q 'R.*PATH.*\[\$ORIGIN\]' <<<"$dyn" || fail "lib$lib: RUNPATH is not \$ORIGIN"
 done
-for f in include/veltrix/kernix.h include/veltrix/tle.h include/veltrix/kinem.h include/veltrix/ambit.h \
+for f in include/veltrix/kernix.h include/veltrix/tle.h include/veltrix/kinem.h include/veltrix/ambit.h include/veltrix/orbix.h \
     share/veltrix/data/catalog-2018.tle "$libdir/cmake/veltrix/veltrixConfig.cmake" \
     "$libdir/cmake/veltrix/veltrixConfigVersion.cmake"; do
   [ -f "$P/$f" ] || fail "$f not installed"

@@ -1,0 +1,102 @@
+// Fuzzes initialisation and propagation with arbitrary element values and
+// times: every result is a code 0-7, a failed state is all zeros, no state
+// is ever NaN or infinite, and the snapshot gives exactly what the scalar
+// model gives for the same set and time.
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+
+#include "Platform/orbix/Sgp4.h"
+#include "Platform/orbix/Snapshot.h"
+
+namespace {
+
+namespace orb = vx::orbix;
+
+constexpr size_t kMaxTimes = 8;
+
+void check(bool ok) {
+  if (!ok) std::abort();
+}
+
+// Field ranges of the GP element values that initialise without failing in
+// most cases; a field outside its range keeps its raw bits instead.
+struct Range {
+  double lo, hi;
+};
+constexpr Range kRanges[orb::kGpValueCount] = {
+    {-20000.0, 60000.0}, {0.0, 17.0}, {0.0, 1.0}, {0.0, 180.0}, {0.0, 360.0},
+    {0.0, 360.0},        {0.0, 360.0}, {-0.1, 0.1}, {-1e-3, 1e-3}, {-1e-6, 1e-6},
+};
+
+double take(const uint8_t*& p, const uint8_t* end) {
+  uint64_t bits = 0;
+  const size_t n = end - p < 8 ? static_cast<size_t>(end - p) : 8;
+  std::memcpy(&bits, p, n);
+  p += n;
+  double d;
+  std::memcpy(&d, &bits, sizeof d);
+  return d;
+}
+
+// Raw bits when selected, else a value spread over [lo, hi].
+double field(double raw, bool keepRaw, Range r) {
+  if (keepRaw) return raw;
+  uint64_t bits;
+  std::memcpy(&bits, &raw, sizeof bits);
+  return r.lo + (r.hi - r.lo) * static_cast<double>(bits >> 11) * 0x1.0p-53;
+}
+
+void checkState(int32_t code, const double r[3], const double v[3]) {
+  check(code >= 0 && code <= orb::kSgp4BadInput);
+  for (int i = 0; i < 3; ++i) {
+    check(std::isfinite(r[i]) && std::isfinite(v[i]));
+    if (code != 0) check(r[i] == 0.0 && v[i] == 0.0);
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size < 4) return 0;
+  const uint8_t* p = data;
+  const uint8_t* end = data + size;
+  const uint16_t rawMask = static_cast<uint16_t>(p[0] | (p[1] << 8));
+  const uint8_t flags = p[2];
+  p += 3;
+  double values[orb::kGpValueCount];
+  for (size_t i = 0; i < orb::kGpValueCount; ++i)
+    values[i] = field(take(p, end), (rawMask >> i) & 1u, kRanges[i]);
+  double times[kMaxTimes];
+  size_t nt = 0;
+  while (p < end && nt < kMaxTimes) {
+    const double t = take(p, end);
+    // Times within a few years of the epoch, or raw bits for the low flags.
+    times[nt] = (flags >> (nt % 6)) & 1u ? t : field(t, false, {-3.0e6, 3.0e6});
+    ++nt;
+  }
+
+  const orb::MeanElements el = orb::gpToMeanElements(values);
+  const orb::GravConst grav = flags & 0x80u ? orb::GravConst::wgs84() : orb::GravConst::wgs72();
+  const orb::OpsMode mode = flags & 0x40u ? orb::OpsMode::afspc : orb::OpsMode::improved;
+  orb::Sgp4Set set;
+  const int32_t init = orb::sgp4init(el, grav, mode, set);
+  check(init >= 0 && init <= orb::kSgp4BadInput && init == set.error);
+
+  const orb::Snapshot snap(std::span<const orb::MeanElements>(&el, 1), grav, mode);
+  check(snap.initError(0) == init);
+  double pos[3 * kMaxTimes], vel[3 * kMaxTimes];
+  int32_t errors[kMaxTimes];
+  snap.propagate(0, 1, std::span<const double>(times, nt), orb::TimeMode::sinceEpoch, orb::Layout::outer, pos,
+                 vel, errors);
+  for (size_t j = 0; j < nt; ++j) {
+    double r[3], v[3];
+    const int32_t code = orb::sgp4(set, times[j], r, v);
+    checkState(code, r, v);
+    if (init != 0) check(code == init);
+    check(errors[j] == code);
+    check(std::memcmp(r, pos + 3 * j, sizeof r) == 0 && std::memcmp(v, vel + 3 * j, sizeof v) == 0);
+  }
+  return 0;
+}

@@ -1,0 +1,52 @@
+// A read-only batch of initialised element sets. Initialisation runs once,
+// in the constructor; propagation never writes the snapshot, so any number
+// of threads may propagate disjoint or overlapping ranges of one snapshot
+// at the same time.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "Platform/orbix/Sgp4.h"
+
+namespace vx::orbix {
+
+// Number of doubles in one set of GP element values.
+inline constexpr size_t kGpValueCount = 10;
+
+// GP element values as the two-line form has them: epoch ds50 UTC, mean
+// motion rev/day, eccentricity, inclination deg, node deg, argument of
+// perigee deg, mean anomaly deg, bstar 1/earth radii, ndot/2 rev/day^2,
+// nddot/6 rev/day^3; to the units of the model.
+MeanElements gpToMeanElements(const double* values);
+
+// What the times of a propagation are.
+enum class TimeMode : int32_t { sinceEpoch = 0, ds50 = 1 };
+// outer: every set of the range at every time; zipped: set first+i at
+// times[i].
+enum class Layout : int32_t { outer = 0, zipped = 1 };
+
+class Snapshot {
+ public:
+  // A set whose initialisation fails is kept with its code.
+  Snapshot(std::span<const MeanElements> elements, const GravConst& grav, OpsMode mode);
+
+  size_t size() const noexcept { return sets_.size(); }
+  const Sgp4Set& set(size_t i) const noexcept { return sets_[i]; }
+  int32_t initError(size_t i) const noexcept { return sets_[i].error; }
+
+  // Positions (km) and velocities (km/s) of sets [first, first + count),
+  // the caller having checked the range. outer: entry (i, j) for set
+  // first+i at times[j], at [(i * times.size() + j) * 3]; zipped (count ==
+  // times.size()): entry i for set first+i at times[i], at [i * 3]. errors
+  // gets 0 or the failure code of each entry; a failed entry is zero.
+  void propagate(size_t first, size_t count, std::span<const double> times, TimeMode timeMode,
+                 Layout layout, double* pos, double* vel, int32_t* errors) const;
+
+ private:
+  std::vector<Sgp4Set> sets_;
+};
+
+}  // namespace vx::orbix
