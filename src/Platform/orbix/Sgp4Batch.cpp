@@ -23,23 +23,26 @@ namespace hn = hwy::HWY_NAMESPACE;
 using D = hn::ScalableTag<double>;
 using V = hn::Vec<D>;
 
-constexpr double kTwoPiHi = 6.28318530717958647692;  // 2 pi rounded to a double
-constexpr double kTwoPiLo = 2.4492935982947064e-16;  // 2 pi minus kTwoPiHi
+// 2 pi as a double, split so that k times the first part is exact for any
+// whole-turn count k below 2^26, with or without fused multiply-add; and the
+// rest of the true 2 pi beyond that double.
+constexpr double kTwoPiA = 6.283185243606567;
+constexpr double kTwoPiB = 6.357301884918343e-08;
+constexpr double kTwoPiLo = 2.4492935982947064e-16;
 constexpr double kInvTwoPi = 0.15915494309189533577;
 
-// x minus the whole turns toward zero, as fmod(x, 2 pi) does. With fused
-// multiply-add the result equals fmod's for the same quotient.
+// x minus the whole turns toward zero, as fmod(x, 2 pi) with 2 pi rounded
+// to a double does.
 HWY_INLINE V turnRemainder(D d, V x) {
   const V k = hn::Trunc(x * hn::Set(d, kInvTwoPi));
-  return hn::NegMulAdd(k, hn::Set(d, kTwoPiHi), x);
+  return (x - k * hn::Set(d, kTwoPiA)) - k * hn::Set(d, kTwoPiB);
 }
 
-// x reduced to about [-pi, pi] with 2 pi in two parts, so the sine and
-// cosine of angles that grow with time keep their accuracy.
+// x reduced to about [-pi, pi] by the true 2 pi, so the sine and cosine of
+// angles that grow with time keep their accuracy.
 HWY_INLINE V reduceAngle(D d, V x) {
   const V k = hn::Round(x * hn::Set(d, kInvTwoPi));
-  const V r = hn::NegMulAdd(k, hn::Set(d, kTwoPiHi), x);
-  return hn::NegMulAdd(k, hn::Set(d, kTwoPiLo), r);
+  return ((x - k * hn::Set(d, kTwoPiA)) - k * hn::Set(d, kTwoPiB)) - k * hn::Set(d, kTwoPiLo);
 }
 
 // atan2 from the arctangent of a ratio in [0, 1], put in its quadrant.

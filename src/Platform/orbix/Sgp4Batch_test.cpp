@@ -1,6 +1,7 @@
 #include "Platform/orbix/Sgp4Batch.h"
 
 #include <gtest/gtest.h>
+#include <hwy/targets.h>
 
 #include <charconv>
 #include <cmath>
@@ -121,6 +122,22 @@ TEST(Sgp4Batch, GeneratedCatalogAgreesWithScalarAtManyTimes) {
   for (size_t i = 0; i < times.size(); ++i) times[i] = std::fmod(static_cast<double>(i) * 7919.0, 8640.0) - 4320.0;
   failed += expectAgree(c.sets, 0, times, run(b, 0, times.size(), times), "zipped");
   EXPECT_GT(failed, 0u);
+}
+
+// Every SIMD target compiled in and supported here (down to the portable
+// one a machine without vector units gets) gives the scalar results.
+TEST(Sgp4Batch, EveryTargetAgreesWithScalar) {
+  const Loaded c = load(kDir + "catalog2000.tle");
+  const std::vector<Sgp4Set> sets(c.sets.begin(), c.sets.begin() + 301);
+  const Sgp4Batch b = Sgp4Batch::build(sets);
+  const auto targets = hwy::SupportedAndGeneratedTargets();
+  EXPECT_GE(targets.size(), 2u);
+  for (int64_t target : targets) {
+    hwy::SetSupportedTargetsForTest(target);
+    for (double t : {-1440.0, 0.0, 333.3, 4320.0, 5.0e5})
+      expectAgree(sets, 0, {t}, run(b, 0, sets.size(), {t}), hwy::TargetName(target));
+  }
+  hwy::SetSupportedTargetsForTest(0);
 }
 
 // Ranges of every length around the vector widths, starting on and off a
