@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <initializer_list>
 
 #include "Platform/orbix/Sgp4Batch.h"
 
@@ -43,6 +44,46 @@ HWY_INLINE V turnRemainder(D d, V x) {
 HWY_INLINE V reduceAngle(D d, V x) {
   const V k = hn::Round(x * hn::Set(d, kInvTwoPi));
   return ((x - k * hn::Set(d, kTwoPiA)) - k * hn::Set(d, kTwoPiB)) - k * hn::Set(d, kTwoPiLo);
+}
+
+// Sine and cosine together: the angle less its nearest multiple of pi/2
+// (pi/2 in three parts, the first two short enough that their products with
+// the multiple are exact), then the Taylor series of both on [-pi/4, pi/4],
+// carried to the 15th and 16th power where the next term is below a
+// tenth of a unit in the last place.
+struct SinCos {
+  V s, c;
+};
+
+HWY_INLINE SinCos sinCos(D d, V x) {
+  const V q = hn::Round(x * hn::Set(d, 0.6366197723675814));
+  V r = x - q * hn::Set(d, 1.570796325802803);
+  r = r - q * hn::Set(d, 9.920935791635221e-10);
+  r = r - q * hn::Set(d, 5.170182981794105e-19);
+  const V z = r * r;
+  auto poly = [&](std::initializer_list<double> coef) {
+    V p = hn::Zero(d);
+    for (double k : coef) p = hn::MulAdd(p, z, hn::Set(d, k));
+    return p;
+  };
+  // Coefficients from the highest power down.
+  const V ps = poly({-1.0 / 1307674368000.0, 1.0 / 6227020800.0,
+                     -1.0 / 39916800.0, 1.0 / 362880.0, -1.0 / 5040.0, 1.0 / 120.0, -1.0 / 6.0});
+  const V pc = poly({-1.0 / 20922789888000.0, 1.0 / 87178291200.0,
+                     -1.0 / 479001600.0, 1.0 / 3628800.0, -1.0 / 40320.0, 1.0 / 720.0,
+                     -1.0 / 24.0});
+  const V sr = r + r * z * ps;
+  const V cr = hn::Set(d, 1.0) - (hn::Set(d, 0.5) * z + z * z * pc);
+  // Quadrant 0..3 of the angle.
+  const V quad = q - hn::Set(d, 4.0) * hn::Floor(q * hn::Set(d, 0.25));
+  const auto odd = hn::Or(quad == hn::Set(d, 1.0), quad == hn::Set(d, 3.0));
+  const auto sinNeg = quad >= hn::Set(d, 2.0);
+  const auto cosNeg = hn::Or(quad == hn::Set(d, 1.0), quad == hn::Set(d, 2.0));
+  V sv = hn::IfThenElse(odd, cr, sr);
+  V cv = hn::IfThenElse(odd, sr, cr);
+  sv = hn::IfThenElse(sinNeg, hn::Neg(sv), sv);
+  cv = hn::IfThenElse(cosNeg, hn::Neg(cv), cv);
+  return {sv, cv};
 }
 
 // atan2 from the arctangent of a ratio in [0, 1], put in its quadrant.
@@ -85,7 +126,7 @@ HWY_INLINE Lane propagateLanes(D d, const Sgp4Batch& b, size_t i, V t) {
   const V t4 = t3 * t;
   V nodem = nodedf + f(Sgp4Batch::fNodecf) * t2;
   const V delomg = f(Sgp4Batch::fOmgcof) * t;
-  const V delmtemp = one + f(Sgp4Batch::fEta) * hn::Cos(d, reduceAngle(d, xmdf));
+  const V delmtemp = one + f(Sgp4Batch::fEta) * sinCos(d, reduceAngle(d, xmdf)).c;
   const V delm = f(Sgp4Batch::fXmcof) * (delmtemp * delmtemp * delmtemp - f(Sgp4Batch::fDelmo));
   const V dtemp = delomg + delm;
   V mm = xmdf + dtemp;
@@ -95,13 +136,13 @@ HWY_INLINE Lane propagateLanes(D d, const Sgp4Batch& b, size_t i, V t) {
   const V tempa = one - f(Sgp4Batch::fCc1) * t - f(Sgp4Batch::fD2) * t2 - f(Sgp4Batch::fD3) * t3 -
                   f(Sgp4Batch::fD4) * t4;
   const V tempe = f(Sgp4Batch::fBcc4) * t +
-                  f(Sgp4Batch::fBcc5) * (hn::Sin(d, reduceAngle(d, mm)) - f(Sgp4Batch::fSinmao));
+                  f(Sgp4Batch::fBcc5) * (sinCos(d, reduceAngle(d, mm)).s - f(Sgp4Batch::fSinmao));
   const V templ = f(Sgp4Batch::fT2cof) * t2 + f(Sgp4Batch::fT3cof) * t3 +
                   t4 * (f(Sgp4Batch::fT4cof) + t * f(Sgp4Batch::fT5cof));
 
-  const V xke = f(Sgp4Batch::fXke);
   const V am = f(Sgp4Batch::fAo) * tempa * tempa;
-  const V nm = xke / (am * hn::Sqrt(am));
+  const V sqrtam = hn::Sqrt(am);
+  const V nmxke = one / (am * sqrtam);  // mean motion over xke
   V em = f(Sgp4Batch::fEcco) - tempe;
   err = flag(d, err, hn::Not(hn::And(em < one, em >= hn::Set(d, -0.001))), kSgp4MeanElements);
   em = hn::IfThenElse(em < hn::Set(d, 1.0e-6), hn::Set(d, 1.0e-6), em);
@@ -113,9 +154,10 @@ HWY_INLINE Lane propagateLanes(D d, const Sgp4Batch& b, size_t i, V t) {
   mm = turnRemainder(d, xlm - argpm - nodem);
 
   // Long-period periodics.
-  const V axnl = em * hn::Cos(d, argpm);
+  const SinCos argpsc = sinCos(d, argpm);
+  const V axnl = em * argpsc.c;
   V temp = one / (am * (one - em * em));
-  const V aynl = em * hn::Sin(d, argpm) + temp * f(Sgp4Batch::fAycof);
+  const V aynl = em * argpsc.s + temp * f(Sgp4Batch::fAycof);
   const V xl = mm + argpm + nodem + temp * f(Sgp4Batch::fXlcof) * axnl;
 
   // Kepler's equation: each lane stops where the scalar loop stops, at a
@@ -126,8 +168,8 @@ HWY_INLINE Lane propagateLanes(D d, const Sgp4Batch& b, size_t i, V t) {
   for (int ktr = 1; ktr <= 10; ++ktr) {
     const auto active = hn::Abs(tem5) >= tol;
     if (hn::AllFalse(d, active)) break;
-    const V s = hn::Sin(d, eo1);
-    const V c = hn::Cos(d, eo1);
+    const SinCos e = sinCos(d, eo1);
+    const V s = e.s, c = e.c;
     V step = one - c * axnl - s * aynl;
     step = (u - aynl * c + axnl * s - eo1) / step;
     step = hn::IfThenElse(hn::Abs(step) >= clamp, hn::CopySign(clamp, step), step);
@@ -144,11 +186,12 @@ HWY_INLINE Lane propagateLanes(D d, const Sgp4Batch& b, size_t i, V t) {
   const V pl = am * (one - el2);
   err = flag(d, err, hn::Not(pl >= hn::Zero(d)), kSgp4SemiLatus);
   const V rl = am * (one - ecose);
-  const V rdotl = hn::Sqrt(am) * esine / rl;
-  const V rvdotl = hn::Sqrt(pl) / rl;
+  const V rinv = one / rl;
+  const V rdotl = sqrtam * esine * rinv;
+  const V rvdotl = hn::Sqrt(pl) * rinv;
   const V betal = hn::Sqrt(one - el2);
   temp = esine / (one + betal);
-  const V amrl = am / rl;
+  const V amrl = am * rinv;
   const V sinu = amrl * (sineo1 - aynl - axnl * temp);
   const V cosu = amrl * (coseo1 - axnl + aynl * temp);
   V su = atan2v(d, sinu, cosu);
@@ -164,14 +207,15 @@ HWY_INLINE Lane propagateLanes(D d, const Sgp4Batch& b, size_t i, V t) {
   su = su - hn::Set(d, 0.25) * temp2 * f(Sgp4Batch::fX7thm1) * sin2u;
   const V xnode = nodem + hn::Set(d, 1.5) * temp2 * cosip * sin2u;
   const V xinc = f(Sgp4Batch::fInclo) + hn::Set(d, 1.5) * temp2 * cosip * sinip * cos2u;
-  const V mvt = rdotl - nm * temp1 * x1mth2 * sin2u / xke;
-  const V rvdot = rvdotl + nm * temp1 * (x1mth2 * cos2u + hn::Set(d, 1.5) * con41) / xke;
+  const V mvt = rdotl - nmxke * temp1 * x1mth2 * sin2u;
+  const V rvdot = rvdotl + nmxke * temp1 * (x1mth2 * cos2u + hn::Set(d, 1.5) * con41);
   err = flag(d, err, mrt < one, kSgp4Decayed);
 
   // Orientation vectors and the state.
-  const V sinsu = hn::Sin(d, su), cossu = hn::Cos(d, su);
-  const V snod = hn::Sin(d, xnode), cnod = hn::Cos(d, xnode);
-  const V sini = hn::Sin(d, xinc), cosi = hn::Cos(d, xinc);
+  const SinCos scu = sinCos(d, su), scn = sinCos(d, xnode), sci = sinCos(d, xinc);
+  const V sinsu = scu.s, cossu = scu.c;
+  const V snod = scn.s, cnod = scn.c;
+  const V sini = sci.s, cosi = sci.c;
   const V xmx = hn::Neg(snod) * cosi;
   const V xmy = cnod * cosi;
   const V ux = xmx * sinsu + cnod * cossu;
@@ -270,7 +314,7 @@ Sgp4Batch Sgp4Batch::build(std::span<const Sgp4Set> sets) {
         full * s.t5cof, full * s.d2, full * s.d3, full * s.d4, full * s.omgcof,
         full * s.xmcof, s.eta, s.delmo, s.sinmao, s.no, s.ao, s.ecco, s.inclo,
         std::sin(s.inclo), std::cos(s.inclo), s.aycof, s.xlcof, s.con41, s.x1mth2,
-        s.x7thm1, s.grav.xke, s.grav.j2, s.grav.radiusKm,
+        s.x7thm1, s.grav.j2, s.grav.radiusKm,
         s.grav.radiusKm * s.grav.xke / 60.0, 1.0};
     for (size_t f = 0; f < kFields; ++f) put(static_cast<Field>(f), i, vals[f]);
   }

@@ -30,7 +30,7 @@ struct Sgp4Batch {
     fMo, fMdot, fArgpo, fArgpdot, fNodeo, fNodedot, fNodecf, fCc1, fBcc4, fBcc5,
     fT2cof, fT3cof, fT4cof, fT5cof, fD2, fD3, fD4, fOmgcof, fXmcof, fEta, fDelmo,
     fSinmao, fNo, fAo, fEcco, fInclo, fSinio, fCosio, fAycof, fXlcof, fCon41,
-    fX1mth2, fX7thm1, fXke, fJ2, fRadius, fVkms,
+    fX1mth2, fX7thm1, fJ2, fRadius, fVkms,
     fNear,  // 1 for a lane the kernel computes, 0 for a lane the scalar path does
     kFields
   };
