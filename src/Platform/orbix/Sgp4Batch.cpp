@@ -211,27 +211,20 @@ HWY_INLINE Lane propagateLanes(D d, const Sgp4Batch& b, size_t i, V t) {
   const V rvdot = rvdotl + nmxke * temp1 * (x1mth2 * cos2u + hn::Set(d, 1.5) * con41);
   err = flag(d, err, mrt < one, kSgp4Decayed);
 
-  // Orientation vectors and the state.
-  const SinCos scu = sinCos(d, su), scn = sinCos(d, xnode), sci = sinCos(d, xinc);
-  const V sinsu = scu.s, cossu = scu.c;
-  const V snod = scn.s, cnod = scn.c;
-  const V sini = sci.s, cosi = sci.c;
-  const V xmx = hn::Neg(snod) * cosi;
-  const V xmy = cnod * cosi;
-  const V ux = xmx * sinsu + cnod * cossu;
-  const V uy = xmy * sinsu + snod * cossu;
-  const V uz = sini * sinsu;
-  const V vx = xmx * cossu - cnod * sinsu;
-  const V vy = xmy * cossu - snod * sinsu;
-  const V vz = sini * cossu;
+  // Orientation: ux.. along the position, wx.. normal to it in the plane.
+  const SinCos lat = sinCos(d, su), nod = sinCos(d, xnode), inc = sinCos(d, xinc);
+  const V mx = hn::Neg(nod.s) * inc.c, my = nod.c * inc.c;
+  const V ux = mx * lat.s + nod.c * lat.c, wx = mx * lat.c - nod.c * lat.s;
+  const V uy = my * lat.s + nod.s * lat.c, wy = my * lat.c - nod.s * lat.s;
+  const V uz = inc.s * lat.s, wz = inc.s * lat.c;
   const V rk = mrt * f(Sgp4Batch::fRadius);
   const V vk = f(Sgp4Batch::fVkms);
   Lane out{rk * ux,
            rk * uy,
            rk * uz,
-           (mvt * ux + rvdot * vx) * vk,
-           (mvt * uy + rvdot * vy) * vk,
-           (mvt * uz + rvdot * vz) * vk,
+           (mvt * ux + rvdot * wx) * vk,
+           (mvt * uy + rvdot * wy) * vk,
+           (mvt * uz + rvdot * wz) * vk,
            err};
   auto finite = hn::And(hn::Abs(out.x) < inf, hn::Abs(out.y) < inf);
   finite = hn::And(finite, hn::And(hn::Abs(out.z) < inf, hn::Abs(out.vx) < inf));
