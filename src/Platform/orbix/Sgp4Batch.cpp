@@ -86,6 +86,21 @@ HWY_INLINE SinCos sinCos(D d, V x) {
   return {sv, cv};
 }
 
+// Sine and cosine of a + delta from those of a, for |delta| up to
+// kSmallShift: the series of sin(delta) to the 7th power and of
+// cos(delta) - 1 to the 8th then err by less than 1e-17.
+constexpr double kSmallShift = 0.05;
+
+HWY_INLINE SinCos shifted(D d, SinCos a, V dl) {
+  const V z = dl * dl;
+  const V sd = dl * (hn::Set(d, 1.0) -
+                     z * (hn::Set(d, 1.0 / 6.0) - z * (hn::Set(d, 1.0 / 120.0) - z * hn::Set(d, 1.0 / 5040.0))));
+  const V cm1 = hn::Neg(z) * (hn::Set(d, 0.5) -
+                              z * (hn::Set(d, 1.0 / 24.0) -
+                                   z * (hn::Set(d, 1.0 / 720.0) - z * hn::Set(d, 1.0 / 40320.0))));
+  return {a.s + (a.s * cm1 + a.c * sd), a.c + (a.c * cm1 - a.s * sd)};
+}
+
 // atan2 from the arctangent of a ratio in [0, 1], put in its quadrant.
 HWY_INLINE V atan2v(D d, V y, V x) {
   const V ax = hn::Abs(x);
@@ -194,7 +209,6 @@ HWY_INLINE Lane propagateLanes(D d, const Sgp4Batch& b, size_t i, V t) {
   const V amrl = am * rinv;
   const V sinu = amrl * (sineo1 - aynl - axnl * temp);
   const V cosu = amrl * (coseo1 - axnl + aynl * temp);
-  V su = atan2v(d, sinu, cosu);
   const V sin2u = (cosu + cosu) * sinu;
   const V cos2u = one - hn::Set(d, 2.0) * sinu * sinu;
   temp = one / pl;
@@ -204,15 +218,28 @@ HWY_INLINE Lane propagateLanes(D d, const Sgp4Batch& b, size_t i, V t) {
   const V cosip = f(Sgp4Batch::fCosio), sinip = f(Sgp4Batch::fSinio);
   const V mrt = rl * (one - hn::Set(d, 1.5) * temp2 * betal * con41) +
                 hn::Set(d, 0.5) * temp1 * x1mth2 * cos2u;
-  su = su - hn::Set(d, 0.25) * temp2 * f(Sgp4Batch::fX7thm1) * sin2u;
+  const V dsu = hn::Set(d, 0.25) * temp2 * f(Sgp4Batch::fX7thm1) * sin2u;
   const V xnode = nodem + hn::Set(d, 1.5) * temp2 * cosip * sin2u;
-  const V xinc = f(Sgp4Batch::fInclo) + hn::Set(d, 1.5) * temp2 * cosip * sinip * cos2u;
+  const V dinc = hn::Set(d, 1.5) * temp2 * cosip * sinip * cos2u;
   const V mvt = rdotl - nmxke * temp1 * x1mth2 * sin2u;
   const V rvdot = rvdotl + nmxke * temp1 * (x1mth2 * cos2u + hn::Set(d, 1.5) * con41);
   err = flag(d, err, mrt < one, kSgp4Decayed);
 
   // Orientation: ux.. along the position, wx.. normal to it in the plane.
-  const SinCos lat = sinCos(d, su), nod = sinCos(d, xnode), inc = sinCos(d, xinc);
+  // The argument of latitude and the inclination move by small short-period
+  // terms: their sines and cosines follow from those of the unperturbed
+  // angles, unless a lane's term is large (a nearly degenerate orbit).
+  const SinCos nod = sinCos(d, xnode);
+  SinCos lat, inc;
+  const V big = hn::Set(d, kSmallShift);
+  if (hn::AllFalse(d, hn::Or(hn::Abs(dsu) > big, hn::Abs(dinc) > big))) {
+    const V norm = one / hn::Sqrt(sinu * sinu + cosu * cosu);
+    lat = shifted(d, {sinu * norm, cosu * norm}, hn::Neg(dsu));
+    inc = shifted(d, {sinip, cosip}, dinc);
+  } else {
+    lat = sinCos(d, atan2v(d, sinu, cosu) - dsu);
+    inc = sinCos(d, f(Sgp4Batch::fInclo) + dinc);
+  }
   const V mx = hn::Neg(nod.s) * inc.c, my = nod.c * inc.c;
   const V ux = mx * lat.s + nod.c * lat.c, wx = mx * lat.c - nod.c * lat.s;
   const V uy = my * lat.s + nod.s * lat.c, wy = my * lat.c - nod.s * lat.s;

@@ -1,6 +1,6 @@
 // A structure-of-arrays batch of initialised SGP4 sets and its vectorised
 // propagation. Near-Earth sets run through a SIMD kernel chosen at run time
-// for the machine (SSE4 up to AVX-512); deep-space sets and sets whose
+// for the machine (portable code up to AVX-512); deep-space sets and sets whose
 // initialisation failed run through the scalar sgp4, one by one, inside the
 // same call, so a host sees one call for any mix.
 //
