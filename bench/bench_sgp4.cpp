@@ -1,0 +1,127 @@
+// Propagation rates of the orbit model: the batch kernel on a catalog's
+// near-Earth sets, on its deep-space sets and on the whole mix, the scalar
+// path on the near-Earth sets, and initialisation. Every set is propagated
+// to 1,440 times, one minute apart over a day from its epoch;
+// items_per_second counts propagations (one set at one time). The batch
+// runs take ranges of sets (the argument: sets per range), each range
+// through all times before the next; 1 << 20 is the whole catalog at once.
+//
+// The catalog is 100,000 generated sets (Catalog.h), or the two-line file
+// named by VX_SGP4_CATALOG (for instance one written by gen_catalog.py).
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "Catalog.h"
+#include "Platform/orbix/ElementLines.h"
+#include "Platform/orbix/Sgp4.h"
+#include "Platform/orbix/Sgp4Batch.h"
+
+namespace {
+
+using namespace vx::orbix;
+
+constexpr int kTimes = 1440;
+
+std::vector<MeanElements> catalogElements() {
+  std::vector<MeanElements> out;
+  if (const char* path = std::getenv("VX_SGP4_CATALOG")) {
+    std::ifstream in(path);
+    std::string l1, l2;
+    while (std::getline(in, l1) && std::getline(in, l2)) out.push_back(lines::fromLines(l1, l2));
+    return out;
+  }
+  for (const vxbench::LinePair& p : vxbench::generatePairs(100000))
+    out.push_back(lines::fromLines(p.line1(), p.line2()));
+  return out;
+}
+
+struct Catalog {
+  std::vector<MeanElements> elements;
+  std::vector<Sgp4Set> all, nearEarth, deepSpace;
+};
+
+const Catalog& catalog() {
+  static const Catalog c = [] {
+    Catalog k;
+    k.elements = catalogElements();
+    for (const MeanElements& e : k.elements) {
+      Sgp4Set s;
+      sgp4init(e, GravConst::wgs72(), OpsMode::afspc, s);
+      k.all.push_back(s);
+      if (s.error == 0) (s.deepSpace ? k.deepSpace : k.nearEarth).push_back(s);
+    }
+    return k;
+  }();
+  return c;
+}
+
+void batchRun(benchmark::State& state, const std::vector<Sgp4Set>& sets) {
+  const Sgp4Batch b = Sgp4Batch::build(sets);
+  const size_t n = sets.size();
+  std::vector<double> pos(3 * n), vel(3 * n);
+  std::vector<int32_t> err(n);
+  // As a host splits its work: ranges of sets small enough that their
+  // values stay in the core's cache over all times.
+  const auto chunk = static_cast<size_t>(state.range(0));
+  for (auto _ : state) {
+    for (size_t first = 0; first < n; first += chunk)
+      for (int k = 0; k < kTimes; ++k)
+        propagateBatchAt(b, first, chunk, static_cast<double>(k), pos.data() + 3 * first,
+                         vel.data() + 3 * first, err.data() + first);
+    benchmark::DoNotOptimize(pos.data());
+    benchmark::ClobberMemory();
+  }
+  state.counters["sets"] = static_cast<double>(n);
+  state.SetItemsProcessed(state.iterations() * kTimes * static_cast<int64_t>(n));
+}
+
+void BM_BatchNearEarth(benchmark::State& state) { batchRun(state, catalog().nearEarth); }
+void BM_BatchDeepSpace(benchmark::State& state) { batchRun(state, catalog().deepSpace); }
+void BM_BatchCatalogMix(benchmark::State& state) { batchRun(state, catalog().all); }
+
+void BM_ScalarNearEarth(benchmark::State& state) {
+  const std::vector<Sgp4Set>& sets = catalog().nearEarth;
+  double r[3], v[3];
+  for (auto _ : state) {
+    for (int k = 0; k < kTimes; ++k) {
+      for (const Sgp4Set& s : sets) {
+        sgp4(s, static_cast<double>(k), r, v);
+        benchmark::DoNotOptimize(r);
+      }
+    }
+  }
+  state.SetItemsProcessed(state.iterations() * kTimes * static_cast<int64_t>(sets.size()));
+}
+
+void BM_Sgp4Init(benchmark::State& state) {
+  const std::vector<MeanElements>& el = catalog().elements;
+  Sgp4Set s;
+  for (auto _ : state) {
+    for (const MeanElements& e : el) {
+      sgp4init(e, GravConst::wgs72(), OpsMode::afspc, s);
+      benchmark::DoNotOptimize(s);
+    }
+  }
+  state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(el.size()));
+}
+
+void BM_BatchBuild(benchmark::State& state) {
+  const std::vector<Sgp4Set>& sets = catalog().all;
+  for (auto _ : state) benchmark::DoNotOptimize(Sgp4Batch::build(sets));
+  state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(sets.size()));
+}
+
+BENCHMARK(BM_BatchNearEarth)->Arg(256)->Arg(1 << 20)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_BatchDeepSpace)->Arg(256)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_BatchCatalogMix)->Arg(256)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_ScalarNearEarth)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_Sgp4Init)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BatchBuild)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,372 @@
+// The batch propagation kernel: SGP4 near-Earth sets computed a vector of
+// lanes at a time. The arithmetic follows the scalar sgp4 step by step, so
+// the two paths agree to rounding; this file is compiled once per SIMD
+// target and the best one for the machine is chosen at the first call.
+#undef HWY_TARGET_INCLUDE
+#define HWY_TARGET_INCLUDE "Platform/orbix/Sgp4Batch.cpp"
+#include <hwy/foreach_target.h>  // IWYU pragma: keep
+
+#include <hwy/contrib/math/math-inl.h>
+#include <hwy/highway.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <initializer_list>
+
+#include "Platform/orbix/Sgp4Batch.h"
+
+HWY_BEFORE_NAMESPACE();
+namespace vx::orbix {
+namespace HWY_NAMESPACE {
+namespace hn = hwy::HWY_NAMESPACE;
+
+using D = hn::ScalableTag<double>;
+using V = hn::Vec<D>;
+
+// 2 pi as a double, split so that k times the first part is exact for any
+// whole-turn count k below 2^26, with or without fused multiply-add; and the
+// rest of the true 2 pi beyond that double.
+constexpr double kTwoPiA = 6.283185243606567;
+constexpr double kTwoPiB = 6.357301884918343e-08;
+constexpr double kTwoPiLo = 2.4492935982947064e-16;
+constexpr double kInvTwoPi = 0.15915494309189533577;
+
+// x minus the whole turns toward zero, as fmod(x, 2 pi) with 2 pi rounded
+// to a double does.
+HWY_INLINE V turnRemainder(D d, V x) {
+  const V k = hn::Trunc(x * hn::Set(d, kInvTwoPi));
+  return (x - k * hn::Set(d, kTwoPiA)) - k * hn::Set(d, kTwoPiB);
+}
+
+// x reduced to about [-pi, pi] by the true 2 pi, so the sine and cosine of
+// angles that grow with time keep their accuracy.
+HWY_INLINE V reduceAngle(D d, V x) {
+  const V k = hn::Round(x * hn::Set(d, kInvTwoPi));
+  return ((x - k * hn::Set(d, kTwoPiA)) - k * hn::Set(d, kTwoPiB)) - k * hn::Set(d, kTwoPiLo);
+}
+
+// Sine and cosine together: the angle less its nearest multiple of pi/2
+// (pi/2 in three parts, the first two short enough that their products with
+// the multiple are exact), then the Taylor series of both on [-pi/4, pi/4],
+// carried to the 15th and 16th power where the next term is below a
+// tenth of a unit in the last place.
+struct SinCos {
+  V s, c;
+};
+
+HWY_INLINE SinCos sinCos(D d, V x) {
+  const V q = hn::Round(x * hn::Set(d, 0.6366197723675814));
+  V r = x - q * hn::Set(d, 1.570796325802803);
+  r = r - q * hn::Set(d, 9.920935791635221e-10);
+  r = r - q * hn::Set(d, 5.170182981794105e-19);
+  const V z = r * r;
+  auto poly = [&](std::initializer_list<double> coef) {
+    V p = hn::Zero(d);
+    for (double k : coef) p = hn::MulAdd(p, z, hn::Set(d, k));
+    return p;
+  };
+  // Coefficients from the highest power down.
+  const V ps = poly({-1.0 / 1307674368000.0, 1.0 / 6227020800.0,
+                     -1.0 / 39916800.0, 1.0 / 362880.0, -1.0 / 5040.0, 1.0 / 120.0, -1.0 / 6.0});
+  const V pc = poly({-1.0 / 20922789888000.0, 1.0 / 87178291200.0,
+                     -1.0 / 479001600.0, 1.0 / 3628800.0, -1.0 / 40320.0, 1.0 / 720.0,
+                     -1.0 / 24.0});
+  const V sr = r + r * z * ps;
+  const V cr = hn::Set(d, 1.0) - (hn::Set(d, 0.5) * z + z * z * pc);
+  // Quadrant 0..3 of the angle.
+  const V quad = q - hn::Set(d, 4.0) * hn::Floor(q * hn::Set(d, 0.25));
+  const auto odd = hn::Or(quad == hn::Set(d, 1.0), quad == hn::Set(d, 3.0));
+  const auto sinNeg = quad >= hn::Set(d, 2.0);
+  const auto cosNeg = hn::Or(quad == hn::Set(d, 1.0), quad == hn::Set(d, 2.0));
+  V sv = hn::IfThenElse(odd, cr, sr);
+  V cv = hn::IfThenElse(odd, sr, cr);
+  sv = hn::IfThenElse(sinNeg, hn::Neg(sv), sv);
+  cv = hn::IfThenElse(cosNeg, hn::Neg(cv), cv);
+  return {sv, cv};
+}
+
+// Sine and cosine of a + delta from those of a, for |delta| up to
+// kSmallShift: the series of sin(delta) to the 7th power and of
+// cos(delta) - 1 to the 8th then err by less than 1e-17.
+constexpr double kSmallShift = 0.05;
+
+HWY_INLINE SinCos shifted(D d, SinCos a, V dl) {
+  const V z = dl * dl;
+  const V sd = dl * (hn::Set(d, 1.0) -
+                     z * (hn::Set(d, 1.0 / 6.0) - z * (hn::Set(d, 1.0 / 120.0) - z * hn::Set(d, 1.0 / 5040.0))));
+  const V cm1 = hn::Neg(z) * (hn::Set(d, 0.5) -
+                              z * (hn::Set(d, 1.0 / 24.0) -
+                                   z * (hn::Set(d, 1.0 / 720.0) - z * hn::Set(d, 1.0 / 40320.0))));
+  return {a.s + (a.s * cm1 + a.c * sd), a.c + (a.c * cm1 - a.s * sd)};
+}
+
+// atan2 from the arctangent of a ratio in [0, 1], put in its quadrant.
+HWY_INLINE V atan2v(D d, V y, V x) {
+  const V ax = hn::Abs(x);
+  const V ay = hn::Abs(y);
+  const auto swap = ay > ax;
+  const V num = hn::Min(ax, ay);
+  const V den = hn::Max(ax, ay);
+  const V q = hn::IfThenZeroElse(den == hn::Zero(d), num / den);
+  V a = hn::Atan(d, q);
+  a = hn::IfThenElse(swap, hn::Set(d, 1.57079632679489661923) - a, a);
+  a = hn::IfThenElse(x < hn::Zero(d), hn::Set(d, 3.14159265358979323846) - a, a);
+  return hn::CopySign(a, y);
+}
+
+// The first failure wins, as the scalar path returns at its first check.
+HWY_INLINE V flag(D d, V err, hn::Mask<D> bad, double code) {
+  return hn::IfThenElse(hn::And(bad, err == hn::Zero(d)), hn::Set(d, code), err);
+}
+
+struct Lane {
+  V x, y, z, vx, vy, vz, err;
+};
+
+HWY_INLINE Lane propagateLanes(D d, const Sgp4Batch& b, size_t i, V t) {
+  auto f = [&](Sgp4Batch::Field k) { return hn::LoadU(d, b.field(k) + i); };
+  const V one = hn::Set(d, 1.0);
+  const V inf = hn::Set(d, HUGE_VAL);
+  V err = hn::Zero(d);
+  err = flag(d, err, hn::Not(hn::Abs(t) < inf), kSgp4BadInput);
+
+  // Secular gravity and drag; the simplified-drag lanes carry zero
+  // coefficients for the terms they leave out.
+  const V xmdf = f(Sgp4Batch::fMo) + f(Sgp4Batch::fMdot) * t;
+  const V argpdf = f(Sgp4Batch::fArgpo) + f(Sgp4Batch::fArgpdot) * t;
+  const V nodedf = f(Sgp4Batch::fNodeo) + f(Sgp4Batch::fNodedot) * t;
+  const V t2 = t * t;
+  const V t3 = t2 * t;
+  const V t4 = t3 * t;
+  V nodem = nodedf + f(Sgp4Batch::fNodecf) * t2;
+  const V delomg = f(Sgp4Batch::fOmgcof) * t;
+  const V delmtemp = one + f(Sgp4Batch::fEta) * sinCos(d, reduceAngle(d, xmdf)).c;
+  const V delm = f(Sgp4Batch::fXmcof) * (delmtemp * delmtemp * delmtemp - f(Sgp4Batch::fDelmo));
+  const V dtemp = delomg + delm;
+  V mm = xmdf + dtemp;
+  V argpm = argpdf - dtemp;
+  // Sums in the scalar path's order: at times far from the epoch these
+  // terms are large and the order decides the last bits of the angles.
+  const V tempa = one - f(Sgp4Batch::fCc1) * t - f(Sgp4Batch::fD2) * t2 - f(Sgp4Batch::fD3) * t3 -
+                  f(Sgp4Batch::fD4) * t4;
+  const V tempe = f(Sgp4Batch::fBcc4) * t +
+                  f(Sgp4Batch::fBcc5) * (sinCos(d, reduceAngle(d, mm)).s - f(Sgp4Batch::fSinmao));
+  const V templ = f(Sgp4Batch::fT2cof) * t2 + f(Sgp4Batch::fT3cof) * t3 +
+                  t4 * (f(Sgp4Batch::fT4cof) + t * f(Sgp4Batch::fT5cof));
+
+  const V am = f(Sgp4Batch::fAo) * tempa * tempa;
+  const V sqrtam = hn::Sqrt(am);
+  const V nmxke = one / (am * sqrtam);  // mean motion over xke
+  V em = f(Sgp4Batch::fEcco) - tempe;
+  err = flag(d, err, hn::Not(hn::And(em < one, em >= hn::Set(d, -0.001))), kSgp4MeanElements);
+  em = hn::IfThenElse(em < hn::Set(d, 1.0e-6), hn::Set(d, 1.0e-6), em);
+  mm = mm + f(Sgp4Batch::fNo) * templ;
+  V xlm = mm + argpm + nodem;
+  nodem = turnRemainder(d, nodem);
+  argpm = turnRemainder(d, argpm);
+  xlm = turnRemainder(d, xlm);
+  mm = turnRemainder(d, xlm - argpm - nodem);
+
+  // Long-period periodics.
+  const SinCos argpsc = sinCos(d, argpm);
+  const V axnl = em * argpsc.c;
+  V temp = one / (am * (one - em * em));
+  const V aynl = em * argpsc.s + temp * f(Sgp4Batch::fAycof);
+  const V xl = mm + argpm + nodem + temp * f(Sgp4Batch::fXlcof) * axnl;
+
+  // Kepler's equation: each lane stops where the scalar loop stops, at a
+  // step below 1e-12 or after ten steps, each step clamped to 0.95.
+  const V u = turnRemainder(d, xl - nodem);
+  V eo1 = u, tem5 = hn::Set(d, 9999.9), sineo1 = hn::Zero(d), coseo1 = hn::Zero(d);
+  const V tol = hn::Set(d, 1.0e-12), clamp = hn::Set(d, 0.95);
+  for (int ktr = 1; ktr <= 10; ++ktr) {
+    const auto active = hn::Abs(tem5) >= tol;
+    if (hn::AllFalse(d, active)) break;
+    const SinCos e = sinCos(d, eo1);
+    const V s = e.s, c = e.c;
+    V step = one - c * axnl - s * aynl;
+    step = (u - aynl * c + axnl * s - eo1) / step;
+    step = hn::IfThenElse(hn::Abs(step) >= clamp, hn::CopySign(clamp, step), step);
+    sineo1 = hn::IfThenElse(active, s, sineo1);
+    coseo1 = hn::IfThenElse(active, c, coseo1);
+    tem5 = hn::IfThenElse(active, step, tem5);
+    eo1 = hn::IfThenElse(active, eo1 + step, eo1);
+  }
+
+  // Short-period periodics.
+  const V ecose = axnl * coseo1 + aynl * sineo1;
+  const V esine = axnl * sineo1 - aynl * coseo1;
+  const V el2 = axnl * axnl + aynl * aynl;
+  const V pl = am * (one - el2);
+  err = flag(d, err, hn::Not(pl >= hn::Zero(d)), kSgp4SemiLatus);
+  const V rl = am * (one - ecose);
+  const V rinv = one / rl;
+  const V rdotl = sqrtam * esine * rinv;
+  const V rvdotl = hn::Sqrt(pl) * rinv;
+  const V betal = hn::Sqrt(one - el2);
+  temp = esine / (one + betal);
+  const V amrl = am * rinv;
+  const V sinu = amrl * (sineo1 - aynl - axnl * temp);
+  const V cosu = amrl * (coseo1 - axnl + aynl * temp);
+  const V sin2u = (cosu + cosu) * sinu;
+  const V cos2u = one - hn::Set(d, 2.0) * sinu * sinu;
+  temp = one / pl;
+  const V temp1 = hn::Set(d, 0.5) * f(Sgp4Batch::fJ2) * temp;
+  const V temp2 = temp1 * temp;
+  const V con41 = f(Sgp4Batch::fCon41), x1mth2 = f(Sgp4Batch::fX1mth2);
+  const V cosip = f(Sgp4Batch::fCosio), sinip = f(Sgp4Batch::fSinio);
+  const V mrt = rl * (one - hn::Set(d, 1.5) * temp2 * betal * con41) +
+                hn::Set(d, 0.5) * temp1 * x1mth2 * cos2u;
+  const V dsu = hn::Set(d, 0.25) * temp2 * f(Sgp4Batch::fX7thm1) * sin2u;
+  const V xnode = nodem + hn::Set(d, 1.5) * temp2 * cosip * sin2u;
+  const V dinc = hn::Set(d, 1.5) * temp2 * cosip * sinip * cos2u;
+  const V mvt = rdotl - nmxke * temp1 * x1mth2 * sin2u;
+  const V rvdot = rvdotl + nmxke * temp1 * (x1mth2 * cos2u + hn::Set(d, 1.5) * con41);
+  err = flag(d, err, mrt < one, kSgp4Decayed);
+
+  // Orientation: ux.. along the position, wx.. normal to it in the plane.
+  // The argument of latitude and the inclination move by small short-period
+  // terms: their sines and cosines follow from those of the unperturbed
+  // angles, unless a lane's term is large (a nearly degenerate orbit).
+  const SinCos nod = sinCos(d, xnode);
+  SinCos lat, inc;
+  const V big = hn::Set(d, kSmallShift);
+  if (hn::AllFalse(d, hn::Or(hn::Abs(dsu) > big, hn::Abs(dinc) > big))) {
+    const V norm = one / hn::Sqrt(sinu * sinu + cosu * cosu);
+    lat = shifted(d, {sinu * norm, cosu * norm}, hn::Neg(dsu));
+    inc = shifted(d, {sinip, cosip}, dinc);
+  } else {
+    lat = sinCos(d, atan2v(d, sinu, cosu) - dsu);
+    inc = sinCos(d, f(Sgp4Batch::fInclo) + dinc);
+  }
+  const V mx = hn::Neg(nod.s) * inc.c, my = nod.c * inc.c;
+  const V ux = mx * lat.s + nod.c * lat.c, wx = mx * lat.c - nod.c * lat.s;
+  const V uy = my * lat.s + nod.s * lat.c, wy = my * lat.c - nod.s * lat.s;
+  const V uz = inc.s * lat.s, wz = inc.s * lat.c;
+  const V rk = mrt * f(Sgp4Batch::fRadius);
+  const V vk = f(Sgp4Batch::fVkms);
+  Lane out{rk * ux,
+           rk * uy,
+           rk * uz,
+           (mvt * ux + rvdot * wx) * vk,
+           (mvt * uy + rvdot * wy) * vk,
+           (mvt * uz + rvdot * wz) * vk,
+           err};
+  auto finite = hn::And(hn::Abs(out.x) < inf, hn::Abs(out.y) < inf);
+  finite = hn::And(finite, hn::And(hn::Abs(out.z) < inf, hn::Abs(out.vx) < inf));
+  finite = hn::And(finite, hn::And(hn::Abs(out.vy) < inf, hn::Abs(out.vz) < inf));
+  out.err = flag(d, out.err, hn::Not(finite), kSgp4BadInput);
+  const auto failed = out.err != hn::Zero(d);
+  for (V* c : {&out.x, &out.y, &out.z, &out.vx, &out.vy, &out.vz}) *c = hn::IfThenZeroElse(failed, *c);
+  return out;
+}
+
+// Sets first .. first+count-1, set first+j at times[j * tstride]; lanes the
+// kernel does not compute are left for the scalar pass.
+void propagateNear(const Sgp4Batch& b, size_t first, size_t count, const double* times,
+                   size_t tstride, double* pos, double* vel, int32_t* err) {
+  const D d;
+  const size_t n = hn::Lanes(d);
+  HWY_ALIGN double tbuf[HWY_LANES(double)];
+  HWY_ALIGN double ebuf[HWY_LANES(double)];
+  HWY_ALIGN double pbuf[3 * HWY_LANES(double)];
+  HWY_ALIGN double vbuf[3 * HWY_LANES(double)];
+  for (size_t j = 0; j < count; j += n) {
+    const size_t i = first + j;
+    const size_t m = std::min(n, count - j);
+    if (hn::AllFalse(d, hn::LoadU(d, b.field(Sgp4Batch::fNear) + i) > hn::Zero(d))) continue;
+    V t;
+    if (tstride == 0) {
+      t = hn::Set(d, times[0]);
+    } else if (m == n) {
+      t = hn::LoadU(d, times + j);
+    } else {
+      for (size_t k = 0; k < n; ++k) tbuf[k] = k < m ? times[j + k] : 0.0;
+      t = hn::Load(d, tbuf);
+    }
+    const Lane s = propagateLanes(d, b, i, t);
+    hn::Store(s.err, d, ebuf);
+    if (m == n) {
+      hn::StoreInterleaved3(s.x, s.y, s.z, d, pos + 3 * j);
+      hn::StoreInterleaved3(s.vx, s.vy, s.vz, d, vel + 3 * j);
+    } else {
+      hn::StoreInterleaved3(s.x, s.y, s.z, d, pbuf);
+      hn::StoreInterleaved3(s.vx, s.vy, s.vz, d, vbuf);
+      std::memcpy(pos + 3 * j, pbuf, 3 * m * sizeof(double));
+      std::memcpy(vel + 3 * j, vbuf, 3 * m * sizeof(double));
+    }
+    for (size_t k = 0; k < m; ++k) err[j + k] = static_cast<int32_t>(ebuf[k]);
+  }
+}
+
+}  // namespace HWY_NAMESPACE
+}  // namespace vx::orbix
+HWY_AFTER_NAMESPACE();
+
+#if HWY_ONCE
+namespace vx::orbix {
+
+HWY_EXPORT(propagateNear);
+
+Sgp4Batch Sgp4Batch::build(std::span<const Sgp4Set> sets) {
+  Sgp4Batch b;
+  b.size = sets.size();
+  // One vector of slack past the last set: a range may start anywhere and
+  // its last vector still loads whole.
+  b.stride = (b.size + kPad - 1) / kPad * kPad + kPad;
+  const size_t total = b.stride * kFields;
+  b.data.reset(static_cast<double*>(::operator new[](total * sizeof(double), std::align_val_t{kAlign})));
+  std::fill_n(b.data.get(), total, 0.0);
+  auto put = [&b](Field f, size_t i, double v) { b.data[f * b.stride + i] = v; };
+  for (size_t i = 0; i < sets.size(); ++i) {
+    const Sgp4Set& s = sets[i];
+    if (s.error != kSgp4Ok || s.deepSpace) {
+      b.scalarIndex.push_back(i);
+      b.scalarSets.push_back(s);
+      continue;
+    }
+    // The terms the simplified drag leaves out are zero for those sets.
+    const double full = s.isimp ? 0.0 : 1.0;
+    const double vals[kFields] = {
+        s.mo, s.mdot, s.argpo, s.argpdot, s.nodeo, s.nodedot, s.nodecf, s.cc1,
+        s.bstar * s.cc4, full * s.bstar * s.cc5, s.t2cof, full * s.t3cof, full * s.t4cof,
+        full * s.t5cof, full * s.d2, full * s.d3, full * s.d4, full * s.omgcof,
+        full * s.xmcof, s.eta, s.delmo, s.sinmao, s.no, s.ao, s.ecco, s.inclo,
+        std::sin(s.inclo), std::cos(s.inclo), s.aycof, s.xlcof, s.con41, s.x1mth2,
+        s.x7thm1, s.grav.j2, s.grav.radiusKm,
+        s.grav.radiusKm * s.grav.xke / 60.0, 1.0};
+    for (size_t f = 0; f < kFields; ++f) put(static_cast<Field>(f), i, vals[f]);
+  }
+  return b;
+}
+
+namespace {
+
+void propagateRange(const Sgp4Batch& b, size_t first, size_t count, const double* times,
+                    size_t tstride, double* pos, double* vel, int32_t* err) {
+  if (first >= b.size) return;
+  count = std::min(count, b.size - first);
+  HWY_DYNAMIC_DISPATCH(propagateNear)(b, first, count, times, tstride, pos, vel, err);
+  auto it = std::lower_bound(b.scalarIndex.begin(), b.scalarIndex.end(), first);
+  for (; it != b.scalarIndex.end() && *it < first + count; ++it) {
+    const size_t j = *it - first;
+    const auto k = static_cast<size_t>(it - b.scalarIndex.begin());
+    err[j] = sgp4(b.scalarSets[k], times[j * tstride], pos + 3 * j, vel + 3 * j);
+  }
+}
+
+}  // namespace
+
+void propagateBatch(const Sgp4Batch& b, size_t first, size_t count, const double* tsince,
+                    double* pos, double* vel, int32_t* err) {
+  propagateRange(b, first, count, tsince, 1, pos, vel, err);
+}
+
+void propagateBatchAt(const Sgp4Batch& b, size_t first, size_t count, double tsince,
+                      double* pos, double* vel, int32_t* err) {
+  propagateRange(b, first, count, &tsince, 0, pos, vel, err);
+}
+
+}  // namespace vx::orbix
+#endif  // HWY_ONCE
