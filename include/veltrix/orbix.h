@@ -22,6 +22,9 @@
  *       6 the satellite has decayed
  *       7 a time or element value is not a finite number, or the time is
  *         more than 1e9 minutes (about 1900 years) from the set's epoch
+ *       8 no element set for this key (an entry whose key held no set when
+ *         the snapshot was made; given by the tle library's snapshots)
+ *       9 not a mean element set of the model (ephemeris type 4 or 6)
  *     Such a code is a result, not a failure of the call: no log line. A
  *     failed entry has position and velocity 0; no result is ever NaN.
  *  3. Snapshot lifetime: a snapshot belongs to the host from
@@ -68,7 +71,7 @@ typedef struct OrbixSnapshot OrbixSnapshot;
 
 /* Initialises count sets of ORBIX_ELEM_SIZE doubles each from elements,
  * with gravModel (72 or 0, 84, 721) and opsMode ('a' as the operational
- * model computes, 'i' improved). A set whose initialisation fails is kept
+ * model computes, 'i' improved, also chosen by 0). A set whose initialisation fails is kept
  * with its code: OrbixSnapshotInitError gives it and propagating the set
  * gives it at every time. count 0 gives an empty snapshot. Result: the
  * snapshot, *status VX_OK; or NULL, *status VX_FAIL, with one log line, for
@@ -77,13 +80,34 @@ typedef struct OrbixSnapshot OrbixSnapshot;
 VX_API OrbixSnapshot* OrbixSnapshotFromElements(const double* elements, int32_t count, int32_t gravModel,
                                                 char opsMode, int32_t* status);
 
+/* The same, each set carrying the host's id ids[i] (ids may be NULL: every
+ * id 0, as for OrbixSnapshotFromElements). Log lines name
+ * OrbixSnapshotFromElementsIds. */
+VX_API OrbixSnapshot* OrbixSnapshotFromElementsIds(const double* elements, const int64_t* ids, int32_t count,
+                                                   int32_t gravModel, char opsMode, int32_t* status);
+
+/* The same with a code known beforehand for some entries (the way the tle
+ * library builds its snapshots): codes may be NULL; codes[i] != 0 makes
+ * entry i failed with that code (OrbixSnapshotInitError gives it and every
+ * propagation of the entry gives it), its element values unread. Log lines
+ * name OrbixSnapshotFromElementsCodes. */
+VX_API OrbixSnapshot* OrbixSnapshotFromElementsCodes(const double* elements, const int64_t* ids,
+                                                     const int32_t* codes, int32_t count, int32_t gravModel,
+                                                     char opsMode, int32_t* status);
+
+/* Writes the ids of sets [first, first + count) of snap to ids (0 for a
+ * snapshot made without ids). Result: VX_OK; VX_FAIL with one log line and
+ * nothing written for NULL snap, a negative first or count, a range outside
+ * the snapshot, or NULL ids with count > 0. */
+VX_API int32_t OrbixSnapshotGetIds(const OrbixSnapshot* snap, int32_t first, int32_t count, int64_t* ids);
+
 /* Releases snap; NULL is ignored. */
 VX_API void OrbixSnapshotFree(OrbixSnapshot* snap);
 
 /* Number of sets in snap; 0 for NULL. */
 VX_API int32_t OrbixSnapshotCount(const OrbixSnapshot* snap);
 
-/* Code of the initialisation of set index (0-based): 0 or 1-7. -1, with
+/* Code of the initialisation of set index (0-based): 0 or 1-9. -1, with
  * one log line, for NULL snap or an index outside the snapshot. */
 VX_API int32_t OrbixSnapshotInitError(const OrbixSnapshot* snap, int32_t index);
 
@@ -93,7 +117,7 @@ VX_API int32_t OrbixSnapshotInitError(const OrbixSnapshot* snap, int32_t index);
  *    set-major ([set][time][xyz]), errors count * timeCount codes.
  *  layout 1 (zipped): count must equal timeCount; set first+i at times[i];
  *    pos and vel receive count * 3 doubles ([set][xyz]), errors count codes.
- * Each error is 0 or a code 1-7 (a NaN, infinite or too distant time gives
+ * Each error is 0 or a code 1-9 (a NaN, infinite or too distant time gives
  * 7); a failed
  * entry's position and velocity are 0. Result: VX_OK; VX_FAIL with one log
  * line and nothing written for NULL snap, a negative first, count or
@@ -104,7 +128,7 @@ VX_API int32_t OrbixPropagate(const OrbixSnapshot* snap, int32_t first, int32_t 
                               int32_t timeCount, int32_t timeMode, int32_t layout, double* pos, double* vel,
                               int32_t* errors);
 
-/* Message of a code 0-7, blank padded to 128; "unknown error" for any
+/* Message of a code 0-9, blank padded to 128; "unknown error" for any
  * other code. */
 VX_API void OrbixGetMessage(int32_t code, char msg[128]);
 

@@ -52,17 +52,17 @@ std::string_view badPropagate(const OrbixSnapshot* snap, int32_t first, int32_t 
   return {};
 }
 
-}  // namespace
-
-extern "C" {
-
-VX_API OrbixSnapshot* OrbixSnapshotFromElements(const double* elements, int32_t count, int32_t gravModel,
-                                                char opsMode, int32_t* status) {
-  constexpr std::string_view kName = "OrbixSnapshotFromElements";
+// A snapshot of count sets of element values, with ids and codes (either
+// may be NULL); an entry whose code is nonzero is failed with that code and
+// its element values are not read.
+OrbixSnapshot* makeSnapshot(std::string_view name, const double* elements, const int64_t* ids,
+                            const int32_t* codes, int32_t count, int32_t gravModel, char opsMode,
+                            int32_t* status) {
   if (status != nullptr) *status = VX_FAIL;
-  return vx::guarded(kName, static_cast<OrbixSnapshot*>(nullptr), [&]() -> OrbixSnapshot* {
+  return vx::guarded(name, static_cast<OrbixSnapshot*>(nullptr), [&]() -> OrbixSnapshot* {
     orb::GravConst grav{};
     std::string_view bad;
+    if (opsMode == 0) opsMode = 'i';
     if (count < 0)
       bad = "negative count";
     else if (count > 0 && elements == nullptr)
@@ -72,15 +72,60 @@ VX_API OrbixSnapshot* OrbixSnapshotFromElements(const double* elements, int32_t 
     else if (opsMode != 'a' && opsMode != 'i')
       bad = "unknown operation mode";
     if (!bad.empty()) {
-      logFail(kName, bad);
+      logFail(name, bad);
       return nullptr;
     }
-    std::vector<orb::MeanElements> els(static_cast<size_t>(count));
-    for (size_t i = 0; i < els.size(); ++i) els[i] = orb::gpToMeanElements(elements + i * orb::kGpValueCount);
-    auto* snap = new OrbixSnapshot{
-        orb::Snapshot(els, grav, opsMode == 'a' ? orb::OpsMode::afspc : orb::OpsMode::improved)};
+    const auto n = static_cast<size_t>(count);
+    std::vector<orb::MeanElements> els(n);
+    for (size_t i = 0; i < n; ++i)
+      if (codes == nullptr || codes[i] == 0) els[i] = orb::gpToMeanElements(elements + i * orb::kGpValueCount);
+    const std::span<const int64_t> idSpan = ids == nullptr ? std::span<const int64_t>() : std::span(ids, n);
+    const std::span<const int32_t> codeSpan = codes == nullptr ? std::span<const int32_t>() : std::span(codes, n);
+    auto* snap = new OrbixSnapshot{orb::Snapshot(
+        els, grav, opsMode == 'a' ? orb::OpsMode::afspc : orb::OpsMode::improved, idSpan, codeSpan)};
     if (status != nullptr) *status = VX_OK;
     return snap;
+  });
+}
+
+}  // namespace
+
+extern "C" {
+
+VX_API OrbixSnapshot* OrbixSnapshotFromElements(const double* elements, int32_t count, int32_t gravModel,
+                                                char opsMode, int32_t* status) {
+  return makeSnapshot("OrbixSnapshotFromElements", elements, nullptr, nullptr, count, gravModel, opsMode, status);
+}
+
+VX_API OrbixSnapshot* OrbixSnapshotFromElementsIds(const double* elements, const int64_t* ids, int32_t count,
+                                                   int32_t gravModel, char opsMode, int32_t* status) {
+  return makeSnapshot("OrbixSnapshotFromElementsIds", elements, ids, nullptr, count, gravModel, opsMode, status);
+}
+
+VX_API OrbixSnapshot* OrbixSnapshotFromElementsCodes(const double* elements, const int64_t* ids,
+                                                     const int32_t* codes, int32_t count, int32_t gravModel,
+                                                     char opsMode, int32_t* status) {
+  return makeSnapshot("OrbixSnapshotFromElementsCodes", elements, ids, codes, count, gravModel, opsMode, status);
+}
+
+VX_API int32_t OrbixSnapshotGetIds(const OrbixSnapshot* snap, int32_t first, int32_t count, int64_t* ids) {
+  constexpr std::string_view kName = "OrbixSnapshotGetIds";
+  return vx::guarded(kName, int32_t{VX_FAIL}, [&]() -> int32_t {
+    std::string_view bad;
+    if (snap == nullptr)
+      bad = "no snapshot";
+    else if (first < 0 || count < 0)
+      bad = "negative first or count";
+    else if (static_cast<int64_t>(first) + count > static_cast<int64_t>(snap->snap.size()))
+      bad = "set range outside the snapshot";
+    else if (count > 0 && ids == nullptr)
+      bad = "no id array";
+    if (!bad.empty()) {
+      logFail(kName, bad);
+      return VX_FAIL;
+    }
+    for (int32_t i = 0; i < count; ++i) ids[i] = snap->snap.id(static_cast<size_t>(first + i));
+    return VX_OK;
   });
 }
 

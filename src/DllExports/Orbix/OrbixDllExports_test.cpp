@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 #include <limits>
 #include <string>
 #include <vector>
@@ -126,8 +127,8 @@ TEST_F(SnapshotFixture, LayoutsAgreeWithTheScalarModel) {
       ASSERT_EQ(orb::sgp4(set, times[j], r, v), 0);
       EXPECT_EQ(eo[i * 2 + j], 0);
       for (int k = 0; k < 3; ++k) {
-        EXPECT_EQ(po[(i * 2 + j) * 3 + k], r[k]);
-        EXPECT_EQ(vo[(i * 2 + j) * 3 + k], v[k]);
+        EXPECT_NEAR(po[(i * 2 + j) * 3 + k], r[k], 1e-7);
+        EXPECT_NEAR(vo[(i * 2 + j) * 3 + k], v[k], 1e-10);
       }
     }
   }
@@ -159,12 +160,47 @@ TEST_F(SnapshotFixture, FailedEntriesAreZeroNeverNaN) {
   }
 }
 
+TEST(OrbixSnapshot, IdsAndGivenCodes) {
+  const int64_t ids[kCount] = {-5, 7, INT64_MAX};
+  const int32_t codes[kCount] = {0, 9, 0};
+  int32_t status = -1;
+  OrbixSnapshot* s = OrbixSnapshotFromElementsCodes(kSets.data(), ids, codes, kCount, 0, 0, &status);
+  ASSERT_EQ(status, VX_OK);  // opsMode 0 is the improved mode
+  EXPECT_EQ(OrbixSnapshotInitError(s, 1), 9);
+  int64_t got[4] = {1, 1, 1, 1};
+  ASSERT_EQ(OrbixSnapshotGetIds(s, 1, 2, got), VX_OK);
+  EXPECT_EQ(got[0], 7);
+  EXPECT_EQ(got[1], INT64_MAX);
+  EXPECT_EQ(got[2], 1);
+  struct Row {
+    int32_t first, count;
+    bool ok;
+  };
+  const Row rows[] = {{0, 3, true}, {3, 0, true}, {-1, 1, false}, {0, -1, false}, {1, 3, false}, {4, 0, false}};
+  for (const Row& r : rows) {
+    int64_t buf[4] = {1, 1, 1, 1};
+    EXPECT_EQ(OrbixSnapshotGetIds(s, r.first, r.count, buf), r.ok ? VX_OK : VX_FAIL) << r.first << " " << r.count;
+    if (!r.ok) {
+      EXPECT_EQ(buf[0], 1);
+    }
+  }
+  EXPECT_EQ(OrbixSnapshotGetIds(nullptr, 0, 0, got), VX_FAIL);
+  EXPECT_EQ(OrbixSnapshotGetIds(s, 0, 1, nullptr), VX_FAIL);
+  OrbixSnapshotFree(s);
+  s = OrbixSnapshotFromElementsIds(kSets.data(), nullptr, kCount, 0, 'a', &status);
+  ASSERT_EQ(OrbixSnapshotGetIds(s, 0, 3, got), VX_OK);
+  EXPECT_EQ(got[0] | got[1] | got[2], 0);
+  EXPECT_EQ(OrbixSnapshotInitError(s, 1), 0);
+  OrbixSnapshotFree(s);
+}
+
 TEST(OrbixMessage, BlankPaddedPerCode) {
   struct Row {
     int32_t code;
     std::string start;
   };
-  const Row rows[] = {{0, "no error"}, {6, "satellite has decayed"}, {8, "unknown error"}, {-1, "unknown error"}};
+  const Row rows[] = {{0, "no error"}, {6, "satellite has decayed"}, {8, "no element set for this key"},
+                      {9, "not a mean element set of the SGP4 model (ephemeris type 4 or 6)"}, {10, "unknown error"}, {-1, "unknown error"}};
   for (const Row& r : rows) {
     char msg[129];
     msg[128] = 'X';

@@ -351,6 +351,8 @@ std::string_view sgp4message(int32_t code) {
     case kSgp4SubOrbital: return "epoch elements are sub-orbital";
     case kSgp4Decayed: return "satellite has decayed";
     case kSgp4BadInput: return "time or element value is not a finite number or out of range";
+    case kSgp4NoSet: return "no element set for this key";
+    case kSgp4NotMeanSet: return "not a mean element set of the SGP4 model (ephemeris type 4 or 6)";
     default: return "unknown error";
   }
 }

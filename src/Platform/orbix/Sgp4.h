@@ -58,6 +58,9 @@ enum Sgp4Error : int32_t {
   kSgp4SubOrbital = 5,      // elements at epoch are sub-orbital
   kSgp4Decayed = 6,         // satellite has decayed (radius below one Earth radius)
   kSgp4BadInput = 7,        // NaN or infinite time or element value, or a time over 1e9 minutes from the epoch
+  // Codes a snapshot entry gets from its builder, not from the model.
+  kSgp4NoSet = 8,           // the entry's key held no element set when the snapshot was made
+  kSgp4NotMeanSet = 9,      // the set is not a mean element set of the model (ephemeris type 4 or 6)
 };
 
 // Everything the initialisation computes.

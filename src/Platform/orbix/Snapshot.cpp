@@ -1,5 +1,8 @@
 #include "Platform/orbix/Snapshot.h"
 
+#include <algorithm>
+#include <cstring>
+
 namespace vx::orbix {
 namespace {
 
@@ -25,14 +28,24 @@ MeanElements gpToMeanElements(const double* v) {
   return e;
 }
 
-Snapshot::Snapshot(std::span<const MeanElements> elements, const GravConst& grav, OpsMode mode)
-    : sets_(elements.size()) {
-  for (size_t i = 0; i < elements.size(); ++i) sgp4init(elements[i], grav, mode, sets_[i]);
+Snapshot::Snapshot(std::span<const MeanElements> elements, const GravConst& grav, OpsMode mode,
+                   std::span<const int64_t> ids, std::span<const int32_t> codes)
+    : sets_(elements.size()), ids_(ids.begin(), ids.end()) {
+  for (size_t i = 0; i < elements.size(); ++i) {
+    if (!codes.empty() && codes[i] != kSgp4Ok) {
+      sets_[i].opsMode = mode;
+      sets_[i].grav = grav;
+      sets_[i].error = codes[i];
+      continue;
+    }
+    sgp4init(elements[i], grav, mode, sets_[i]);
+  }
+  batch_ = Sgp4Batch::build(sets_);
 }
 
-void Snapshot::propagate(size_t first, size_t count, std::span<const double> times,
-                         TimeMode timeMode, Layout layout, double* pos, double* vel,
-                         int32_t* errors) const {
+void Snapshot::propagateScalar(size_t first, size_t count, std::span<const double> times,
+                               TimeMode timeMode, Layout layout, double* pos, double* vel,
+                               int32_t* errors) const {
   const auto one = [&](const Sgp4Set& s, double t, size_t at) {
     const double tsince = timeMode == TimeMode::ds50 ? (t - s.epochDs50) * kMinPerDay : t;
     errors[at] = sgp4(s, tsince, pos + 3 * at, vel + 3 * at);
@@ -45,6 +58,61 @@ void Snapshot::propagate(size_t first, size_t count, std::span<const double> tim
   for (size_t i = 0; i < count; ++i) {
     const Sgp4Set& s = sets_[first + i];
     for (size_t j = 0; j < n; ++j) one(s, times[j], i * n + j);
+  }
+}
+
+void Snapshot::propagate(size_t first, size_t count, std::span<const double> times,
+                         TimeMode timeMode, Layout layout, double* pos, double* vel,
+                         int32_t* errors, Path path) const {
+  if (path == Path::scalar) {
+    propagateScalar(first, count, times, timeMode, layout, pos, vel, errors);
+    return;
+  }
+  const bool ds50 = timeMode == TimeMode::ds50;
+  // Minutes since each set's epoch of sets [at, at + m) at ds50 time t.
+  double tsince[kOuterBlock];
+  const auto since = [&](size_t at, size_t m, double t) {
+    for (size_t k = 0; k < m; ++k) tsince[k] = (t - sets_[at + k].epochDs50) * kMinPerDay;
+  };
+  if (layout == Layout::zipped) {
+    if (!ds50) {
+      propagateBatch(batch_, first, count, times.data(), pos, vel, errors);
+      return;
+    }
+    for (size_t b = 0; b < count; b += kOuterBlock) {
+      const size_t m = std::min(kOuterBlock, count - b);
+      for (size_t k = 0; k < m; ++k) tsince[k] = (times[b + k] - sets_[first + b + k].epochDs50) * kMinPerDay;
+      propagateBatch(batch_, first + b, m, tsince, pos + 3 * b, vel + 3 * b, errors + b);
+    }
+    return;
+  }
+  const size_t n = times.size();
+  // Results of one block at one time, before they go to their places in
+  // the set-major output; with one time the output is the block's own.
+  double bpos[3 * kOuterBlock], bvel[3 * kOuterBlock];
+  int32_t berr[kOuterBlock];
+  for (size_t b = 0; b < count; b += kOuterBlock) {
+    const size_t m = std::min(kOuterBlock, count - b);
+    const size_t at = first + b;
+    for (size_t j = 0; j < n; ++j) {
+      const bool direct = n == 1;
+      double* p = direct ? pos + 3 * b : bpos;
+      double* v = direct ? vel + 3 * b : bvel;
+      int32_t* e = direct ? errors + b : berr;
+      if (ds50) {
+        since(at, m, times[j]);
+        propagateBatch(batch_, at, m, tsince, p, v, e);
+      } else {
+        propagateBatchAt(batch_, at, m, times[j], p, v, e);
+      }
+      if (direct) continue;
+      for (size_t k = 0; k < m; ++k) {
+        const size_t o = (b + k) * n + j;
+        std::memcpy(pos + 3 * o, bpos + 3 * k, 3 * sizeof(double));
+        std::memcpy(vel + 3 * o, bvel + 3 * k, 3 * sizeof(double));
+        errors[o] = berr[k];
+      }
+    }
   }
 }
 

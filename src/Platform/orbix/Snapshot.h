@@ -2,6 +2,10 @@
 // in the constructor; propagation never writes the snapshot, so any number
 // of threads may propagate disjoint or overlapping ranges of one snapshot
 // at the same time.
+//
+// Propagation runs through the structure-of-arrays batch kernel; the scalar
+// sgp4 of every set stays reachable (Path::scalar) as the reference the
+// kernel is tested against.
 #pragma once
 
 #include <cstddef>
@@ -10,6 +14,7 @@
 #include <vector>
 
 #include "Platform/orbix/Sgp4.h"
+#include "Platform/orbix/Sgp4Batch.h"
 
 namespace vx::orbix {
 
@@ -27,15 +32,26 @@ enum class TimeMode : int32_t { sinceEpoch = 0, ds50 = 1 };
 // outer: every set of the range at every time; zipped: set first+i at
 // times[i].
 enum class Layout : int32_t { outer = 0, zipped = 1 };
+// Which code computes the states: the vectorised kernel or the scalar model.
+enum class Path { batch, scalar };
 
 class Snapshot {
  public:
-  // A set whose initialisation fails is kept with its code.
-  Snapshot(std::span<const MeanElements> elements, const GravConst& grav, OpsMode mode);
+  // Sets of the outer layout propagated together per time: their results
+  // and the kernel's values stay in the first-level cache over all times.
+  static constexpr size_t kOuterBlock = 256;
+
+  // A set whose initialisation fails is kept with its code. ids, empty or
+  // one per set, are the host's names of the sets (0 when empty). codes,
+  // empty or one per set: a nonzero code marks that entry failed with it,
+  // its element values unused.
+  Snapshot(std::span<const MeanElements> elements, const GravConst& grav, OpsMode mode,
+           std::span<const int64_t> ids = {}, std::span<const int32_t> codes = {});
 
   size_t size() const noexcept { return sets_.size(); }
   const Sgp4Set& set(size_t i) const noexcept { return sets_[i]; }
   int32_t initError(size_t i) const noexcept { return sets_[i].error; }
+  int64_t id(size_t i) const noexcept { return ids_.empty() ? 0 : ids_[i]; }
 
   // Positions (km) and velocities (km/s) of sets [first, first + count),
   // the caller having checked the range. outer: entry (i, j) for set
@@ -43,10 +59,15 @@ class Snapshot {
   // times.size()): entry i for set first+i at times[i], at [i * 3]. errors
   // gets 0 or the failure code of each entry; a failed entry is zero.
   void propagate(size_t first, size_t count, std::span<const double> times, TimeMode timeMode,
-                 Layout layout, double* pos, double* vel, int32_t* errors) const;
+                 Layout layout, double* pos, double* vel, int32_t* errors, Path path = Path::batch) const;
 
  private:
+  void propagateScalar(size_t first, size_t count, std::span<const double> times, TimeMode timeMode,
+                       Layout layout, double* pos, double* vel, int32_t* errors) const;
+
   std::vector<Sgp4Set> sets_;
+  std::vector<int64_t> ids_;
+  Sgp4Batch batch_;
 };
 
 }  // namespace vx::orbix
