@@ -38,6 +38,7 @@
 #include <stdint.h>
 
 #include "kernix.h"
+#include "orbix.h"
 
 #ifdef __cplusplus
 extern "C" {
@@ -452,6 +453,46 @@ VX_API void TleSPFieldsToLines(int32_t satNum, char secClass, const char satName
                                double mnMotion, int32_t revNum, char line1[512], char line2[512]);
 VX_API void TleGPArrayToLines(const double tleArr[64], const char tleText[512], char line1[512], char line2[512]);
 VX_API void TleGPArrayToCsv(const double tleArr[64], const char tleText[512], char csvLine[512]);
+
+/* ---- Propagation (the SGP4/SDP4 model of orbix) -------------------------
+ * gravModel and opsMode as for OrbixSnapshotFromElements (0 and 0 give
+ * WGS-72 and the improved mode). Element values come from the stored set:
+ * its epoch (epochYr, epochDays) as ds50 UTC, mnMotion, eccen, incli,
+ * raNode, argPer, mnAnomaly, bStar, nDotO2, n2DotO6.
+ *
+ * Many sets at one time or at many times, as the outer product or zipped
+ * (set i at time i): make a snapshot with TleSnapshot once, then call
+ * OrbixPropagate on it as often as needed (ranges of it from several host
+ * threads at once, if wished); free it with OrbixSnapshotFree. */
+
+/* A snapshot of the sets of satKeys[0 .. count), entry i for satKeys[i]
+ * with satKeys[i] as its id (OrbixSnapshotGetIds); satKeys NULL: every set
+ * of the store in ascending key order (count ignored), read in chunks, so
+ * adds and removals of other threads wait for one chunk at most. An entry
+ * whose key holds no set has code 8 (OrbixSnapshotInitError, and at every
+ * time); a set of ephemeris type 4 or 6 has code 9. The snapshot holds
+ * copies of everything: updating or removing sets, or emptying the store,
+ * never changes it; it lives until OrbixSnapshotFree.
+ * Result: the snapshot with *status VX_OK; the snapshot with *status
+ * VX_FAIL when keys held no set, logged once for the call ("TleSnapshot: <n>
+ * of <count> satKeys not loaded, the first <key>.", the key in 19
+ * columns); NULL with *status VX_FAIL and one log line for a negative count
+ * with a key list, an unknown gravModel or opsMode, or memory exhausted.
+ * count 0 gives an empty snapshot. status may be NULL. */
+VX_API OrbixSnapshot* TleSnapshot(const int64_t* satKeys, int32_t count, int32_t gravModel, char opsMode,
+                                  int32_t* status);
+
+/* States of the set of satKey at times[0 .. timeCount) (minutes since its
+ * epoch for timeMode ORBIX_TIME_SINCE_EPOCH, ds50 UTC for ORBIX_TIME_DS50),
+ * the set initialised for this call: pos and vel receive timeCount * 3
+ * doubles (km, km/s, TEME), errors timeCount codes as OrbixPropagate gives
+ * them (9 at every time for a set of ephemeris type 4 or 6).
+ * Result: VX_OK; VX_FAIL with one log line and nothing written for a key
+ * not loaded ("TlePropagateSat: No element set of satKey <key>", the key in
+ * 19 columns), a negative timeCount, NULL arrays where entries are to be
+ * written, or an unknown timeMode, gravModel or opsMode. */
+VX_API int32_t TlePropagateSat(int64_t satKey, const double* times, int32_t timeCount, int32_t timeMode,
+                               int32_t gravModel, char opsMode, double* pos, double* vel, int32_t* errors);
 
 #ifdef __cplusplus
 }

@@ -12,41 +12,6 @@ namespace vx::tle {
 
 namespace {
 
-// Reads each key under its own read hold (writers wait for at most one
-// record, not for the whole batch): take(i, rec) for a key found, miss(i)
-// for one not loaded; found[i] (may be null) 1 or 0. The number found; the
-// misses are logged once under routine, with the first of them.
-template <class Take, class Miss>
-int32_t eachKey(std::string_view routine, int32_t count, const int64_t* satKeys, int32_t* found, Take&& take,
-                Miss&& miss) {
-  int32_t hits = 0, misses = 0;
-  int64_t firstMiss = 0;
-  for (int32_t i = 0; i < count; ++i) {
-    const auto at = static_cast<size_t>(i);
-    const bool hit = withtlerecord(satKeys[i], [&](const Tlerecord& rec) { take(at, rec); });
-    if (hit) {
-      ++hits;
-    } else {
-      miss(at);
-      if (misses++ == 0) firstMiss = satKeys[i];
-    }
-    if (found != nullptr) found[i] = hit ? 1 : 0;
-  }
-  if (misses > 0) {
-    LogLine()
-        .text(routine)
-        .text(": ")
-        .num(misses)
-        .text(" of ")
-        .num(count)
-        .text(" satKeys not loaded, the first ")
-        .num(firstMiss, 19)
-        .text(".")
-        .error();
-  }
-  return hits;
-}
-
 // text cut to width characters and blank padded, at out.
 void putText(char* out, size_t width, std::string_view text) {
   const size_t n = std::min(width, text.size());

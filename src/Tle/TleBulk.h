@@ -4,8 +4,47 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
+
+#include "Services/kernix.h"
+#include "Tle/TleTree.h"
 
 namespace vx::tle {
+
+// Reads each key under its own read hold (writers wait for at most one
+// record, not for the whole batch): take(i, rec) for a key found, miss(i)
+// for one not loaded; found[i] (may be null) 1 or 0. The number found; the
+// misses are logged once under routine, with the first of them.
+template <class Take, class Miss>
+int32_t eachKey(std::string_view routine, int32_t count, const int64_t* satKeys, int32_t* found, Take&& take,
+                Miss&& miss) {
+  int32_t hits = 0, misses = 0;
+  int64_t firstMiss = 0;
+  for (int32_t i = 0; i < count; ++i) {
+    const auto at = static_cast<size_t>(i);
+    const bool hit = withtlerecord(satKeys[i], [&](const Tlerecord& rec) { take(at, rec); });
+    if (hit) {
+      ++hits;
+    } else {
+      miss(at);
+      if (misses++ == 0) firstMiss = satKeys[i];
+    }
+    if (found != nullptr) found[i] = hit ? 1 : 0;
+  }
+  if (misses > 0) {
+    LogLine()
+        .text(routine)
+        .text(": ")
+        .num(misses)
+        .text(" of ")
+        .num(count)
+        .text(" satKeys not loaded, the first ")
+        .num(firstMiss, 19)
+        .text(".")
+        .error();
+  }
+  return hits;
+}
 
 // Row i of arrays (kTleArrLen values) gets the array of satKeys[i], zeros
 // when the key is not loaded; found[i] (when found is not null) 1 or 0. The

@@ -22,7 +22,7 @@ constexpr double kRptim = 4.37526908801129966e-3;  // Earth rotation, rad/min
 // Farthest time from the epoch, minutes (about 1900 years). The resonance
 // integrator steps 720 minutes at a time from the epoch; beyond this it would
 // take too long, and far beyond it a step no longer changes the time at all.
-constexpr double kMaxMinutes = 1.0e9;
+constexpr double kMaxMinutes = kMaxTsinceMinutes;
 
 GravConst makeGrav(double mu, double radius, double xke, double j2, double j3, double j4) {
   GravConst g{};

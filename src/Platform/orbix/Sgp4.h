@@ -63,6 +63,10 @@ enum Sgp4Error : int32_t {
   kSgp4NotMeanSet = 9,      // the set is not a mean element set of the model (ephemeris type 4 or 6)
 };
 
+// The farthest a time may lie from a set's epoch, in minutes (about 1900
+// years); a time farther off gives kSgp4BadInput.
+inline constexpr double kMaxTsinceMinutes = 1.0e9;
+
 // Everything the initialisation computes.
 struct Sgp4Set {
   int32_t error = kSgp4Ok;

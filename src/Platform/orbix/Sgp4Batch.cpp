@@ -129,7 +129,8 @@ HWY_INLINE Lane propagateLanes(D d, const Sgp4Batch& b, size_t i, V t) {
   const V one = hn::Set(d, 1.0);
   const V inf = hn::Set(d, HUGE_VAL);
   V err = hn::Zero(d);
-  err = flag(d, err, hn::Not(hn::Abs(t) < inf), kSgp4BadInput);
+  // NaN compares false: a NaN time is flagged with the far ones.
+  err = flag(d, err, hn::Not(hn::Abs(t) <= hn::Set(d, kMaxTsinceMinutes)), kSgp4BadInput);
 
   // Secular gravity and drag; the simplified-drag lanes carry zero
   // coefficients for the terms they leave out.

@@ -47,7 +47,7 @@ TEST(Snapshot, BatchAndScalarPathsAgree) {
       const size_t first = 3, count = snap.size() - first;
       const double t0 = snap.set(first).epochDs50;
       const std::vector<double> minutes = {-4320.0, -1.0, 0.0, 47.5, 1440.0, 4320.0,
-                                           std::numeric_limits<double>::quiet_NaN()};
+                                           std::numeric_limits<double>::quiet_NaN(), 2e9, -1.5e9};
       std::vector<double> ds50;
       for (double m : minutes) ds50.push_back(t0 + m / 1440.0);
       std::vector<double> zipped(count);
