@@ -8,17 +8,27 @@
 //
 // The catalog is 100,000 generated sets (Catalog.h), or the two-line file
 // named by VX_SGP4_CATALOG (for instance one written by gen_catalog.py).
+//
+// From the store, through the C interface: BM_StoreSnapshot makes a
+// snapshot of a store of 1M generated sets (items: sets), BM_StoreToOneTime
+// propagates that snapshot to one ds50 time on one host thread or on two,
+// each on its own half (items: propagations, wall time).
 #include <benchmark/benchmark.h>
 
+#include <atomic>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "Catalog.h"
 #include "Platform/orbix/ElementLines.h"
 #include "Platform/orbix/Sgp4.h"
 #include "Platform/orbix/Sgp4Batch.h"
+#include "veltrix/orbix.h"
+#include "veltrix/tle.h"
 
 namespace {
 
@@ -121,6 +131,68 @@ BENCHMARK(BM_BatchCatalogMix)->Arg(256)->Unit(benchmark::kMillisecond)->Iteratio
 BENCHMARK(BM_ScalarNearEarth)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BM_Sgp4Init)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BatchBuild)->Unit(benchmark::kMillisecond);
+
+constexpr int64_t kStoreSets = 1000000;
+
+// The store filled once with kStoreSets generated sets.
+void fillStore() {
+  static const bool filled = [] {
+    const std::string path = "/tmp/vx_bench_sgp4_store.tle";
+    vxbench::writeCatalog(path, kStoreSets);
+    std::string name(512, ' ');
+    name.replace(0, path.size(), path);
+    TleRemoveAllSats();
+    const int32_t rc = TleLoadFile(name.c_str());
+    std::remove(path.c_str());
+    return rc == 0;
+  }();
+  if (!filled) std::abort();
+}
+
+void BM_StoreSnapshot(benchmark::State& state) {
+  fillStore();
+  int32_t status = -1;
+  for (auto _ : state) {
+    OrbixSnapshot* s = TleSnapshot(nullptr, 0, 0, 'i', &status);
+    benchmark::DoNotOptimize(s);
+    OrbixSnapshotFree(s);
+  }
+  state.counters["sets"] = static_cast<double>(TleGetCount());
+  state.SetItemsProcessed(state.iterations() * TleGetCount());
+}
+
+void BM_StoreToOneTime(benchmark::State& state) {
+  // Made once by the first thread, kept for every run (a read-only
+  // snapshot is shared by the threads).
+  static std::atomic<OrbixSnapshot*> shared{nullptr};
+  if (state.thread_index() == 0 && shared.load() == nullptr) {
+    fillStore();
+    int32_t status = -1;
+    shared.store(TleSnapshot(nullptr, 0, 0, 'i', &status));
+  }
+  while (shared.load() == nullptr) std::this_thread::yield();
+  const OrbixSnapshot* snap = shared.load();
+  const int32_t n = OrbixSnapshotCount(snap);
+  const auto threads = static_cast<int32_t>(state.threads());
+  const int32_t first = n / threads * static_cast<int32_t>(state.thread_index());
+  const int32_t count = state.thread_index() + 1 == state.threads() ? n - first : n / threads;
+  std::vector<double> pos(3 * static_cast<size_t>(count)), vel(pos.size());
+  std::vector<int32_t> err(static_cast<size_t>(count));
+  // Arg 1: ds50 2018 Mar 1, within weeks of the sets' epochs (the
+  // resonant deep-space sets integrate over those weeks); arg 0: 60 minutes
+  // after each set's own epoch.
+  const bool ds50 = state.range(0) == 1;
+  const double t = ds50 ? 24897.0 : 60.0;
+  for (auto _ : state) {
+    OrbixPropagate(snap, first, count, &t, 1, ds50 ? ORBIX_TIME_DS50 : ORBIX_TIME_SINCE_EPOCH, ORBIX_LAYOUT_OUTER,
+                   pos.data(), vel.data(), err.data());
+    benchmark::DoNotOptimize(pos.data());
+  }
+  state.SetItemsProcessed(state.iterations() * count);
+}
+
+BENCHMARK(BM_StoreSnapshot)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_StoreToOneTime)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime()->Threads(1)->Threads(2);
 
 }  // namespace
 

@@ -40,7 +40,7 @@ void SnapshotInput::miss(size_t i, int64_t satKey) {
   ++misses;
 }
 
-void gatherKeys(const char* routine, const int64_t* satKeys, int32_t count, SnapshotInput& in) {
+void gatherKeys(std::string_view routine, const int64_t* satKeys, int32_t count, SnapshotInput& in) {
   in.resize(static_cast<size_t>(count));
   (void)eachKey(
       routine, count, satKeys, nullptr, [&](size_t i, const Tlerecord& rec) { in.put(i, satKeys[i], rec); },

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 #include <vector>
 
 #include "Tle/TleTypes.h"
@@ -34,7 +35,7 @@ struct SnapshotInput {
 
 // The entries of satKeys[0 .. count) in that order, each key read under its
 // own read hold; the misses are logged once under routine.
-void gatherKeys(const char* routine, const int64_t* satKeys, int32_t count, SnapshotInput& in);
+void gatherKeys(std::string_view routine, const int64_t* satKeys, int32_t count, SnapshotInput& in);
 // Every set of the store in ascending key order, read in chunks under one
 // read hold each (writers run between chunks).
 void gatherStore(SnapshotInput& in);

@@ -16,13 +16,19 @@ using namespace vx::tle;
 
 namespace {
 
-bool knownGrav(int32_t g) {
-  return g == 0 || g == ORBIX_GRAV_WGS72 || g == ORBIX_GRAV_WGS84 || g == ORBIX_GRAV_WGS72OLD;
+// The reason the model's choices are refused, or empty.
+std::string_view badModel(int32_t g, char m) {
+  if (g != 0 && g != ORBIX_GRAV_WGS72 && g != ORBIX_GRAV_WGS84 && g != ORBIX_GRAV_WGS72OLD)
+    return "unknown gravity model";
+  if (m != 0 && m != 'a' && m != 'i') return "unknown operation mode";
+  return {};
 }
-bool knownOps(char m) { return m == 0 || m == 'a' || m == 'i'; }
 
-void logFail(std::string_view routine, std::string_view what) {
-  LogLine().text(routine).text(": ").text(what, true).error();
+// Logs the reason under routine, if there is one; true when there was.
+bool refused(std::string_view routine, std::string_view why) {
+  if (why.empty()) return false;
+  LogLine().text(routine).text(": ").text(why, true).error();
+  return true;
 }
 
 OrbixSnapshot* snapshotOf(const SnapshotInput& in, int32_t gravModel, char opsMode) {
@@ -40,22 +46,13 @@ VX_API OrbixSnapshot* TleSnapshot(const int64_t* satKeys, int32_t count, int32_t
   constexpr std::string_view kName = "TleSnapshot";
   if (status != nullptr) *status = VX_FAIL;
   return guarded(kName, static_cast<OrbixSnapshot*>(nullptr), [&]() -> OrbixSnapshot* {
-    std::string_view bad;
-    if (satKeys != nullptr && count < 0)
-      bad = "negative count";
-    else if (!knownGrav(gravModel))
-      bad = "unknown gravity model";
-    else if (!knownOps(opsMode))
-      bad = "unknown operation mode";
-    if (!bad.empty()) {
-      logFail(kName, bad);
+    if (refused(kName, satKeys != nullptr && count < 0 ? "negative count" : badModel(gravModel, opsMode)))
       return nullptr;
-    }
     SnapshotInput in;
     if (satKeys == nullptr)
       gatherStore(in);
     else
-      gatherKeys("TleSnapshot", satKeys, count, in);
+      gatherKeys(kName, satKeys, count, in);
     OrbixSnapshot* snap = snapshotOf(in, gravModel, opsMode);
     if (snap != nullptr && status != nullptr) *status = in.misses == 0 ? VX_OK : VX_FAIL;
     return snap;
@@ -66,7 +63,7 @@ VX_API int32_t TlePropagateSat(int64_t satKey, const double* times, int32_t time
                                int32_t gravModel, char opsMode, double* pos, double* vel, int32_t* errors) {
   constexpr std::string_view kName = "TlePropagateSat";
   return guarded(kName, int32_t{VX_FAIL}, [&]() -> int32_t {
-    std::string_view bad;
+    std::string_view bad = badModel(gravModel, opsMode);
     if (timeCount < 0)
       bad = "negative time count";
     else if (timeCount > 0 && times == nullptr)
@@ -75,14 +72,7 @@ VX_API int32_t TlePropagateSat(int64_t satKey, const double* times, int32_t time
       bad = "no result arrays";
     else if (timeMode != ORBIX_TIME_SINCE_EPOCH && timeMode != ORBIX_TIME_DS50)
       bad = "unknown time mode";
-    else if (!knownGrav(gravModel))
-      bad = "unknown gravity model";
-    else if (!knownOps(opsMode))
-      bad = "unknown operation mode";
-    if (!bad.empty()) {
-      logFail(kName, bad);
-      return VX_FAIL;
-    }
+    if (refused(kName, bad)) return VX_FAIL;
     SnapshotInput in;
     in.resize(1);
     if (!withtlerecord(satKey, [&](const Tlerecord& rec) { in.put(0, satKey, rec); })) {
