@@ -507,7 +507,11 @@ def _texts(raw, width):
         last = width - np.argmax(nonblank[:, ::-1], axis=1)
         last[~nonblank.any(axis=1)] = 0
         u8[np.arange(width)[None, :] >= last[:, None]] = 0
-    return u8.view(f"S{width}").reshape(n).astype(f"U{width}")
+    texts = u8.view(f"S{width}").reshape(n)
+    if n and (u8 >= 128).any():
+        # Names may hold UTF-8; numpy's own conversion takes ASCII only.
+        return np.array([t.decode("utf-8", "replace") for t in texts], dtype=f"U{width}")
+    return texts.astype(f"U{width}")
 
 
 def tle_texts(keys, name_width=32):
