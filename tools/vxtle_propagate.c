@@ -25,7 +25,7 @@ extern int32_t TlePropagateSat(int64_t satKey, const double* times, int32_t time
                                int32_t gravModel, char opsMode, double* pos, double* vel, int32_t* errors)
     __attribute__((weak));
 
-#define MAX_TIMES 10000000L
+#define MAX_TIMES 1000000L
 #define MSG_LEN 128
 #define ISO_LEN 128
 #define RC_OK 0
@@ -122,7 +122,7 @@ static int32_t snapshotPropagate(const double elems[ORBIX_ELEM_SIZE], const doub
   return status;
 }
 
-static void printMessage(int32_t code, char out[MSG_LEN + 1]) {
+static void codeMessage(int32_t code, char out[MSG_LEN + 1]) {
   char m[MSG_LEN];
   OrbixGetMessage(code, m);
   vxCText(out, m, MSG_LEN);
@@ -158,7 +158,7 @@ int vxtlePropagate(const char* file, long satNum, int64_t key, const char* from,
   {
     double span = (t1 - t0) * (mode == ORBIX_TIME_DS50 ? 1440.0 : 1.0) / stepMin;
     if (!(span >= -1e-9) || span > (double)MAX_TIMES) {
-      fprintf(stderr, "vxtle: %s\n", span < 0 ? "--to is before --from" : "more than 10000000 times asked for");
+      fprintf(stderr, "vxtle: %s\n", span < 0 ? "--to is before --from" : "more than 1000000 times asked for");
       return RC_USAGE;
     }
     n = (long)floor(span + 1e-9) + 1;
@@ -205,21 +205,24 @@ int vxtlePropagate(const char* file, long satNum, int64_t key, const char* from,
     int32_t c = errors[i];
     minutes = mode == ORBIX_TIME_DS50 ? (times[i] - elems[0]) * 1440.0 : times[i];
     ds50ToIso(mode == ORBIX_TIME_DS50 ? times[i] : elems[0] + times[i] / 1440.0, iso);
-    printMessage(c, msg);
-    if (c > 0 && c < 16 && failCount[c]++ == 0) firstFail[c] = (int32_t)i;
-    if (json)
+    codeMessage(c, msg);
+    /* Failures counted by code; codes the table does not know share slot 0. */
+    if (c != 0 && failCount[c > 0 && c < 16 ? c : 0]++ == 0) firstFail[c > 0 && c < 16 ? c : 0] = (int32_t)i;
+    if (json) {
       printf("%s{\"time\": \"%s\", \"minutes\": %.6f, \"position\": [%.9f, %.9f, %.9f], \"velocity\": [%.12f, "
-             "%.12f, %.12f], \"code\": %d, \"message\": \"%s\"}",
-             i ? ", " : "", iso, minutes, r[0], r[1], r[2], v[0], v[1], v[2], (int)c, msg);
-    else
+             "%.12f, %.12f], \"code\": %d, \"message\": ",
+             i ? ", " : "", iso, minutes, r[0], r[1], r[2], v[0], v[1], v[2], (int)c);
+      vxJsonString(stdout, msg);
+      printf("}");
+    } else
       printf("%-23s %14.6f %16.8f %16.8f %16.8f %14.10f %14.10f %14.10f  %d%s%s\n", iso, minutes, r[0], r[1], r[2],
              v[0], v[1], v[2], (int)c, c ? " " : "", c ? msg : "");
   }
   if (json) printf("]}\n");
   fflush(stdout);
-  for (i = 1; i < 16; ++i) {
+  for (i = 0; i < 16; ++i) {
     if (!failCount[i]) continue;
-    printMessage((int32_t)i, msg);
+    codeMessage(errors[firstFail[i]], msg);
     minutes = mode == ORBIX_TIME_DS50 ? (times[firstFail[i]] - elems[0]) * 1440.0 : times[firstFail[i]];
     fprintf(stderr, "vxtle: satellite %ld: %d of %ld times failed, the first %.6f minutes from the epoch: %s\n",
             satNum, (int)failCount[i], n, minutes, msg);
