@@ -113,6 +113,16 @@ class Elset:
             return Satrec.twoline2rv(line1, line2)
         return Satrec.twoline2rv(line1, line2, whichconst)
 
+    def propagate(self, times, grav: str = "wgs72", opsmode: str = "i", **kw):
+        """States of this set at times, as orbix.Snapshot.propagate gives them
+        for one set (keyword arguments time and threads as there), the set
+        axis dropped: shapes (times, 3), (times, 3), (times,)."""
+        from . import orbix
+
+        with orbix.Snapshot.from_elements([self], grav=grav, opsmode=opsmode) as snap:
+            pos, vel, err = snap.propagate(times, **kw)
+        return pos[0], vel[0], err[0]
+
 
 _checksum = checksum
 
@@ -433,6 +443,48 @@ class TleStore(_lib.ProcessStore):
             if missing is not None:
                 _lib.fail(NotFound, lines, f"TleWriteText: no element set {missing}", rc)
             _lib.fail(Error, lines, f"TleWriteText: the sets cannot be written as {form}", rc)
+
+    def snapshot(self, keys=None, grav: str = "wgs72", opsmode: str = "i"):
+        """An orbix.Snapshot of the sets of keys (every set, in ascending key
+        order, when None), initialised once for any number of propagate
+        calls; it holds copies, so the store may change meanwhile. A key not
+        loaded gives a set whose every time has code 8 (7 with a library
+        older than its TleSnapshot). keys() of the snapshot are the keys."""
+        import numpy as np
+
+        from . import orbix
+
+        model, mode = orbix.model_args(grav, opsmode)
+        if keys is not None:
+            given = np.asarray(keys)
+            if given.size and given.dtype.kind not in "iu":
+                raise TypeError(f"keys must be integers, not {given.dtype}")
+            if given.ndim > 1:
+                raise ValueError(f"keys must be a 1-D sequence, not of the shape {given.shape}")
+            keys = np.ascontiguousarray(given.reshape(-1), dtype=np.int64)
+        if _lib.has("TleSnapshot"):
+            status = _lib.i32()
+            with _lib.capture() as lines:
+                handle = _C["TleSnapshot"](None if keys is None else keys.ctypes.data_as(_lib.P64),
+                                           0 if keys is None else len(keys), model, mode, _lib.ref(status))
+            if not handle:
+                _lib.fail(ParseError, lines, "TleSnapshot: the snapshot was not made", status.value)
+            return orbix.Snapshot(handle)
+        # Without TleSnapshot: the store's values, read in one call per chunk.
+        if keys is None:
+            keys = np.asarray(self.keys("key"), dtype=np.int64)
+        rows, found = _lib.tle_arrays(keys)
+        rows[found == 0] = np.nan
+        cols = {name: rows[:, _COLUMNS[name] - 1] for name in _COLUMNS}
+        cols["epoch"] = rows[:, _EPOCH_ELEMENT - 1]
+        return orbix.Snapshot.from_elements(cols, grav=grav, opsmode=opsmode, ids=keys)
+
+    def propagate(self, times, keys=None, grav: str = "wgs72", opsmode: str = "i", **kw):
+        """snapshot(keys, grav, opsmode).propagate(times, **kw): positions,
+        velocities and errors of the sets at times, the set axis in the
+        order of keys (ascending key when None)."""
+        with self.snapshot(keys, grav=grav, opsmode=opsmode) as snap:
+            return snap.propagate(times, **kw)
 
     def to_numpy(self, order: str = "key") -> dict:
         """Columns of every element set as numpy arrays ("key", "epoch" as
