@@ -479,7 +479,7 @@ static int writeForm(FILE* out, const int64_t* keys, size_t nKeys, int32_t form)
 static int cmdConvert(const struct Args* a) {
   struct ReadResult r;
   FILE* out;
-  int rc, writeFailed = 0;
+  int rc, writeFailed = 0, writeErr;
   int32_t form = -1;
   size_t i;
   if (!a->to || a->nPos != 2) return usageError("convert needs --to FORM IN OUT");
@@ -513,12 +513,15 @@ static int cmdConvert(const struct Args* a) {
   } else {
     writeFailed = writeForm(out, r.keys, r.nKeys, form);
   }
+  /* The reason of a failed write, before the close resets errno. */
+  writeErr = writeFailed ? errno : 0;
   if (vxCloseOutput(out) != 0 || writeFailed) {
-    errorLine("cannot write %s: %s", a->pos[1], strerror(errno ? errno : EIO));
+    errorLine("cannot write %s: %s", a->pos[1], strerror(writeErr ? writeErr : errno ? errno : EIO));
     rc = RC_BAD;
+    writeFailed = 1;
   }
   printReport(a->pos[0], &r);
-  printf("%ld element sets written to %s\n", r.loaded, a->pos[1]);
+  if (!writeFailed && rc != RC_BAD) printf("%ld element sets written to %s\n", r.loaded, a->pos[1]);
   freeResult(&r);
   return rc;
 }
