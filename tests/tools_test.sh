@@ -131,8 +131,11 @@ for cmd in "show $cat_ 25544" "load $cat_" "--version" "help"; do
   expect 2 "vxtle $cmd into a full device" sh -c '"$0" $1 >/dev/full' "$bin/vxtle" "$cmd"
   grep -qx "vxtle: cannot write the output: No space left on device" "$tmp/err" || note "vxtle $cmd /dev/full message"
 done
-expect 2 "convert into a full device" "$bin/vxtle" convert --to lines "$cat_" /dev/full
-grep -qx "vxtle: cannot write /dev/full: No space left on device" "$tmp/err" || note "convert /dev/full message"
+for f in lines omm-json; do
+  expect 2 "convert to $f into a full device" "$bin/vxtle" convert --to $f "$cat_" /dev/full
+  grep -qx "vxtle: cannot write /dev/full: No space left on device" "$tmp/err" || note "convert $f /dev/full message"
+  grep -q "written to" "$tmp/out" && note "convert $f /dev/full claims sets written"
+done
 printf 'these are\nno element sets\n' >"$tmp/garbage.tle"
 for cmd in load check; do
   expect 2 "$cmd of a file without element sets" "$bin/vxtle" $cmd "$tmp/garbage.tle"
