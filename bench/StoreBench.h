@@ -79,6 +79,18 @@ class DataFile {
   bool temporary_ = false;
 };
 
+// Runs the benchmarks the command line asks for, then cleanup() (the
+// generated files of the run). The result of main.
+template <class Cleanup>
+int runBenchmarks(int argc, char** argv, Cleanup&& cleanup) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  cleanup();
+  return 0;
+}
+
 // Bytes the heap has handed out and not had back.
 inline size_t heapInUse() {
   const struct mallinfo2 m = mallinfo2();

@@ -96,12 +96,9 @@ BENCHMARK(BM_Save)->Arg(0)->Arg(3)->Arg(4)->Arg(5)->Arg(6)->Iterations(1)->Unit(
 }  // namespace
 
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  for (int32_t form : {VX_SAVE_OMM_CSV, VX_SAVE_OMM_JSON, VX_SAVE_OMM_XML, VX_SAVE_OMM_KVN})
-    std::remove(outPath(form).c_str());
-  catalogFile().removeIfTemporary();
-  return 0;
+  return vxbench::runBenchmarks(argc, argv, [] {
+    for (int32_t form : {VX_SAVE_LINES, VX_SAVE_OMM_CSV, VX_SAVE_OMM_JSON, VX_SAVE_OMM_XML, VX_SAVE_OMM_KVN})
+      std::remove(outPath(form).c_str());
+    catalogFile().removeIfTemporary();
+  });
 }

@@ -118,10 +118,5 @@ BENCHMARK(BM_TleAddSatFrLines)->Iterations(1)->Unit(benchmark::kMillisecond);
 }  // namespace
 
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  catalogFile().removeIfTemporary();
-  return 0;
+  return vxbench::runBenchmarks(argc, argv, [] { catalogFile().removeIfTemporary(); });
 }

@@ -131,8 +131,11 @@ for cmd in "show $cat_ 25544" "load $cat_" "--version" "help"; do
   expect 2 "vxtle $cmd into a full device" sh -c '"$0" $1 >/dev/full' "$bin/vxtle" "$cmd"
   grep -qx "vxtle: cannot write the output: No space left on device" "$tmp/err" || note "vxtle $cmd /dev/full message"
 done
-expect 2 "convert into a full device" "$bin/vxtle" convert --to lines "$cat_" /dev/full
-grep -qx "vxtle: cannot write /dev/full: No space left on device" "$tmp/err" || note "convert /dev/full message"
+for f in lines omm-json; do
+  expect 2 "convert to $f into a full device" "$bin/vxtle" convert --to $f "$cat_" /dev/full
+  grep -qx "vxtle: cannot write /dev/full: No space left on device" "$tmp/err" || note "convert $f /dev/full message"
+  grep -q "written to" "$tmp/out" && note "convert $f /dev/full claims sets written"
+done
 printf 'these are\nno element sets\n' >"$tmp/garbage.tle"
 for cmd in load check; do
   expect 2 "$cmd of a file without element sets" "$bin/vxtle" $cmd "$tmp/garbage.tle"
@@ -153,6 +156,32 @@ expect 1 "bad form" "$bin/vxtle" convert --to xml "$cat_" "$tmp/x"
 expect 1 "bad satellite number" "$bin/vxtle" show "$cat_" abc
 expect 2 "satellite not loaded" "$bin/vxtle" show "$cat_" 1
 expect 2 "save into a missing directory" "$bin/vxtle" save "$cat_" "$tmp/no/x.tle" --lines
+# propagate: the latest set of a satellite over a span, as a table or JSON.
+rows() { grep -cE '^[0-9]{4}-[0-9]{2}-[0-9]{2}T' "$tmp/out"; }
+expect 0 "propagate in minutes" "$bin/vxtle" propagate "$cat_" 25544 --from 0 --to 60 --step 10
+[ "$(rows)" = 7 ] || note "propagate 0..60 every 10 gives $(rows) rows"
+grep -qE '^2018-01-20T21:33:14\.841 +0\.000000 .* 0$' "$tmp/out" || { note "propagate first row at the epoch"; cat "$tmp/out"; }
+expect 0 "propagate between dates" "$bin/vxtle" propagate "$cat_" 25544 --from 2018-01-21T00:00:00 \
+  --to 2018-01-21T01:00:00Z --step 30
+[ "$(rows)" = 3 ] || note "propagate between dates gives $(rows) rows"
+grep -qE '^2018-01-21T01:00:00\.000 ' "$tmp/out" || note "propagate ends at --to"
+expect 0 "propagate a date to minutes" "$bin/vxtle" propagate "$cat_" 25544 --from 2018-01-21T00:00:00 --to 240 --step 60
+[ "$(rows)" = 2 ] || note "propagate from a date to minutes gives $(rows) rows"
+json "propagate --json" 'len(d["states"]) == 2 and d["satellite"] == 25544 and d["states"][0]["minutes"] == -90 and all(6700 < sum(x * x for x in s["position"]) ** 0.5 < 6850 and 7.5 < sum(v * v for v in s["velocity"]) ** 0.5 < 7.8 and s["code"] == 0 for s in d["states"])' \
+  "$bin/vxtle" propagate --json "$cat_" 25544 --from -90 --to -45 --step 45
+awk '/^1 25544/ { print substr($0, 1, 53) " 10000-1" substr($0, 62) } /^2 25544/ { print substr($0, 1, 52) "15.90000000" substr($0, 64) }' \
+  "$cat_" >"$tmp/decay.tle"
+expect 2 "propagate a set that decays" "$bin/vxtle" propagate "$tmp/decay.tle" 25544 --from 0 --to 14400 --step 1440
+grep -qE '^vxtle: satellite 25544: [0-9]+ of 11 times failed, the first [0-9.]+ minutes from the epoch: .*decayed' \
+  "$tmp/err" || { note "propagate failure message"; cat "$tmp/err"; }
+grep -qE ' 6 .*decayed$' "$tmp/out" || note "propagate table shows the code"
+for args in "--from 0 --to 10" "--from 0 --to 10 --step 0" "--from x --to 10 --step 1" "--from 10 --to 0 --step 1" \
+  "--from 2018-02-30T00:00:00 --to 10 --step 1" "--from 0 --to 1e12 --step 1e-3" "--from 0 --to 10 --step"; do
+  expect 1 "propagate $args" "$bin/vxtle" propagate "$cat_" 25544 $args
+done
+expect 2 "propagate a satellite not loaded" "$bin/vxtle" propagate "$cat_" 1 --from 0 --to 10 --step 1
+grep -q "satellite 1 is not in" "$tmp/err" || note "propagate missing satellite message"
+
 if [ -x "$bin/vxkinem" ]; then
   vec="$data/vectors-sample.vec"
   expect 0 "vxkinem check the sample vectors" "$bin/vxkinem" check "$vec"

@@ -21,6 +21,7 @@
 #include "veltrix/kernix.h"
 #include "veltrix/tle.h"
 #include "vxtool.h"
+#include "vxtle_propagate.h"
 
 #define LINE_LEN 512
 #define READ_LEN 2048
@@ -54,6 +55,12 @@ static const char* usage =
     "                                  lines and as fields\n"
     "  save IN OUT --csv|--lines [--no-checksums]\n"
     "                                  load IN and save everything to OUT\n"
+    "  propagate FILE SATNUM --from T0 --to T1 --step MIN [--json]\n"
+    "                                  load FILE, print the states (TEME position\n"
+    "                                  km, velocity km/s, code) of the latest set\n"
+    "                                  of SATNUM from T0 to T1 every MIN minutes;\n"
+    "                                  T0, T1 minutes since its epoch or UTC dates\n"
+    "                                  2026-07-14T00:00:00 (SGP4/SDP4, WGS-72)\n"
     "\n"
     "FILE is a TLE input file: line pairs (optionally with name lines), CSV lines,\n"
     "comments starting with '*'; or an OMM document (CSV, JSON, XML or KVN, told\n"
@@ -68,7 +75,7 @@ static const char* usage =
     "\n"
     "Exit status: 0 all good; 1 usage; 2 some element sets bad (or, with --strict,\n"
     "a wrong checksum), no element set at all, a file that cannot be read or\n"
-    "written, or no such satellite.\n";
+    "written, no such satellite, or a time propagate could not compute.\n";
 
 /* An error or warning: stdout is flushed first so the two streams keep
  * their order on a terminal or in one log. */
@@ -96,21 +103,7 @@ static void toText(char* out, const char* s) { vxToText(out, LINE_LEN, s); }
 #define grow vxGrow
 #define readLine vxReadLine
 
-/* Writes s as a JSON string. Bytes outside ASCII are written as \u00XX, so
- * the output is valid JSON whatever the file held. */
-static void jsonString(FILE* f, const char* s) {
-  fputc('"', f);
-  for (; *s; ++s) {
-    unsigned char c = (unsigned char)*s;
-    if (c == '"' || c == '\\')
-      fprintf(f, "\\%c", c);
-    else if (c < 0x20 || c >= 0x7f)
-      fprintf(f, "\\u%04x", c);
-    else
-      fputc(c, f);
-  }
-  fputc('"', f);
-}
+#define jsonString vxJsonString
 
 /* Puts the checksums into column 69 of a line pair (a line shorter than 68
  * columns is padded with blanks). l1 and l2 hold LINE_LEN characters. */
@@ -385,7 +378,9 @@ struct Args {
   const char* pos[8];
   int nPos;
   int json, strict, raw, help;
-  const char* to;   /* convert --to */
+  const char* to;   /* convert --to, propagate --to */
+  const char* from; /* propagate --from */
+  const char* step; /* propagate --step */
   const char* form; /* save --csv / --lines */
 };
 
@@ -415,9 +410,13 @@ static int parseArgs(int argc, char** argv, const char* allowed, struct Args* a)
     if (strcmp(s, "--strict") == 0) a->strict = 1;
     if (strcmp(s, "--no-checksums") == 0) a->raw = 1;
     if (strcmp(s, "--csv") == 0 || strcmp(s, "--lines") == 0) a->form = s + 2;
-    if (strcmp(s, "--to") == 0) {
-      if (i + 1 >= argc) return usageError("--to needs a form (see vxtle --help)");
-      a->to = argv[++i];
+    if (strcmp(s, "--to") == 0 || strcmp(s, "--from") == 0 || strcmp(s, "--step") == 0) {
+      const char** value = s[2] == 't' ? &a->to : s[2] == 'f' ? &a->from : &a->step;
+      if (i + 1 >= argc) {
+        errorLine("%s needs a value (see vxtle --help)", s);
+        return RC_USAGE;
+      }
+      *value = argv[++i];
     }
   }
   return 0;
@@ -480,7 +479,7 @@ static int writeForm(FILE* out, const int64_t* keys, size_t nKeys, int32_t form)
 static int cmdConvert(const struct Args* a) {
   struct ReadResult r;
   FILE* out;
-  int rc, writeFailed = 0;
+  int rc, writeFailed = 0, writeErr;
   int32_t form = -1;
   size_t i;
   if (!a->to || a->nPos != 2) return usageError("convert needs --to FORM IN OUT");
@@ -514,12 +513,15 @@ static int cmdConvert(const struct Args* a) {
   } else {
     writeFailed = writeForm(out, r.keys, r.nKeys, form);
   }
+  /* The reason of a failed write, before the close resets errno. */
+  writeErr = writeFailed ? errno : 0;
   if (vxCloseOutput(out) != 0 || writeFailed) {
-    errorLine("cannot write %s: %s", a->pos[1], strerror(errno ? errno : EIO));
+    errorLine("cannot write %s: %s", a->pos[1], strerror(writeErr ? writeErr : errno ? errno : EIO));
     rc = RC_BAD;
+    writeFailed = 1;
   }
   printReport(a->pos[0], &r);
-  printf("%ld element sets written to %s\n", r.loaded, a->pos[1]);
+  if (!writeFailed && rc != RC_BAD) printf("%ld element sets written to %s\n", r.loaded, a->pos[1]);
   freeResult(&r);
   return rc;
 }
@@ -549,29 +551,47 @@ static int cmdLoad(const struct Args* a) {
   return rc;
 }
 
+/* A satellite number argument; 0, or -1 after a message. */
+static int parseSatNum(const char* s, long* satNum) {
+  char* end = NULL;
+  errno = 0;
+  *satNum = strtol(s, &end, 10);
+  if (errno || end == s || *end != '\0' || *satNum < 0 || *satNum > 999999999) {
+    errorLine("not a satellite number: %s", s);
+    return -1;
+  }
+  return 0;
+}
+
+/* FILE SATNUM of show and propagate: the number read, then FILE loaded and
+ * its bad sets reported. 0 with *rc the load's exit status and r to be
+ * freed; or -1 with *rc the exit status to end with, nothing to free. */
+static int loadForSatellite(const struct Args* a, struct ReadResult* r, long* satNum, int* rc) {
+  size_t b;
+  if (parseSatNum(a->pos[1], satNum) != 0) {
+    *rc = RC_USAGE;
+    return -1;
+  }
+  *rc = resultCode(readFile(a->pos[0], r, 0), r);
+  if (r->error[0]) {
+    freeResult(r);
+    return -1;
+  }
+  for (b = 0; b < r->nBads; ++b) errorLine("%s:%ld: %s", a->pos[0], r->bads[b].line, r->bads[b].msg);
+  return 0;
+}
+
 static int cmdShow(const struct Args* a) {
   static const char* labels[] = {"satellite number", "classification", "name", "epoch",
                                  "drag term", "ephemeris type", "element set number", "inclination",
                                  "right ascension", "eccentricity", "argument of perigee", "mean anomaly",
                                  "mean motion", "revolution number", "first derivative", "second derivative"};
   struct ReadResult r;
-  char* end = NULL;
   long satNum;
   int rc, shown = 0;
-  size_t i, b;
+  size_t i;
   if (a->nPos != 2) return usageError("show needs FILE SATNUM");
-  errno = 0;
-  satNum = strtol(a->pos[1], &end, 10);
-  if (errno || end == a->pos[1] || *end != '\0' || satNum < 0 || satNum > 999999999) {
-    errorLine("not a satellite number: %s", a->pos[1]);
-    return RC_USAGE;
-  }
-  rc = resultCode(readFile(a->pos[0], &r, 0), &r);
-  if (r.error[0]) {
-    freeResult(&r);
-    return rc;
-  }
-  for (b = 0; b < r.nBads; ++b) errorLine("%s:%ld: %s", a->pos[0], r.bads[b].line, r.bads[b].msg);
+  if (loadForSatellite(a, &r, &satNum, &rc) != 0) return rc;
   if (a->json) {
     printf("{\"file\": ");
     jsonString(stdout, a->pos[0]);
@@ -693,6 +713,25 @@ static int cmdSave(const struct Args* a) {
   return rc;
 }
 
+/* The states of the latest set of SATNUM; the file's bad sets are reported
+ * but do not change the exit status, a failed time does. */
+static int cmdPropagate(const struct Args* a) {
+  struct ReadResult r;
+  long satNum;
+  int64_t key;
+  int rc;
+  if (a->nPos != 2 || !a->from || !a->to || !a->step)
+    return usageError("propagate needs FILE SATNUM --from T0 --to T1 --step MIN");
+  if (loadForSatellite(a, &r, &satNum, &rc) != 0) return rc;
+  freeResult(&r);
+  key = TleGetLatestSatKey((int32_t)satNum);
+  if (key <= 0) {
+    errorLine("satellite %ld is not in %s", satNum, a->pos[0]);
+    return RC_BAD;
+  }
+  return vxtlePropagate(a->pos[0], satNum, key, a->from, a->to, a->step, a->json);
+}
+
 struct Command {
   const char* name;
   const char* options;
@@ -705,6 +744,7 @@ static const struct Command commands[] = {
     {"load", " json ", cmdLoad},
     {"show", " json ", cmdShow},
     {"save", " csv lines no-checksums ", cmdSave},
+    {"propagate", " from to step json ", cmdPropagate},
 };
 
 static int printVersion(void) {

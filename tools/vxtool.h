@@ -143,4 +143,20 @@ static inline double vxNow(void) {
   return (double)ts.tv_sec + (double)ts.tv_nsec * 1e-9;
 }
 
+/* Writes s as a JSON string. Bytes outside ASCII are written as \u00XX, so
+ * the output is valid JSON whatever the file held. */
+static inline void vxJsonString(FILE* f, const char* s) {
+  fputc('"', f);
+  for (; *s; ++s) {
+    unsigned char c = (unsigned char)*s;
+    if (c == '"' || c == '\\')
+      fprintf(f, "\\%c", c);
+    else if (c < 0x20 || c >= 0x7f)
+      fprintf(f, "\\u%04x", c);
+    else
+      fputc(c, f);
+  }
+  fputc('"', f);
+}
+
 #endif

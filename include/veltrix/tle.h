@@ -248,9 +248,10 @@ VX_API int32_t TleWriteText(const int64_t* satKeys, int32_t keyCount, int32_t sa
  * satKey <key>") or a NULL buffer. */
 VX_API int32_t TleGetObjectName(int64_t satKey, char name[256]);
 /* Sets the object name of satKey (ends at the first NUL or at 256
- * characters, surrounding blanks dropped; all blanks removes it). VX_OK;
- * VX_FAIL for a key that holds no element set, a NULL name or a name with a
- * control character (logged by the checks; the set keeps its name). */
+ * characters, surrounding blanks dropped; all blanks removes it; a name
+ * holds at most 255 characters). VX_OK;
+ * VX_FAIL for a key that holds no element set, a NULL name, or a name of 256
+ * characters or with a control character (logged by the checks; the set keeps its name). */
 VX_API int32_t TleSetObjectName(int64_t satKey, const char name[256]);
 
 /* ---- Stateless text conversions ------------------------------------------ */

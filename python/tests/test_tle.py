@@ -190,7 +190,8 @@ def test_iteration_in_the_four_orders(tles):
 @pytest.mark.parametrize("form", ["lines", "csv"])
 def test_save_and_load_again(tles, tmp_path, form):
     tles.load(CATALOG)
-    before = sorted(tles.iter("key"), key=lambda e: (e.satnum, e.epoch))
+    # Neither form carries the object names of the catalog's name lines.
+    before = sorted((e.replace(name="") for e in tles.iter("key")), key=lambda e: (e.satnum, e.epoch))
     path = tmp_path / f"out.{form}"
     tles.save(path, form=form)
     tles.clear()

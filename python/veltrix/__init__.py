@@ -10,6 +10,6 @@ install puts them), through VELTRIX_LIB_DIR, beside an installed package
 tree's build/lib.
 """
 from .errors import Duplicate, Error, FileNotFound, NotFound, ParseError
-from . import ambit, codes, kinem, tle
+from . import ambit, codes, kinem, orbix, tle
 
-__all__ = ["Error", "FileNotFound", "ParseError", "NotFound", "Duplicate", "codes", "tle", "kinem", "ambit"]
+__all__ = ["Error", "FileNotFound", "ParseError", "NotFound", "Duplicate", "codes", "orbix", "tle", "kinem", "ambit"]

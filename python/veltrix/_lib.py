@@ -147,6 +147,7 @@ def fail(kind, lines, fallback, status=None):
 
 I32, I64, F64, CHR = ctypes.c_int32, ctypes.c_int64, ctypes.c_double, ctypes.c_char
 P32, P64, PF64, PCHR = (ctypes.POINTER(t) for t in (I32, I64, F64, CHR))
+VOIDP = ctypes.c_void_p
 
 # The per-set report of TleLoadFileEach: lineNum, lineNum2, satKey, status,
 # msg (not NUL-terminated, so a plain pointer), msgLen, user.
@@ -174,6 +175,11 @@ _PROTOS = {
         "TleLoadFileEach": (I32, [PCHR, TLE_LOAD_FN, ctypes.c_void_p]),
         "TleLoadFileReport": (I32, [PCHR, TLE_LOAD_FN, ctypes.c_void_p, P32, P32, P32]),
         "TleSaveFile": (I32, [PCHR, I32, I32]),
+        "TleSaveFileAs": (I32, [PCHR, I32, I32]),
+        "TleLoadText": (I32, [ctypes.c_char_p, I64, TLE_LOAD_FN, ctypes.c_void_p, P32, P32, P32]),
+        "TleWriteText": (I32, [P64, I32, I32, PCHR, I64, P64]),
+        "TleGetObjectName": (I32, [I64, PCHR]),
+        "TleSetObjectName": (I32, [I64, PCHR]),
         "TleDataToArrays": (I32, [I32, P64, PF64, P32]),
         "TleGetLoadedColumns": (I32, [I32, I32, P32, P64, PF64, P32]),
         "TleGetTextColumns": (I32, [I32, P64, PCHR, PCHR, I32, P32, P32]),
@@ -185,6 +191,18 @@ _PROTOS = {
                                      PF64, PF64, PF64, P32, PF64, PF64]),
         "TleGPFieldsToLines": (None, [I32, CHR, PCHR, I32, F64, F64, F64, F64, I32, I32, F64, F64, F64,
                                       F64, F64, F64, I32, PCHR, PCHR]),
+        "TleSnapshot": (VOIDP, [P64, I32, I32, CHR, P32]),
+        "TlePropagateSat": (I32, [I64, PF64, I32, I32, I32, CHR, PF64, PF64, P32]),
+    },
+    "orbix": {
+        "OrbixSnapshotFromElements": (VOIDP, [PF64, I32, I32, CHR, P32]),
+        "OrbixSnapshotFromElementsIds": (VOIDP, [PF64, P64, I32, I32, CHR, P32]),
+        "OrbixSnapshotFree": (None, [VOIDP]),
+        "OrbixSnapshotCount": (I32, [VOIDP]),
+        "OrbixSnapshotInitError": (I32, [VOIDP, I32]),
+        "OrbixSnapshotGetIds": (I32, [VOIDP, I32, I32, P64]),
+        "OrbixPropagate": (I32, [VOIDP, I32, I32, PF64, I32, I32, I32, PF64, PF64, P32]),
+        "OrbixGetMessage": (None, [I32, PCHR]),
     },
     "kinem": {
         "KinemAddSatFrLines": (I64, [PCHR, PCHR]),
@@ -250,6 +268,8 @@ for _lib, _fns in _PROTOS.items():
     if _lib not in _dll:
         continue
     for _fn, (_res, _args) in _fns.items():
+        if not hasattr(_dll[_lib], _fn):
+            continue  # a library older than the package: has() tells
         _f = getattr(_dll[_lib], _fn)
         _f.restype = _res
         _f.argtypes = _args
@@ -502,7 +522,11 @@ def _texts(raw, width):
         last = width - np.argmax(nonblank[:, ::-1], axis=1)
         last[~nonblank.any(axis=1)] = 0
         u8[np.arange(width)[None, :] >= last[:, None]] = 0
-    return u8.view(f"S{width}").reshape(n).astype(f"U{width}")
+    texts = u8.view(f"S{width}").reshape(n)
+    if n and (u8 >= 128).any():
+        # Names may hold UTF-8; numpy's own conversion takes ASCII only.
+        return np.array([t.decode("utf-8", "replace") for t in texts], dtype=f"U{width}")
+    return texts.astype(f"U{width}")
 
 
 def tle_texts(keys, name_width=32):

@@ -81,7 +81,9 @@ class KvnReader {
       }
       Key key;
       if (!keyOf(keyword, key)) continue;
-      const std::string_view value = withoutUnits(trimmed(t.substr(eq + 1)));
+      // Only numbers carry units; a name may end in brackets ("NOAA 1 [-]").
+      const std::string_view text = trimmed(t.substr(eq + 1));
+      const std::string_view value = isNumberKey(key) ? withoutUnits(text) : text;
       rec_.set(key, value, value.empty());
     }
     flush();
