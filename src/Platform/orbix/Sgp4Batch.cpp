@@ -310,35 +310,40 @@ namespace vx::orbix {
 
 HWY_EXPORT(propagateNear);
 
-Sgp4Batch Sgp4Batch::build(std::span<const Sgp4Set> sets) {
+Sgp4Batch Sgp4Batch::sized(size_t n) {
   Sgp4Batch b;
-  b.size = sets.size();
+  b.size = n;
   // One vector of slack past the last set: a range may start anywhere and
   // its last vector still loads whole.
   b.stride = (b.size + kPad - 1) / kPad * kPad + kPad;
   const size_t total = b.stride * kFields;
   b.data.reset(static_cast<double*>(::operator new[](total * sizeof(double), std::align_val_t{kAlign})));
   std::fill_n(b.data.get(), total, 0.0);
-  auto put = [&b](Field f, size_t i, double v) { b.data[f * b.stride + i] = v; };
-  for (size_t i = 0; i < sets.size(); ++i) {
-    const Sgp4Set& s = sets[i];
-    if (s.error != kSgp4Ok || s.deepSpace) {
-      b.scalarIndex.push_back(i);
-      b.scalarSets.push_back(s);
-      continue;
-    }
-    // The terms the simplified drag leaves out are zero for those sets.
-    const double full = s.isimp ? 0.0 : 1.0;
-    const double vals[kFields] = {
-        s.mo, s.mdot, s.argpo, s.argpdot, s.nodeo, s.nodedot, s.nodecf, s.cc1,
-        s.bstar * s.cc4, full * s.bstar * s.cc5, s.t2cof, full * s.t3cof, full * s.t4cof,
-        full * s.t5cof, full * s.d2, full * s.d3, full * s.d4, full * s.omgcof,
-        full * s.xmcof, s.eta, s.delmo, s.sinmao, s.no, s.ao, s.ecco, s.inclo,
-        std::sin(s.inclo), std::cos(s.inclo), s.aycof, s.xlcof, s.con41, s.x1mth2,
-        s.x7thm1, s.grav.j2, s.grav.radiusKm,
-        s.grav.radiusKm * s.grav.xke / 60.0, 1.0};
-    for (size_t f = 0; f < kFields; ++f) put(static_cast<Field>(f), i, vals[f]);
+  return b;
+}
+
+void Sgp4Batch::put(size_t i, const Sgp4Set& s) {
+  if (s.error != kSgp4Ok || s.deepSpace) {
+    scalarIndex.push_back(i);
+    scalarSets.push_back(s);
+    return;
   }
+  // The terms the simplified drag leaves out are zero for those sets.
+  const double full = s.isimp ? 0.0 : 1.0;
+  const double vals[kFields] = {
+      s.mo, s.mdot, s.argpo, s.argpdot, s.nodeo, s.nodedot, s.nodecf, s.cc1,
+      s.bstar * s.cc4, full * s.bstar * s.cc5, s.t2cof, full * s.t3cof, full * s.t4cof,
+      full * s.t5cof, full * s.d2, full * s.d3, full * s.d4, full * s.omgcof,
+      full * s.xmcof, s.eta, s.delmo, s.sinmao, s.no, s.ao, s.ecco, s.inclo,
+      std::sin(s.inclo), std::cos(s.inclo), s.aycof, s.xlcof, s.con41, s.x1mth2,
+      s.x7thm1, s.grav.j2, s.grav.radiusKm,
+      s.grav.radiusKm * s.grav.xke / 60.0, 1.0};
+  for (size_t f = 0; f < kFields; ++f) data[f * stride + i] = vals[f];
+}
+
+Sgp4Batch Sgp4Batch::build(std::span<const Sgp4Set> sets) {
+  Sgp4Batch b = sized(sets.size());
+  for (size_t i = 0; i < sets.size(); ++i) b.put(i, sets[i]);
   return b;
 }
 

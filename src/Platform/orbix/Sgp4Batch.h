@@ -46,6 +46,10 @@ struct Sgp4Batch {
 
   // Builds the batch from sets initialised by sgp4init (failed ones too).
   static Sgp4Batch build(std::span<const Sgp4Set> sets);
+  // The same one set at a time, so a caller need not hold every set at
+  // once: sized(n), then put(i, set) for i = 0 .. n-1 in that order.
+  static Sgp4Batch sized(size_t n);
+  void put(size_t i, const Sgp4Set& s);
 
   struct Free {
     void operator()(double* p) const { ::operator delete[](p, std::align_val_t{kAlign}); }

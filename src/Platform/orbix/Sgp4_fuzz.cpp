@@ -86,7 +86,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const int32_t init = orb::sgp4init(el, grav, mode, set);
   check(init >= 0 && init <= orb::kSgp4BadInput && init == set.error);
 
-  const orb::Snapshot snap(std::span<const orb::MeanElements>(&el, 1), grav, mode);
+  const orb::Snapshot snap(std::span<const orb::MeanElements>(&el, 1), grav, mode, {}, {}, true);
   check(snap.initError(0) == init);
   double pos[3 * kMaxTimes], vel[3 * kMaxTimes], bpos[3 * kMaxTimes], bvel[3 * kMaxTimes];
   int32_t errors[kMaxTimes], berrors[kMaxTimes];

@@ -29,18 +29,26 @@ MeanElements gpToMeanElements(const double* v) {
 }
 
 Snapshot::Snapshot(std::span<const MeanElements> elements, const GravConst& grav, OpsMode mode,
-                   std::span<const int64_t> ids, std::span<const int32_t> codes)
-    : sets_(elements.size()), ids_(ids.begin(), ids.end()) {
+                   std::span<const int64_t> ids, std::span<const int32_t> codes, bool keepScalar)
+    : errors_(elements.size()),
+      epochs_(elements.size()),
+      ids_(ids.begin(), ids.end()),
+      batch_(Sgp4Batch::sized(elements.size())) {
+  if (keepScalar) sets_.reserve(elements.size());
   for (size_t i = 0; i < elements.size(); ++i) {
+    Sgp4Set s{};
     if (!codes.empty() && codes[i] != kSgp4Ok) {
-      sets_[i].opsMode = mode;
-      sets_[i].grav = grav;
-      sets_[i].error = codes[i];
-      continue;
+      s.opsMode = mode;
+      s.grav = grav;
+      s.error = codes[i];
+    } else {
+      sgp4init(elements[i], grav, mode, s);
     }
-    sgp4init(elements[i], grav, mode, sets_[i]);
+    errors_[i] = s.error;
+    epochs_[i] = s.epochDs50;
+    batch_.put(i, s);
+    if (keepScalar) sets_.push_back(s);
   }
-  batch_ = Sgp4Batch::build(sets_);
 }
 
 void Snapshot::propagateScalar(size_t first, size_t count, std::span<const double> times,
@@ -64,7 +72,7 @@ void Snapshot::propagateScalar(size_t first, size_t count, std::span<const doubl
 void Snapshot::propagate(size_t first, size_t count, std::span<const double> times,
                          TimeMode timeMode, Layout layout, double* pos, double* vel,
                          int32_t* errors, Path path) const {
-  if (path == Path::scalar) {
+  if (path == Path::scalar && sets_.size() == size()) {
     propagateScalar(first, count, times, timeMode, layout, pos, vel, errors);
     return;
   }
@@ -72,7 +80,7 @@ void Snapshot::propagate(size_t first, size_t count, std::span<const double> tim
   // Minutes since each set's epoch of sets [at, at + m) at ds50 time t.
   double tsince[kOuterBlock];
   const auto since = [&](size_t at, size_t m, double t) {
-    for (size_t k = 0; k < m; ++k) tsince[k] = (t - sets_[at + k].epochDs50) * kMinPerDay;
+    for (size_t k = 0; k < m; ++k) tsince[k] = (t - epochs_[at + k]) * kMinPerDay;
   };
   if (layout == Layout::zipped) {
     if (!ds50) {
@@ -81,7 +89,7 @@ void Snapshot::propagate(size_t first, size_t count, std::span<const double> tim
     }
     for (size_t b = 0; b < count; b += kOuterBlock) {
       const size_t m = std::min(kOuterBlock, count - b);
-      for (size_t k = 0; k < m; ++k) tsince[k] = (times[b + k] - sets_[first + b + k].epochDs50) * kMinPerDay;
+      for (size_t k = 0; k < m; ++k) tsince[k] = (times[b + k] - epochs_[first + b + k]) * kMinPerDay;
       propagateBatch(batch_, first + b, m, tsince, pos + 3 * b, vel + 3 * b, errors + b);
     }
     return;

@@ -3,9 +3,11 @@
 // of threads may propagate disjoint or overlapping ranges of one snapshot
 // at the same time.
 //
-// Propagation runs through the structure-of-arrays batch kernel; the scalar
-// sgp4 of every set stays reachable (Path::scalar) as the reference the
-// kernel is tested against.
+// Propagation runs through the structure-of-arrays batch kernel, which keeps
+// full initialised sets only for the sets it hands to the scalar model. A
+// snapshot made with keepScalar keeps every set too, so the scalar sgp4 of
+// every set stays reachable (Path::scalar) as the reference the kernel is
+// tested against.
 #pragma once
 
 #include <cstddef>
@@ -46,11 +48,11 @@ class Snapshot {
   // empty or one per set: a nonzero code marks that entry failed with it,
   // its element values unused.
   Snapshot(std::span<const MeanElements> elements, const GravConst& grav, OpsMode mode,
-           std::span<const int64_t> ids = {}, std::span<const int32_t> codes = {});
+           std::span<const int64_t> ids = {}, std::span<const int32_t> codes = {}, bool keepScalar = false);
 
-  size_t size() const noexcept { return sets_.size(); }
-  const Sgp4Set& set(size_t i) const noexcept { return sets_[i]; }
-  int32_t initError(size_t i) const noexcept { return sets_[i].error; }
+  size_t size() const noexcept { return errors_.size(); }
+  double epochDs50(size_t i) const noexcept { return epochs_[i]; }
+  int32_t initError(size_t i) const noexcept { return errors_[i]; }
   int64_t id(size_t i) const noexcept { return ids_.empty() ? 0 : ids_[i]; }
 
   // Positions (km) and velocities (km/s) of sets [first, first + count),
@@ -58,6 +60,7 @@ class Snapshot {
   // first+i at times[j], at [(i * times.size() + j) * 3]; zipped (count ==
   // times.size()): entry i for set first+i at times[i], at [i * 3]. errors
   // gets 0 or the failure code of each entry; a failed entry is zero.
+  // Path::scalar needs a snapshot made with keepScalar (else the batch runs).
   void propagate(size_t first, size_t count, std::span<const double> times, TimeMode timeMode,
                  Layout layout, double* pos, double* vel, int32_t* errors, Path path = Path::batch) const;
 
@@ -65,7 +68,9 @@ class Snapshot {
   void propagateScalar(size_t first, size_t count, std::span<const double> times, TimeMode timeMode,
                        Layout layout, double* pos, double* vel, int32_t* errors) const;
 
-  std::vector<Sgp4Set> sets_;
+  std::vector<int32_t> errors_;
+  std::vector<double> epochs_;
+  std::vector<Sgp4Set> sets_;  // every set, with keepScalar only
   std::vector<int64_t> ids_;
   Sgp4Batch batch_;
 };

@@ -43,9 +43,9 @@ TEST(Snapshot, BatchAndScalarPathsAgree) {
     const std::vector<MeanElements> els = loadElements(kDir + f);
     ASSERT_GT(els.size(), 10u) << f;
     for (OpsMode mode : {OpsMode::afspc, OpsMode::improved}) {
-      const Snapshot snap(els, GravConst::wgs72(), mode);
+      const Snapshot snap(els, GravConst::wgs72(), mode, {}, {}, true);
       const size_t first = 3, count = snap.size() - first;
-      const double t0 = snap.set(first).epochDs50;
+      const double t0 = snap.epochDs50(first);
       const std::vector<double> minutes = {-4320.0, -1.0, 0.0, 47.5, 1440.0, 4320.0,
                                            std::numeric_limits<double>::quiet_NaN(), 2e9, -1.5e9};
       std::vector<double> ds50;
@@ -53,7 +53,7 @@ TEST(Snapshot, BatchAndScalarPathsAgree) {
       std::vector<double> zipped(count);
       for (size_t i = 0; i < count; ++i) zipped[i] = -4000.0 + 7.0 * static_cast<double>(i % 1200);
       std::vector<double> zipped50(count);
-      for (size_t i = 0; i < count; ++i) zipped50[i] = snap.set(first + i).epochDs50 + zipped[i] / 1440.0;
+      for (size_t i = 0; i < count; ++i) zipped50[i] = snap.epochDs50(first + i) + zipped[i] / 1440.0;
       struct Case {
         const std::vector<double>* times;
         TimeMode tm;
