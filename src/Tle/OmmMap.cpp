@@ -198,7 +198,7 @@ bool objectidtoname(std::string_view id, ShortName& name) {
     return true;
   }
   if (id.size() > name.size()) return false;
-  std::memcpy(name.data(), id.data(), id.size());
+  if (!id.empty()) std::memcpy(name.data(), id.data(), id.size());
   return true;
 }
 
@@ -207,7 +207,7 @@ size_t nametoobjectid(const ShortName& name, char* out) {
   const bool designator = n.size() >= 6 && n.size() <= 8 && std::all_of(n.begin(), n.begin() + 5, isDigit) &&
                           std::all_of(n.begin() + 5, n.end(), isUpper);
   if (!designator) {
-    std::memcpy(out, n.data(), n.size());
+    if (!n.empty()) std::memcpy(out, n.data(), n.size());
     return n.size();
   }
   const bool old = (n[0] - '0') * 10 + (n[1] - '0') >= 57;
@@ -284,7 +284,7 @@ bool ommtorecord(const OmmText& in, Tlerecord& rec, std::string& whyText) {
 void OmmFormatted::put(Key key, std::string_view text) {
   const size_t i = static_cast<size_t>(key);
   const size_t n = std::min(text.size(), buf_.size() - used_);
-  std::memcpy(buf_.data() + used_, text.data(), n);
+  if (n > 0) std::memcpy(buf_.data() + used_, text.data(), n);
   values_.value[i] = std::string_view(buf_.data() + used_, n);
   values_.present[i] = true;
   used_ += n;

@@ -15,7 +15,7 @@ namespace {
 // text cut to width characters and blank padded, at out.
 void putText(char* out, size_t width, std::string_view text) {
   const size_t n = std::min(width, text.size());
-  std::memcpy(out, text.data(), n);
+  if (n > 0) std::memcpy(out, text.data(), n);
   std::memset(out + n, ' ', width - n);
 }
 

@@ -173,7 +173,7 @@ VX_API int32_t TleGetObjectName(int64_t satKey, char name[256]) {
     std::string_view got;
     const bool found = withtlerecord(satKey, [&](const Tlerecord& r) {
       got = r.objectName().substr(0, 256);
-      std::memcpy(name, got.data(), got.size());
+      if (!got.empty()) std::memcpy(name, got.data(), got.size());
     });
     if (!found) {
       std::memset(name, ' ', 256);
