@@ -7,7 +7,8 @@
 // through all times before the next; 1 << 20 is the whole catalog at once.
 //
 // The catalog is 100,000 generated sets (Catalog.h), or the two-line file
-// named by VX_SGP4_CATALOG (for instance one written by gen_catalog.py).
+// named by VX_SGP4_CATALOG (for instance one written by gen_catalog.py);
+// VX_BENCH_SETS=n generates n sets instead.
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
@@ -34,7 +35,9 @@ std::vector<MeanElements> catalogElements() {
     while (std::getline(in, l1) && std::getline(in, l2)) out.push_back(lines::fromLines(l1, l2));
     return out;
   }
-  for (const vxbench::LinePair& p : vxbench::generatePairs(100000))
+  size_t count = 100000;
+  if (const char* n = std::getenv("VX_BENCH_SETS")) count = std::strtoul(n, nullptr, 10);
+  for (const vxbench::LinePair& p : vxbench::generatePairs(count))
     out.push_back(lines::fromLines(p.line1(), p.line2()));
   return out;
 }

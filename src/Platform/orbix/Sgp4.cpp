@@ -4,9 +4,14 @@
 #include <cmath>
 
 #include "Ambit/AmbitTypes.h"
+#include "Platform/orbix/Sgp4Math.h"
 
 namespace vx::orbix {
 namespace {
+
+using detail::SinCos;
+using detail::sinCos;
+using detail::turnRemainder;
 
 constexpr double kPi = 3.14159265358979323846;
 constexpr double kTwoPi = 2.0 * kPi;
@@ -359,25 +364,26 @@ namespace {
 
 struct Osc {
   double ep, inclp, nodep, argpp, mp;
+  SinCos incl;  // of inclp, set by deepPeriodics
 };
 
 // Lunar-solar long-period periodics at t minutes, added to the elements.
 void deepPeriodics(const Sgp4Set& s, double t, Osc& o) {
   double zm = s.zmos + kZns * t;
-  double zf = zm + 2.0 * kZes * std::sin(zm);
-  double sinzf = std::sin(zf);
+  SinCos zfsc = sinCos(zm + 2.0 * kZes * std::sin(zm));
+  double sinzf = zfsc.s;
   double f2 = 0.5 * sinzf * sinzf - 0.25;
-  double f3 = -0.5 * sinzf * std::cos(zf);
+  double f3 = -0.5 * sinzf * zfsc.c;
   const double ses = s.se2 * f2 + s.se3 * f3;
   const double sis = s.si2 * f2 + s.si3 * f3;
   const double sls = s.sl2 * f2 + s.sl3 * f3 + s.sl4 * sinzf;
   const double sghs = s.sgh2 * f2 + s.sgh3 * f3 + s.sgh4 * sinzf;
   const double shs = s.sh2 * f2 + s.sh3 * f3;
   zm = s.zmol + kZnl * t;
-  zf = zm + 2.0 * kZel * std::sin(zm);
-  sinzf = std::sin(zf);
+  zfsc = sinCos(zm + 2.0 * kZel * std::sin(zm));
+  sinzf = zfsc.s;
   f2 = 0.5 * sinzf * sinzf - 0.25;
-  f3 = -0.5 * sinzf * std::cos(zf);
+  f3 = -0.5 * sinzf * zfsc.c;
   const double sel = s.ee2 * f2 + s.e3 * f3;
   const double sil = s.xi2 * f2 + s.xi3 * f3;
   const double sll = s.xl2 * f2 + s.xl3 * f3 + s.xl4 * sinzf;
@@ -392,8 +398,9 @@ void deepPeriodics(const Sgp4Set& s, double t, Osc& o) {
 
   o.inclp += pinc;
   o.ep += pe;
-  const double sinip = std::sin(o.inclp);
-  const double cosip = std::cos(o.inclp);
+  o.incl = sinCos(o.inclp);
+  const double sinip = o.incl.s;
+  const double cosip = o.incl.c;
   if (o.inclp >= 0.2) {
     ph /= sinip;
     pgh -= cosip * ph;
@@ -405,13 +412,14 @@ void deepPeriodics(const Sgp4Set& s, double t, Osc& o) {
   // Low inclination: apply the node and perigee terms through the
   // nonsingular variables sin(i) sin(node), sin(i) cos(node).
   const bool afspc = s.opsMode == OpsMode::afspc;
-  const double sinop = std::sin(o.nodep);
-  const double cosop = std::cos(o.nodep);
+  const SinCos nodesc = sinCos(o.nodep);
+  const double sinop = nodesc.s;
+  const double cosop = nodesc.c;
   double alfdp = sinip * sinop;
   double betdp = sinip * cosop;
   alfdp += ph * cosop + pinc * cosip * sinop;
   betdp += -ph * sinop + pinc * cosip * cosop;
-  o.nodep = std::fmod(o.nodep, kTwoPi);
+  o.nodep = turnRemainder(o.nodep);
   if (o.nodep < 0.0 && afspc) o.nodep += kTwoPi;
   double xls = o.mp + o.argpp + cosip * o.nodep;
   xls += pl + pgh - pinc * o.nodep * sinip;
@@ -434,13 +442,13 @@ void deepSecular(const Sgp4Set& s, double t, Mean& m) {
   const double g22 = 5.7686396, g32 = 0.95240898, g44 = 1.8014998, g52 = 1.0508330, g54 = 4.4108898;
   const double stepp = 720.0, step2 = 259200.0;
 
-  const double theta = std::fmod(s.gsto + t * kRptim, kTwoPi);
   m.em += s.dedt * t;
   m.inclm += s.didt * t;
   m.argpm += s.domdt * t;
   m.nodem += s.dnodt * t;
   m.mm += s.dmdt * t;
   if (s.irez == 0) return;
+  const double theta = turnRemainder(s.gsto + t * kRptim);
 
   double atime = 0.0, xni = s.no, xli = s.xlamo;
   const double delt = t > 0.0 ? stepp : -stepp;
@@ -654,33 +662,36 @@ int32_t sgp4(const Sgp4Set& s, double t, double r[3], double v[3]) {
   }
   if (s.deepSpace) deepSecular(s, t, m);
   if (m.nm <= 0.0) return fail(r, v, kSgp4MeanMotion);
-  const double am = std::pow(xke / m.nm, kX2o3) * tempa * tempa;
-  const double nm = xke / std::pow(am, 1.5);
+  // Without resonance the mean motion stays that of the epoch, whose
+  // semi-major axis the set keeps.
+  const double am = (m.nm == s.no ? s.ao : std::pow(xke / m.nm, kX2o3)) * tempa * tempa;
+  const double nm = xke / (am * std::sqrt(am));
   double em = m.em - tempe;
   if (!(em < 1.0 && em >= -0.001)) return fail(r, v, kSgp4MeanElements);
   if (em < 1.0e-6) em = 1.0e-6;
   m.mm += s.no * templ;
   double xlm = m.mm + m.argpm + m.nodem;
-  m.nodem = std::fmod(m.nodem, kTwoPi);
-  m.argpm = std::fmod(m.argpm, kTwoPi);
-  xlm = std::fmod(xlm, kTwoPi);
-  m.mm = std::fmod(xlm - m.argpm - m.nodem, kTwoPi);
+  m.nodem = turnRemainder(m.nodem);
+  m.argpm = turnRemainder(m.argpm);
+  xlm = turnRemainder(xlm);
+  m.mm = turnRemainder(xlm - m.argpm - m.nodem);
 
   // Lunar-solar periodics.
-  Osc o{em, m.inclm, m.nodem, m.argpm, m.mm};
-  double sinip = std::sin(m.inclm), cosip = std::cos(m.inclm);
+  Osc o{em, m.inclm, m.nodem, m.argpm, m.mm, {s.sinio, s.cosio}};
   double aycof = s.aycof, xlcof = s.xlcof;
   double con41 = s.con41, x1mth2 = s.x1mth2, x7thm1 = s.x7thm1;
   if (s.deepSpace) {
+    // The inclination moves with time here: its sine and cosine come from
+    // the periodics.
     deepPeriodics(s, t, o);
     if (o.inclp < 0.0) {
       o.inclp = -o.inclp;
+      o.incl.s = -o.incl.s;
       o.nodep += kPi;
       o.argpp -= kPi;
     }
     if (!(o.ep >= 0.0 && o.ep <= 1.0)) return fail(r, v, kSgp4PerturbedEcc);
-    sinip = std::sin(o.inclp);
-    cosip = std::cos(o.inclp);
+    const double sinip = o.incl.s, cosip = o.incl.c;
     aycof = -0.5 * g.j3oj2 * sinip;
     const double den = std::fabs(cosip + 1.0) > 1.5e-12 ? 1.0 + cosip : 1.5e-12;
     xlcof = -0.25 * g.j3oj2 * sinip * (3.0 + 5.0 * cosip) / den;
@@ -690,18 +701,24 @@ int32_t sgp4(const Sgp4Set& s, double t, double r[3], double v[3]) {
     x7thm1 = 7.0 * cosisq - 1.0;
   }
 
+  const double sinip = o.incl.s, cosip = o.incl.c;
+
   // Long-period periodics.
-  const double axnl = o.ep * std::cos(o.argpp);
+  const SinCos argpsc = sinCos(o.argpp);
+  const double axnl = o.ep * argpsc.c;
   double temp = 1.0 / (am * (1.0 - o.ep * o.ep));
-  const double aynl = o.ep * std::sin(o.argpp) + temp * aycof;
+  const double aynl = o.ep * argpsc.s + temp * aycof;
   const double xl = o.mp + o.argpp + o.nodep + temp * xlcof * axnl;
 
-  // Kepler's equation in the nonsingular variables.
-  const double u = std::fmod(xl - o.nodep, kTwoPi);
+  // Kepler's equation in the nonsingular variables. After the first step the
+  // sine and cosine follow from the last ones and the step taken.
+  const double u = turnRemainder(xl - o.nodep);
   double eo1 = u, tem5 = 9999.9, sineo1 = 0.0, coseo1 = 0.0;
+  SinCos e = sinCos(eo1);
   for (int ktr = 1; std::fabs(tem5) >= 1.0e-12 && ktr <= 10; ++ktr) {
-    sineo1 = std::sin(eo1);
-    coseo1 = std::cos(eo1);
+    if (ktr > 1) e = detail::sinCosNear(e, tem5, eo1);
+    sineo1 = e.s;
+    coseo1 = e.c;
     tem5 = 1.0 - coseo1 * axnl - sineo1 * aynl;
     tem5 = (u - aynl * coseo1 + axnl * sineo1 - eo1) / tem5;
     if (std::fabs(tem5) >= 0.95) tem5 = tem5 > 0.0 ? 0.95 : -0.95;
@@ -721,24 +738,36 @@ int32_t sgp4(const Sgp4Set& s, double t, double r[3], double v[3]) {
   temp = esine / (1.0 + betal);
   const double sinu = am / rl * (sineo1 - aynl - axnl * temp);
   const double cosu = am / rl * (coseo1 - axnl + aynl * temp);
-  double su = std::atan2(sinu, cosu);
   const double sin2u = (cosu + cosu) * sinu;
   const double cos2u = 1.0 - 2.0 * sinu * sinu;
   temp = 1.0 / pl;
   const double temp1 = 0.5 * g.j2 * temp;
   const double temp2 = temp1 * temp;
   const double mrt = rl * (1.0 - 1.5 * temp2 * betal * con41) + 0.5 * temp1 * x1mth2 * cos2u;
-  su -= 0.25 * temp2 * x7thm1 * sin2u;
+  const double dsu = -0.25 * temp2 * x7thm1 * sin2u;
   const double xnode = o.nodep + 1.5 * temp2 * cosip * sin2u;
-  const double xinc = o.inclp + 1.5 * temp2 * cosip * sinip * cos2u;
+  const double dinc = 1.5 * temp2 * cosip * sinip * cos2u;
   const double mvt = rdotl - nm * temp1 * x1mth2 * sin2u / xke;
   const double rvdot = rvdotl + nm * temp1 * (x1mth2 * cos2u + 1.5 * con41) / xke;
   if (mrt < 1.0) return fail(r, v, kSgp4Decayed);
 
   // Orientation vectors and the state.
-  const double sinsu = std::sin(su), cossu = std::cos(su);
-  const double snod = std::sin(xnode), cnod = std::cos(xnode);
-  const double sini = std::sin(xinc), cosi = std::cos(xinc);
+  // The argument of latitude and the inclination move by small short-period
+  // terms: their sines and cosines follow from those of the unperturbed
+  // angles, unless a term is large (a nearly degenerate orbit).
+  SinCos lat, inc;
+  if (std::fabs(dsu) <= detail::kSmallShift && std::fabs(dinc) <= detail::kSmallShift) {
+    const double norm = 1.0 / std::sqrt(sinu * sinu + cosu * cosu);
+    lat = detail::shifted({sinu * norm, cosu * norm}, dsu);
+    inc = detail::shifted(o.incl, dinc);
+  } else {
+    lat = sinCos(std::atan2(sinu, cosu) + dsu);
+    inc = sinCos(o.inclp + dinc);
+  }
+  const SinCos nod = sinCos(xnode);
+  const double sinsu = lat.s, cossu = lat.c;
+  const double snod = nod.s, cnod = nod.c;
+  const double sini = inc.s, cosi = inc.c;
   const double xmx = -snod * cosi;
   const double xmy = cnod * cosi;
   const double ux = xmx * sinsu + cnod * cossu;

@@ -1,0 +1,51 @@
+// Small angle helpers of the scalar orbit model: sine and cosine in one
+// call, the sine and cosine of an angle moved by a small amount from those of
+// the angle, and the cheap reduction of an angle by whole turns.
+#pragma once
+
+#include <cmath>
+
+namespace vx::orbix::detail {
+
+struct SinCos {
+  double s, c;
+};
+
+[[gnu::always_inline]] inline SinCos sinCos(double x) {
+  SinCos r;
+  __builtin_sincos(x, &r.s, &r.c);
+  return r;
+}
+
+// Largest shift `shifted` takes: the series of sin(d) to the 7th power and of
+// cos(d) - 1 to the 8th then err by less than 1e-17.
+constexpr double kSmallShift = 0.05;
+
+// Sine and cosine of a + d from those of a, for |d| <= kSmallShift.
+[[gnu::always_inline]] inline SinCos shifted(SinCos a, double d) {
+  const double z = d * d;
+  const double sd = d * (1.0 - z * (1.0 / 6.0 - z * (1.0 / 120.0 - z * (1.0 / 5040.0))));
+  const double cm1 = -z * (0.5 - z * (1.0 / 24.0 - z * (1.0 / 720.0 - z * (1.0 / 40320.0))));
+  return {a.s + (a.s * cm1 + a.c * sd), a.c + (a.c * cm1 - a.s * sd)};
+}
+
+// Sine and cosine of x, an angle d past the one whose are a: through
+// `shifted` when d is small enough.
+[[gnu::always_inline]] inline SinCos sinCosNear(SinCos a, double d, double x) {
+  return std::fabs(d) <= kSmallShift ? shifted(a, d) : sinCos(x);
+}
+
+// x less its whole turns toward zero, as fmod(x, 2 pi) with 2 pi rounded to a
+// double: 2 pi in two parts, the first short enough that its product with any
+// turn count below 2^26 is exact. Angles beyond that (times of centuries)
+// fall back to fmod.
+[[gnu::always_inline]] inline double turnRemainder(double x) {
+  constexpr double kTwoPiA = 6.283185243606567;
+  constexpr double kTwoPiB = 6.357301884918343e-08;
+  constexpr double kInvTwoPi = 0.15915494309189533577;
+  const double k = std::trunc(x * kInvTwoPi);
+  if (!(std::fabs(k) < 67108864.0)) return std::fmod(x, kTwoPiA + kTwoPiB);
+  return (x - k * kTwoPiA) - k * kTwoPiB;
+}
+
+}  // namespace vx::orbix::detail
