@@ -283,12 +283,17 @@ void deepSpaceInit(Sgp4Set& s, double xpidot) {
   BodyTerms sun{}, moon{};
   deepCommon(s, sun, moon);
   deepInit(s, sun, moon, xpidot);
+  if (s.irez != 0) resonanceGrid(s);
 }
 
 // Lunar-solar long-period periodics at t minutes, added to the elements.
 void deepPeriodics(const Sgp4Set& s, double t, Osc& o) {
+  // The sun's and the moon's true anomalies: zf = zm + 2 e sin(zm), a shift
+  // of at most 2 e from zm, so their sines and cosines follow from zm's.
+  static_assert(2.0 * kZel <= kWideShift);
   double zm = s.zmos + kZns * t;
-  SinCos zfsc = sinCos(zm + 2.0 * kZes * std::sin(zm));
+  SinCos zmsc = sinCos(zm);
+  SinCos zfsc = shiftedWide(zmsc, 2.0 * kZes * zmsc.s);
   double sinzf = zfsc.s;
   double f2 = 0.5 * sinzf * sinzf - 0.25;
   double f3 = -0.5 * sinzf * zfsc.c;
@@ -298,7 +303,8 @@ void deepPeriodics(const Sgp4Set& s, double t, Osc& o) {
   const double sghs = s.sgh2 * f2 + s.sgh3 * f3 + s.sgh4 * sinzf;
   const double shs = s.sh2 * f2 + s.sh3 * f3;
   zm = s.zmol + kZnl * t;
-  zfsc = sinCos(zm + 2.0 * kZel * std::sin(zm));
+  zmsc = sinCos(zm);
+  zfsc = shiftedWide(zmsc, 2.0 * kZel * zmsc.s);
   sinzf = zfsc.s;
   f2 = 0.5 * sinzf * sinzf - 0.25;
   f3 = -0.5 * sinzf * zfsc.c;
@@ -316,7 +322,8 @@ void deepPeriodics(const Sgp4Set& s, double t, Osc& o) {
 
   o.inclp += pinc;
   o.ep += pe;
-  o.incl = sinCos(o.inclp);
+  // The inclination drifts slowly from its value at epoch.
+  o.incl = sinCosNear({s.sinio, s.cosio}, o.inclp - s.inclo, o.inclp);
   const double sinip = o.incl.s;
   const double cosip = o.incl.c;
   if (o.inclp >= 0.2) {
@@ -350,13 +357,67 @@ void deepPeriodics(const Sgp4Set& s, double t, Osc& o) {
 }
 
 
-// Lunar-solar secular rates and the resonance integration to t minutes. The
-// integrator starts at the epoch on every call, with steps of 720 minutes.
-void deepSecular(const Sgp4Set& s, double t, Mean& m) {
+namespace {
+
+constexpr double kStep = 720.0;       // integrator step, minutes
+constexpr double kHalfStep2 = 259200.0;  // half its square
+
+// The resonance rates at the integrator's state (xli, xni) at atime minutes.
+ResonanceState resonanceAt(const Sgp4Set& s, double xli, double xni, double atime) {
   const double fasx2 = 0.13130908, fasx4 = 2.8843198, fasx6 = 0.37448087;
   const double g22 = 5.7686396, g32 = 0.95240898, g44 = 1.8014998, g52 = 1.0508330, g54 = 4.4108898;
-  const double stepp = 720.0, step2 = 259200.0;
+  ResonanceState r;
+  r.xli = xli;
+  r.xni = xni;
+  r.xldot = xni + s.xfact;
+  if (s.irez != 2) {
+    r.xndt = s.del1 * std::sin(xli - fasx2) + s.del2 * std::sin(2.0 * (xli - fasx4)) +
+             s.del3 * std::sin(3.0 * (xli - fasx6));
+    r.xnddt = s.del1 * std::cos(xli - fasx2) + 2.0 * s.del2 * std::cos(2.0 * (xli - fasx4)) +
+              3.0 * s.del3 * std::cos(3.0 * (xli - fasx6));
+  } else {
+    const double xomi = s.argpo + s.argpdot * atime;
+    const double x2omi = xomi + xomi;
+    const double x2li = xli + xli;
+    r.xndt = s.d2201 * std::sin(x2omi + xli - g22) + s.d2211 * std::sin(xli - g22) +
+             s.d3210 * std::sin(xomi + xli - g32) + s.d3222 * std::sin(-xomi + xli - g32) +
+             s.d4410 * std::sin(x2omi + x2li - g44) + s.d4422 * std::sin(x2li - g44) +
+             s.d5220 * std::sin(xomi + xli - g52) + s.d5232 * std::sin(-xomi + xli - g52) +
+             s.d5421 * std::sin(xomi + x2li - g54) + s.d5433 * std::sin(-xomi + x2li - g54);
+    r.xnddt = s.d2201 * std::cos(x2omi + xli - g22) + s.d2211 * std::cos(xli - g22) +
+              s.d3210 * std::cos(xomi + xli - g32) + s.d3222 * std::cos(-xomi + xli - g32) +
+              s.d5220 * std::cos(xomi + xli - g52) + s.d5232 * std::cos(-xomi + xli - g52) +
+              2.0 * (s.d4410 * std::cos(x2omi + x2li - g44) + s.d4422 * std::cos(x2li - g44) +
+                     s.d5421 * std::cos(xomi + x2li - g54) + s.d5433 * std::cos(-xomi + x2li - g54));
+  }
+  r.xnddt *= r.xldot;
+  return r;
+}
 
+// One integrator step of delt minutes from a, arriving at atime.
+ResonanceState resonanceStep(const Sgp4Set& s, const ResonanceState& a, double delt, double atime) {
+  const double xli = a.xli + (a.xldot * delt + a.xndt * kHalfStep2);
+  const double xni = a.xni + (a.xndt * delt + a.xnddt * kHalfStep2);
+  return resonanceAt(s, xli, xni, atime);
+}
+
+}  // namespace
+
+void resonanceGrid(Sgp4Set& s) {
+  constexpr int k = Sgp4Set::kResonanceSteps;
+  s.resonance[k] = resonanceAt(s, s.xlamo, s.no, 0.0);
+  for (int i = 1; i <= k; ++i) {
+    const double atime = kStep * i;
+    s.resonance[k + i] = resonanceStep(s, s.resonance[k + i - 1], kStep, atime);
+    s.resonance[k - i] = resonanceStep(s, s.resonance[k - i + 1], -kStep, -atime);
+  }
+}
+
+// Lunar-solar secular rates and the resonance integration to t minutes. The
+// integrator steps from the epoch toward t on a fixed grid; the states on
+// the grid near the epoch are kept in the set, so only the steps beyond
+// them are computed.
+void deepSecular(const Sgp4Set& s, double t, Mean& m) {
   m.em += s.dedt * t;
   m.inclm += s.didt * t;
   m.argpm += s.domdt * t;
@@ -365,44 +426,20 @@ void deepSecular(const Sgp4Set& s, double t, Mean& m) {
   if (s.irez == 0) return;
   const double theta = turnRemainder(s.gsto + t * kRptim);
 
-  double atime = 0.0, xni = s.no, xli = s.xlamo;
-  const double delt = t > 0.0 ? stepp : -stepp;
-  double ft = 0.0, xndt = 0.0, xldot = 0.0, xnddt = 0.0;
-  for (;;) {
-    if (s.irez != 2) {
-      xndt = s.del1 * std::sin(xli - fasx2) + s.del2 * std::sin(2.0 * (xli - fasx4)) +
-             s.del3 * std::sin(3.0 * (xli - fasx6));
-      xldot = xni + s.xfact;
-      xnddt = s.del1 * std::cos(xli - fasx2) + 2.0 * s.del2 * std::cos(2.0 * (xli - fasx4)) +
-              3.0 * s.del3 * std::cos(3.0 * (xli - fasx6));
-      xnddt *= xldot;
-    } else {
-      const double xomi = s.argpo + s.argpdot * atime;
-      const double x2omi = xomi + xomi;
-      const double x2li = xli + xli;
-      xndt = s.d2201 * std::sin(x2omi + xli - g22) + s.d2211 * std::sin(xli - g22) +
-             s.d3210 * std::sin(xomi + xli - g32) + s.d3222 * std::sin(-xomi + xli - g32) +
-             s.d4410 * std::sin(x2omi + x2li - g44) + s.d4422 * std::sin(x2li - g44) +
-             s.d5220 * std::sin(xomi + xli - g52) + s.d5232 * std::sin(-xomi + xli - g52) +
-             s.d5421 * std::sin(xomi + x2li - g54) + s.d5433 * std::sin(-xomi + x2li - g54);
-      xldot = xni + s.xfact;
-      xnddt = s.d2201 * std::cos(x2omi + xli - g22) + s.d2211 * std::cos(xli - g22) +
-              s.d3210 * std::cos(xomi + xli - g32) + s.d3222 * std::cos(-xomi + xli - g32) +
-              s.d5220 * std::cos(xomi + xli - g52) + s.d5232 * std::cos(-xomi + xli - g52) +
-              2.0 * (s.d4410 * std::cos(x2omi + x2li - g44) + s.d4422 * std::cos(x2li - g44) +
-                     s.d5421 * std::cos(xomi + x2li - g54) + s.d5433 * std::cos(-xomi + x2li - g54));
-      xnddt *= xldot;
-    }
-    if (std::fabs(t - atime) < stepp) {
-      ft = t - atime;
-      break;
-    }
-    xli += xldot * delt + xndt * step2;
-    xni += xndt * delt + xnddt * step2;
+  constexpr int kGrid = Sgp4Set::kResonanceSteps;
+  const double delt = t > 0.0 ? kStep : -kStep;
+  const int dir = t > 0.0 ? 1 : -1;
+  int k = 0;
+  double atime = 0.0;
+  ResonanceState st = s.resonance[kGrid];
+  while (!(std::fabs(t - atime) < kStep)) {
     atime += delt;
+    k += dir;
+    st = k >= -kGrid && k <= kGrid ? s.resonance[k + kGrid] : resonanceStep(s, st, delt, atime);
   }
-  m.nm = xni + xndt * ft + xnddt * ft * ft * 0.5;
-  const double xl = xli + xldot * ft + xndt * ft * ft * 0.5;
+  const double ft = t - atime;
+  m.nm = st.xni + st.xndt * ft + st.xnddt * ft * ft * 0.5;
+  const double xl = st.xli + st.xldot * ft + st.xndt * ft * ft * 0.5;
   if (s.irez != 1)
     m.mm = xl - 2.0 * m.nodem + 2.0 * theta;
   else

@@ -27,6 +27,9 @@ struct Osc {
 // its elements at epoch; xpidot is the rate of the longitude of perigee.
 void deepSpaceInit(Sgp4Set& s, double xpidot);
 
+// Fills s.resonance: the integrator's states on its grid near the epoch.
+void resonanceGrid(Sgp4Set& s);
+
 // Lunar-solar secular rates and the resonance integration to t minutes.
 void deepSecular(const Sgp4Set& s, double t, Mean& m);
 

@@ -29,6 +29,26 @@ constexpr double kSmallShift = 0.05;
   return {a.s + (a.s * cm1 + a.c * sd), a.c + (a.c * cm1 - a.s * sd)};
 }
 
+// Largest shift `shiftedWide` takes: its series, of sin(d) to the 13th power
+// and of cos(d) - 1 to the 14th, then err by less than 1e-20.
+constexpr double kWideShift = 0.125;
+
+// Sine and cosine of a + d from those of a, for |d| <= kWideShift.
+[[gnu::always_inline]] inline SinCos shiftedWide(SinCos a, double d) {
+  const double z = d * d;
+  const double sd =
+      d * (1.0 - z * (1.0 / 6.0 -
+                      z * (1.0 / 120.0 -
+                           z * (1.0 / 5040.0 -
+                                z * (1.0 / 362880.0 - z * (1.0 / 39916800.0 - z * (1.0 / 6227020800.0)))))));
+  const double cm1 =
+      -z * (0.5 - z * (1.0 / 24.0 -
+                       z * (1.0 / 720.0 -
+                            z * (1.0 / 40320.0 -
+                                 z * (1.0 / 3628800.0 - z * (1.0 / 479001600.0 - z * (1.0 / 87178291200.0)))))));
+  return {a.s + (a.s * cm1 + a.c * sd), a.c + (a.c * cm1 - a.s * sd)};
+}
+
 // Sine and cosine of x, an angle d past the one whose are a: through
 // `shifted` when d is small enough.
 [[gnu::always_inline]] inline SinCos sinCosNear(SinCos a, double d, double x) {
