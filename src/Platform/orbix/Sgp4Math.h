@@ -3,7 +3,9 @@
 // the angle, and the cheap reduction of an angle by whole turns.
 #pragma once
 
+#include <bit>
 #include <cmath>
+#include <cstdint>
 
 namespace vx::orbix::detail {
 
@@ -42,12 +44,15 @@ struct SinCos {
                      z * (-1.0 / 479001600.0 + z * (1.0 / 87178291200.0 + z * (-1.0 / 20922789888000.0))))));
   const double sr = r + r * z * ps;
   const double cr = 1.0 - (0.5 * z + z * z * pc);
-  switch (static_cast<long long>(q) & 3) {
-    case 0: return {sr, cr};
-    case 1: return {cr, -sr};
-    case 2: return {-sr, -cr};
-    default: return {-cr, sr};
-  }
+  // Quadrant 1 and 3 swap the two, 2 and 3 negate the sine, 1 and 2 the
+  // cosine: done on the bits, as the quadrant is no pattern a branch could
+  // predict.
+  const auto quad = static_cast<uint64_t>(static_cast<int64_t>(q));
+  const uint64_t swap = 0 - (quad & 1);
+  const auto sb = std::bit_cast<uint64_t>(sr), cb = std::bit_cast<uint64_t>(cr);
+  const uint64_t sinBits = ((sb & ~swap) | (cb & swap)) ^ ((quad & 2) << 62);
+  const uint64_t cosBits = ((cb & ~swap) | (sb & swap)) ^ (((quad + 1) & 2) << 62);
+  return {std::bit_cast<double>(sinBits), std::bit_cast<double>(cosBits)};
 }
 
 // Largest shift `shifted` takes: the series of sin(d) to the 7th power and of
