@@ -154,6 +154,24 @@ struct Elements {
 
 HWY_INLINE Lane finishLanes(D d, const Sgp4Batch& b, size_t i, const Elements& e);
 
+// The end of the secular terms, alike for both kinds of lane: semi-major
+// axis and mean motion with drag, the eccentricity (e.em, before drag)
+// checked, the angles reduced by whole turns.
+HWY_INLINE void secularEnd(D d, const Sgp4Batch& b, size_t i, V tempa, V tempe, V templ, Elements& e) {
+  const V one = hn::Set(d, 1.0);
+  e.am = hn::LoadU(d, b.field(Sgp4Batch::fAo) + i) * tempa * tempa;
+  e.sqrtam = hn::Sqrt(e.am);
+  e.nmxke = one / (e.am * e.sqrtam);
+  e.em = e.em - tempe;
+  e.err = flag(d, e.err, hn::Not(hn::And(e.em < one, e.em >= hn::Set(d, -0.001))), kSgp4MeanElements);
+  e.em = hn::IfThenElse(e.em < hn::Set(d, 1.0e-6), hn::Set(d, 1.0e-6), e.em);
+  e.mm = e.mm + hn::LoadU(d, b.field(Sgp4Batch::fNo) + i) * templ;
+  const V xlm = turnRemainder(d, e.mm + e.argpm + e.nodem);
+  e.nodem = turnRemainder(d, e.nodem);
+  e.argpm = turnRemainder(d, e.argpm);
+  e.mm = turnRemainder(d, xlm - e.argpm - e.nodem);
+}
+
 HWY_INLINE Lane propagateLanes(D d, const Sgp4Batch& b, size_t i, V t) {
   auto f = [&](Sgp4Batch::Field k) { return hn::LoadU(d, b.field(k) + i); };
   const V one = hn::Set(d, 1.0);
@@ -185,22 +203,21 @@ HWY_INLINE Lane propagateLanes(D d, const Sgp4Batch& b, size_t i, V t) {
   const V templ = f(Sgp4Batch::fT2cof) * t2 + f(Sgp4Batch::fT3cof) * t3 +
                   t4 * (f(Sgp4Batch::fT4cof) + t * f(Sgp4Batch::fT5cof));
 
-  const V am = f(Sgp4Batch::fAo) * tempa * tempa;
-  const V sqrtam = hn::Sqrt(am);
-  const V nmxke = one / (am * sqrtam);  // mean motion over xke
-  V em = f(Sgp4Batch::fEcco) - tempe;
-  err = flag(d, err, hn::Not(hn::And(em < one, em >= hn::Set(d, -0.001))), kSgp4MeanElements);
-  em = hn::IfThenElse(em < hn::Set(d, 1.0e-6), hn::Set(d, 1.0e-6), em);
-  mm = mm + f(Sgp4Batch::fNo) * templ;
-  V xlm = mm + argpm + nodem;
-  nodem = turnRemainder(d, nodem);
-  argpm = turnRemainder(d, argpm);
-  xlm = turnRemainder(d, xlm);
-  mm = turnRemainder(d, xlm - argpm - nodem);
-  const Elements e{em, argpm, mm, nodem, f(Sgp4Batch::fInclo), f(Sgp4Batch::fSinio),
-                   f(Sgp4Batch::fCosio), am, sqrtam, nmxke, f(Sgp4Batch::fAycof),
-                   f(Sgp4Batch::fXlcof), f(Sgp4Batch::fCon41), f(Sgp4Batch::fX1mth2),
-                   f(Sgp4Batch::fX7thm1), err};
+  Elements e{};
+  e.em = f(Sgp4Batch::fEcco);
+  e.argpm = argpm;
+  e.mm = mm;
+  e.nodem = nodem;
+  e.err = err;
+  secularEnd(d, b, i, tempa, tempe, templ, e);
+  e.inclp = f(Sgp4Batch::fInclo);
+  e.sinip = f(Sgp4Batch::fSinio);
+  e.cosip = f(Sgp4Batch::fCosio);
+  e.aycof = f(Sgp4Batch::fAycof);
+  e.xlcof = f(Sgp4Batch::fXlcof);
+  e.con41 = f(Sgp4Batch::fCon41);
+  e.x1mth2 = f(Sgp4Batch::fX1mth2);
+  e.x7thm1 = f(Sgp4Batch::fX7thm1);
   return finishLanes(d, b, i, e);
 }
 
@@ -325,24 +342,20 @@ HWY_INLINE Lane propagateDeepLanes(D d, const Sgp4Batch& b, size_t i, V t) {
   const V tempa = one - f(F::fCc1) * t;
   const V tempe = f(F::fBcc4) * t;
   const V templ = f(F::fT2cof) * t2;
-  V em = f(F::fEcco) + f(F::fDedt) * t;
   const V inclo = f(F::fInclo);
   const V inclm = inclo + f(F::fDidt) * t;
-  argpm = argpm + f(F::fDomdt) * t;
-  nodem = nodem + f(F::fDnodt) * t;
-  mm = mm + f(F::fDmdt) * t;
-  const V am = f(F::fAo) * tempa * tempa;
-  const V sqrtam = hn::Sqrt(am);
-  const V nmxke = one / (am * sqrtam);
-  em = em - tempe;
-  err = flag(d, err, hn::Not(hn::And(em < one, em >= hn::Set(d, -0.001))), kSgp4MeanElements);
-  em = hn::IfThenElse(em < hn::Set(d, 1.0e-6), hn::Set(d, 1.0e-6), em);
-  mm = mm + f(F::fNo) * templ;
-  V xlm = mm + argpm + nodem;
-  nodem = turnRemainder(d, nodem);
-  argpm = turnRemainder(d, argpm);
-  xlm = turnRemainder(d, xlm);
-  mm = turnRemainder(d, xlm - argpm - nodem);
+  Elements sec{};
+  sec.em = f(F::fEcco) + f(F::fDedt) * t;
+  sec.argpm = argpm + f(F::fDomdt) * t;
+  sec.nodem = nodem + f(F::fDnodt) * t;
+  sec.mm = mm + f(F::fDmdt) * t;
+  sec.err = err;
+  secularEnd(d, b, i, tempa, tempe, templ, sec);
+  const V em = sec.em;
+  mm = sec.mm;
+  argpm = sec.argpm;
+  nodem = sec.nodem;
+  err = sec.err;
 
   // The sun's and the moon's terms: true anomaly zf = zm + 2 e sin(zm).
   struct Body {
@@ -411,7 +424,7 @@ HWY_INLINE Lane propagateDeepLanes(D d, const Sgp4Batch& b, size_t i, V t) {
   const V j3oj2 = f(F::fJ3oj2);
   const V den = hn::IfThenElse(hn::Abs(cosip + one) > hn::Set(d, 1.5e-12), one + cosip, hn::Set(d, 1.5e-12));
   const V cosisq = cosip * cosip;
-  const Elements e{ep, argpp, mp, nodep, inclp, sinip, cosip, am, sqrtam, nmxke,
+  const Elements e{ep, argpp, mp, nodep, inclp, sinip, cosip, sec.am, sec.sqrtam, sec.nmxke,
                    hn::Set(d, -0.5) * j3oj2 * sinip,
                    hn::Set(d, -0.25) * j3oj2 * sinip * (hn::Set(d, 3.0) + hn::Set(d, 5.0) * cosip) / den,
                    hn::Set(d, 3.0) * cosisq - one, one - cosisq, hn::Set(d, 7.0) * cosisq - one, err};
