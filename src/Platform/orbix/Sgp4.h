@@ -63,9 +63,10 @@ enum Sgp4Error : int32_t {
 };
 
 // A state of the deep-space resonance integrator on its grid of 720-minute
-// steps from the epoch: mean longitude and mean motion terms and their rates.
+// steps from the epoch: mean longitude and mean motion terms and the rates
+// of the mean motion (that of the longitude is xni + xfact).
 struct ResonanceState {
-  double xli = 0, xni = 0, xndt = 0, xldot = 0, xnddt = 0;
+  double xli = 0, xni = 0, xndt = 0, xnddt = 0;
 };
 
 // Everything the initialisation computes.
@@ -103,7 +104,7 @@ struct Sgp4Set {
   // kResonanceSteps (at index k + kResonanceSteps), exactly as stepping from
   // the epoch reaches them; a propagation starts from the last of them on its
   // way to the time. Zero for a set without resonance.
-  static constexpr int kResonanceSteps = 8;
+  static constexpr int kResonanceSteps = 4;
   ResonanceState resonance[2 * kResonanceSteps + 1]{};
 };
 

@@ -369,7 +369,7 @@ ResonanceState resonanceAt(const Sgp4Set& s, double xli, double xni, double atim
   ResonanceState r;
   r.xli = xli;
   r.xni = xni;
-  r.xldot = xni + s.xfact;
+  const double xldot = xni + s.xfact;
   if (s.irez != 2) {
     r.xndt = s.del1 * std::sin(xli - fasx2) + s.del2 * std::sin(2.0 * (xli - fasx4)) +
              s.del3 * std::sin(3.0 * (xli - fasx6));
@@ -390,13 +390,13 @@ ResonanceState resonanceAt(const Sgp4Set& s, double xli, double xni, double atim
               2.0 * (s.d4410 * std::cos(x2omi + x2li - g44) + s.d4422 * std::cos(x2li - g44) +
                      s.d5421 * std::cos(xomi + x2li - g54) + s.d5433 * std::cos(-xomi + x2li - g54));
   }
-  r.xnddt *= r.xldot;
+  r.xnddt *= xldot;
   return r;
 }
 
 // One integrator step of delt minutes from a, arriving at atime.
 ResonanceState resonanceStep(const Sgp4Set& s, const ResonanceState& a, double delt, double atime) {
-  const double xli = a.xli + (a.xldot * delt + a.xndt * kHalfStep2);
+  const double xli = a.xli + ((a.xni + s.xfact) * delt + a.xndt * kHalfStep2);
   const double xni = a.xni + (a.xndt * delt + a.xnddt * kHalfStep2);
   return resonanceAt(s, xli, xni, atime);
 }
@@ -439,7 +439,7 @@ void deepSecular(const Sgp4Set& s, double t, Mean& m) {
   }
   const double ft = t - atime;
   m.nm = st.xni + st.xndt * ft + st.xnddt * ft * ft * 0.5;
-  const double xl = st.xli + st.xldot * ft + st.xndt * ft * ft * 0.5;
+  const double xl = st.xli + (st.xni + s.xfact) * ft + st.xndt * ft * ft * 0.5;
   if (s.irez != 1)
     m.mm = xl - 2.0 * m.nodem + 2.0 * theta;
   else
