@@ -7,7 +7,8 @@
 // through all times before the next; 1 << 20 is the whole catalog at once.
 //
 // The catalog is 100,000 generated sets (Catalog.h), or the two-line file
-// named by VX_SGP4_CATALOG (for instance one written by gen_catalog.py).
+// named by VX_SGP4_CATALOG (for instance one written by gen_catalog.py);
+// VX_BENCH_SETS=n generates n sets instead.
 //
 // From the store, through the C interface: BM_StoreSnapshot makes a
 // snapshot of a store of 1M generated sets (items: sets), BM_StoreToOneTime
@@ -44,7 +45,9 @@ std::vector<MeanElements> catalogElements() {
     while (std::getline(in, l1) && std::getline(in, l2)) out.push_back(lines::fromLines(l1, l2));
     return out;
   }
-  for (const vxbench::LinePair& p : vxbench::generatePairs(100000))
+  size_t count = 100000;
+  if (const char* n = std::getenv("VX_BENCH_SETS")) count = std::strtoul(n, nullptr, 10);
+  for (const vxbench::LinePair& p : vxbench::generatePairs(count))
     out.push_back(lines::fromLines(p.line1(), p.line2()));
   return out;
 }
@@ -107,6 +110,23 @@ void BM_ScalarNearEarth(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * kTimes * static_cast<int64_t>(sets.size()));
 }
 
+// The same propagations with each set through all its times in turn, as a
+// host asking for one set at many times: the set stays in the core's cache,
+// where the loop above reads every set of the catalog from memory once per time.
+void BM_ScalarNearEarthPerSet(benchmark::State& state) {
+  const std::vector<Sgp4Set>& sets = catalog().nearEarth;
+  double r[3], v[3];
+  for (auto _ : state) {
+    for (const Sgp4Set& s : sets) {
+      for (int k = 0; k < kTimes; ++k) {
+        sgp4(s, static_cast<double>(k), r, v);
+        benchmark::DoNotOptimize(r);
+      }
+    }
+  }
+  state.SetItemsProcessed(state.iterations() * kTimes * static_cast<int64_t>(sets.size()));
+}
+
 void BM_Sgp4Init(benchmark::State& state) {
   const std::vector<MeanElements>& el = catalog().elements;
   Sgp4Set s;
@@ -129,6 +149,7 @@ BENCHMARK(BM_BatchNearEarth)->Arg(256)->Arg(1 << 20)->Unit(benchmark::kMilliseco
 BENCHMARK(BM_BatchDeepSpace)->Arg(256)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BM_BatchCatalogMix)->Arg(256)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BM_ScalarNearEarth)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_ScalarNearEarthPerSet)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BM_Sgp4Init)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BatchBuild)->Unit(benchmark::kMillisecond);
 

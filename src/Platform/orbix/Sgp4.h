@@ -5,7 +5,9 @@
 // sgp4init computes everything once; sgp4 never changes the set, so one set
 // may be shared by any number of threads. The deep-space resonance
 // integrator restarts at the epoch on each call and steps the same grid, so
-// a result depends only on the set and the time.
+// a result depends only on the set and the time. sgp4init keeps the
+// integrator's states on that grid near the epoch, so a call there does not
+// step at all.
 #pragma once
 
 #include <cstdint>
@@ -67,6 +69,13 @@ enum Sgp4Error : int32_t {
 // years); a time farther off gives kSgp4BadInput.
 inline constexpr double kMaxTsinceMinutes = 1.0e9;
 
+// A state of the deep-space resonance integrator on its grid of 720-minute
+// steps from the epoch: mean longitude and mean motion terms and the rates
+// of the mean motion (that of the longitude is xni + xfact).
+struct ResonanceState {
+  double xli = 0, xni = 0, xndt = 0, xnddt = 0;
+};
+
 // Everything the initialisation computes.
 struct Sgp4Set {
   int32_t error = kSgp4Ok;
@@ -98,6 +107,12 @@ struct Sgp4Set {
   double d5220 = 0, d5232 = 0, d5421 = 0, d5433 = 0;
   double del1 = 0, del2 = 0, del3 = 0, xfact = 0, xlamo = 0, xli = 0, xni = 0;
   double atime = 0;
+  // The integrator's states at epoch + k * 720 minutes for |k| up to
+  // kResonanceSteps (at index k + kResonanceSteps), exactly as stepping from
+  // the epoch reaches them; a propagation starts from the last of them on its
+  // way to the time. Zero for a set without resonance.
+  static constexpr int kResonanceSteps = 4;
+  ResonanceState resonance[2 * kResonanceSteps + 1]{};
 };
 
 // Initialises set from el. Returns 0 or a failure code (also kept in

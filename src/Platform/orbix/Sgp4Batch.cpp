@@ -120,9 +120,57 @@ HWY_INLINE V flag(D d, V err, hn::Mask<D> bad, double code) {
   return hn::IfThenElse(hn::And(bad, err == hn::Zero(d)), hn::Set(d, code), err);
 }
 
+// Sine and cosine of a + delta from those of a, for |delta| up to
+// kWideShift: the series of sin(delta) to the 13th power and of
+// cos(delta) - 1 to the 14th then err by less than 1e-20.
+constexpr double kWideShift = 0.125;
+
+HWY_INLINE SinCos shiftedWide(D d, SinCos a, V dl) {
+  const V z = dl * dl;
+  auto poly = [&](std::initializer_list<double> coef) {
+    V p = hn::Zero(d);
+    for (double k : coef) p = hn::MulAdd(p, z, hn::Set(d, k));
+    return p;
+  };
+  const V sd = dl + dl * z * poly({1.0 / 6227020800.0, -1.0 / 39916800.0, 1.0 / 362880.0,
+                                   -1.0 / 5040.0, 1.0 / 120.0, -1.0 / 6.0});
+  const V cm1 = z * poly({1.0 / 87178291200.0, -1.0 / 479001600.0, 1.0 / 3628800.0,
+                          -1.0 / 40320.0, 1.0 / 720.0, -1.0 / 24.0, 0.5}) * hn::Set(d, -1.0);
+  return {a.s + (a.s * cm1 + a.c * sd), a.c + (a.c * cm1 - a.s * sd)};
+}
+
 struct Lane {
   V x, y, z, vx, vy, vz, err;
 };
+
+// A lane's elements after the secular terms (and, for deep-space lanes, the
+// lunar-solar periodics): what the periodics and Kepler's equation take.
+struct Elements {
+  V em, argpm, mm, nodem, inclp, sinip, cosip;
+  V am, sqrtam, nmxke;  // semi-major axis, its root, mean motion over xke
+  V aycof, xlcof, con41, x1mth2, x7thm1;
+  V err;
+};
+
+HWY_INLINE Lane finishLanes(D d, const Sgp4Batch& b, size_t i, const Elements& e);
+
+// The end of the secular terms, alike for both kinds of lane: semi-major
+// axis and mean motion with drag, the eccentricity (e.em, before drag)
+// checked, the angles reduced by whole turns.
+HWY_INLINE void secularEnd(D d, const Sgp4Batch& b, size_t i, V tempa, V tempe, V templ, Elements& e) {
+  const V one = hn::Set(d, 1.0);
+  e.am = hn::LoadU(d, b.field(Sgp4Batch::fAo) + i) * tempa * tempa;
+  e.sqrtam = hn::Sqrt(e.am);
+  e.nmxke = one / (e.am * e.sqrtam);
+  e.em = e.em - tempe;
+  e.err = flag(d, e.err, hn::Not(hn::And(e.em < one, e.em >= hn::Set(d, -0.001))), kSgp4MeanElements);
+  e.em = hn::IfThenElse(e.em < hn::Set(d, 1.0e-6), hn::Set(d, 1.0e-6), e.em);
+  e.mm = e.mm + hn::LoadU(d, b.field(Sgp4Batch::fNo) + i) * templ;
+  const V xlm = turnRemainder(d, e.mm + e.argpm + e.nodem);
+  e.nodem = turnRemainder(d, e.nodem);
+  e.argpm = turnRemainder(d, e.argpm);
+  e.mm = turnRemainder(d, xlm - e.argpm - e.nodem);
+}
 
 HWY_INLINE Lane propagateLanes(D d, const Sgp4Batch& b, size_t i, V t) {
   auto f = [&](Sgp4Batch::Field k) { return hn::LoadU(d, b.field(k) + i); };
@@ -156,25 +204,38 @@ HWY_INLINE Lane propagateLanes(D d, const Sgp4Batch& b, size_t i, V t) {
   const V templ = f(Sgp4Batch::fT2cof) * t2 + f(Sgp4Batch::fT3cof) * t3 +
                   t4 * (f(Sgp4Batch::fT4cof) + t * f(Sgp4Batch::fT5cof));
 
-  const V am = f(Sgp4Batch::fAo) * tempa * tempa;
-  const V sqrtam = hn::Sqrt(am);
-  const V nmxke = one / (am * sqrtam);  // mean motion over xke
-  V em = f(Sgp4Batch::fEcco) - tempe;
-  err = flag(d, err, hn::Not(hn::And(em < one, em >= hn::Set(d, -0.001))), kSgp4MeanElements);
-  em = hn::IfThenElse(em < hn::Set(d, 1.0e-6), hn::Set(d, 1.0e-6), em);
-  mm = mm + f(Sgp4Batch::fNo) * templ;
-  V xlm = mm + argpm + nodem;
-  nodem = turnRemainder(d, nodem);
-  argpm = turnRemainder(d, argpm);
-  xlm = turnRemainder(d, xlm);
-  mm = turnRemainder(d, xlm - argpm - nodem);
+  Elements e{};
+  e.em = f(Sgp4Batch::fEcco);
+  e.argpm = argpm;
+  e.mm = mm;
+  e.nodem = nodem;
+  e.err = err;
+  secularEnd(d, b, i, tempa, tempe, templ, e);
+  e.inclp = f(Sgp4Batch::fInclo);
+  e.sinip = f(Sgp4Batch::fSinio);
+  e.cosip = f(Sgp4Batch::fCosio);
+  e.aycof = f(Sgp4Batch::fAycof);
+  e.xlcof = f(Sgp4Batch::fXlcof);
+  e.con41 = f(Sgp4Batch::fCon41);
+  e.x1mth2 = f(Sgp4Batch::fX1mth2);
+  e.x7thm1 = f(Sgp4Batch::fX7thm1);
+  return finishLanes(d, b, i, e);
+}
+
+HWY_INLINE Lane finishLanes(D d, const Sgp4Batch& b, size_t i, const Elements& el) {
+  auto f = [&](Sgp4Batch::Field k) { return hn::LoadU(d, b.field(k) + i); };
+  const V one = hn::Set(d, 1.0);
+  const V inf = hn::Set(d, HUGE_VAL);
+  const V em = el.em, argpm = el.argpm, mm = el.mm, nodem = el.nodem;
+  const V am = el.am, sqrtam = el.sqrtam, nmxke = el.nmxke;
+  V err = el.err;
 
   // Long-period periodics.
   const SinCos argpsc = sinCos(d, argpm);
   const V axnl = em * argpsc.c;
   V temp = one / (am * (one - em * em));
-  const V aynl = em * argpsc.s + temp * f(Sgp4Batch::fAycof);
-  const V xl = mm + argpm + nodem + temp * f(Sgp4Batch::fXlcof) * axnl;
+  const V aynl = em * argpsc.s + temp * el.aycof;
+  const V xl = mm + argpm + nodem + temp * el.xlcof * axnl;
 
   // Kepler's equation: each lane stops where the scalar loop stops, at a
   // step below 1e-12 or after ten steps, each step clamped to 0.95.
@@ -215,11 +276,11 @@ HWY_INLINE Lane propagateLanes(D d, const Sgp4Batch& b, size_t i, V t) {
   temp = one / pl;
   const V temp1 = hn::Set(d, 0.5) * f(Sgp4Batch::fJ2) * temp;
   const V temp2 = temp1 * temp;
-  const V con41 = f(Sgp4Batch::fCon41), x1mth2 = f(Sgp4Batch::fX1mth2);
-  const V cosip = f(Sgp4Batch::fCosio), sinip = f(Sgp4Batch::fSinio);
+  const V con41 = el.con41, x1mth2 = el.x1mth2;
+  const V cosip = el.cosip, sinip = el.sinip;
   const V mrt = rl * (one - hn::Set(d, 1.5) * temp2 * betal * con41) +
                 hn::Set(d, 0.5) * temp1 * x1mth2 * cos2u;
-  const V dsu = hn::Set(d, 0.25) * temp2 * f(Sgp4Batch::fX7thm1) * sin2u;
+  const V dsu = hn::Set(d, 0.25) * temp2 * el.x7thm1 * sin2u;
   const V xnode = nodem + hn::Set(d, 1.5) * temp2 * cosip * sin2u;
   const V dinc = hn::Set(d, 1.5) * temp2 * cosip * sinip * cos2u;
   const V mvt = rdotl - nmxke * temp1 * x1mth2 * sin2u;
@@ -239,7 +300,7 @@ HWY_INLINE Lane propagateLanes(D d, const Sgp4Batch& b, size_t i, V t) {
     inc = shifted(d, {sinip, cosip}, dinc);
   } else {
     lat = sinCos(d, atan2v(d, sinu, cosu) - dsu);
-    inc = sinCos(d, f(Sgp4Batch::fInclo) + dinc);
+    inc = sinCos(d, el.inclp + dinc);
   }
   const V mx = hn::Neg(nod.s) * inc.c, my = nod.c * inc.c;
   const V ux = mx * lat.s + nod.c * lat.c, wx = mx * lat.c - nod.c * lat.s;
@@ -263,6 +324,114 @@ HWY_INLINE Lane propagateLanes(D d, const Sgp4Batch& b, size_t i, V t) {
   return out;
 }
 
+// Deep-space lanes without resonance: the secular terms with the
+// lunar-solar rates, then the sun's and the moon's long-period periodics, in
+// the scalar path's order.
+HWY_INLINE Lane propagateDeepLanes(D d, const Sgp4Batch& b, size_t i, V t) {
+  using F = Sgp4Batch;
+  auto f = [&](Sgp4Batch::Field k) { return hn::LoadU(d, b.field(k) + i); };
+  const V one = hn::Set(d, 1.0);
+  const V zero = hn::Zero(d);
+  const V pi = hn::Set(d, 3.14159265358979323846);
+  const V twoPi = hn::Set(d, 6.283185307179586);
+  V err = flag(d, zero, hn::Not(hn::Abs(t) < hn::Set(d, HUGE_VAL)), kSgp4BadInput);
+
+  const V t2 = t * t;
+  V mm = f(F::fMo) + f(F::fMdot) * t;
+  V argpm = f(F::fArgpo) + f(F::fArgpdot) * t;
+  V nodem = (f(F::fNodeo) + f(F::fNodedot) * t) + f(F::fNodecf) * t2;
+  const V tempa = one - f(F::fCc1) * t;
+  const V tempe = f(F::fBcc4) * t;
+  const V templ = f(F::fT2cof) * t2;
+  const V inclo = f(F::fInclo);
+  const V inclm = inclo + f(F::fDidt) * t;
+  Elements sec{};
+  sec.em = f(F::fEcco) + f(F::fDedt) * t;
+  sec.argpm = argpm + f(F::fDomdt) * t;
+  sec.nodem = nodem + f(F::fDnodt) * t;
+  sec.mm = mm + f(F::fDmdt) * t;
+  sec.err = err;
+  secularEnd(d, b, i, tempa, tempe, templ, sec);
+  const V em = sec.em;
+  mm = sec.mm;
+  argpm = sec.argpm;
+  nodem = sec.nodem;
+  err = sec.err;
+
+  // The sun's and the moon's terms: true anomaly zf = zm + 2 e sin(zm).
+  struct Body {
+    V f2, f3, sinzf;
+  };
+  auto body = [&](F::Field zmo, double zn, double ze) {
+    const V zm = f(zmo) + hn::Set(d, zn) * t;
+    const SinCos zmsc = sinCos(d, reduceAngle(d, zm));
+    const SinCos zf = shiftedWide(d, zmsc, hn::Set(d, 2.0 * ze) * zmsc.s);
+    return Body{hn::Set(d, 0.5) * zf.s * zf.s - hn::Set(d, 0.25), hn::Set(d, -0.5) * zf.s * zf.c, zf.s};
+  };
+  const Body sun = body(F::fZmos, 1.19459e-5, 0.01675);
+  const Body moon = body(F::fZmol, 1.5835218e-4, 0.05490);
+  auto terms2 = [&](const Body& k, F::Field a, F::Field c) { return f(a) * k.f2 + f(c) * k.f3; };
+  auto terms3 = [&](const Body& k, F::Field a, F::Field c, F::Field e) {
+    return f(a) * k.f2 + f(c) * k.f3 + f(e) * k.sinzf;
+  };
+  const V pe = terms2(sun, F::fSe2, F::fSe3) + terms2(moon, F::fEe2, F::fE3) - f(F::fPeo);
+  const V pinc = terms2(sun, F::fSi2, F::fSi3) + terms2(moon, F::fXi2, F::fXi3) - f(F::fPinco);
+  const V pl = terms3(sun, F::fSl2, F::fSl3, F::fSl4) + terms3(moon, F::fXl2, F::fXl3, F::fXl4) - f(F::fPlo);
+  const V pgh = terms3(sun, F::fSgh2, F::fSgh3, F::fSgh4) + terms3(moon, F::fXgh2, F::fXgh3, F::fXgh4) -
+                f(F::fPgho);
+  const V ph = terms2(sun, F::fSh2, F::fSh3) + terms2(moon, F::fXh2, F::fXh3) - f(F::fPho);
+
+  V inclp = inclm + pinc;
+  V ep = em + pe;
+  const V dincl = inclp - inclo;
+  SinCos incl = shifted(d, {f(F::fSinio), f(F::fCosio)}, dincl);
+  if (!hn::AllTrue(d, hn::Abs(dincl) <= hn::Set(d, kSmallShift))) {
+    const SinCos full = sinCos(d, inclp);
+    const auto big = hn::Abs(dincl) > hn::Set(d, kSmallShift);
+    incl = {hn::IfThenElse(big, full.s, incl.s), hn::IfThenElse(big, full.c, incl.c)};
+  }
+  V sinip = incl.s;
+  const V cosip = incl.c;
+
+  // Inclination of 0.2 or more: the node and perigee terms directly.
+  const V phh = ph / sinip;
+  V argpp = argpm + (pgh - cosip * phh);
+  V nodep = nodem + phh;
+  const V mp = mm + pl;
+  const auto low = inclp < hn::Set(d, 0.2);
+  if (!hn::AllFalse(d, low)) {
+    // Below: through sin(i) sin(node) and sin(i) cos(node).
+    const auto afspc = f(F::fAfspc) > zero;
+    const SinCos nod = sinCos(d, nodem);
+    const V alfdp = sinip * nod.s + (ph * nod.c + pinc * cosip * nod.s);
+    const V betdp = sinip * nod.c + (hn::Neg(ph) * nod.s + pinc * cosip * nod.c);
+    V xnoh = turnRemainder(d, nodem);
+    xnoh = hn::IfThenElse(hn::And(xnoh < zero, afspc), xnoh + twoPi, xnoh);
+    const V xls = (mm + argpm + cosip * xnoh) + ((pl + pgh) - pinc * xnoh * sinip);
+    V nodel = atan2v(d, alfdp, betdp);
+    nodel = hn::IfThenElse(hn::And(nodel < zero, afspc), nodel + twoPi, nodel);
+    const V wrap = hn::IfThenElse(nodel < xnoh, twoPi, hn::Neg(twoPi));
+    nodel = hn::IfThenElse(hn::Abs(xnoh - nodel) > pi, nodel + wrap, nodel);
+    nodep = hn::IfThenElse(low, nodel, nodep);
+    argpp = hn::IfThenElse(low, xls - mp - cosip * nodel, argpp);
+  }
+  const auto neg = inclp < zero;
+  inclp = hn::IfThenElse(neg, hn::Neg(inclp), inclp);
+  sinip = hn::IfThenElse(neg, hn::Neg(sinip), sinip);
+  nodep = hn::IfThenElse(neg, nodep + pi, nodep);
+  argpp = hn::IfThenElse(neg, argpp - pi, argpp);
+  err = flag(d, err, hn::Not(hn::And(ep >= zero, ep <= one)), kSgp4PerturbedEcc);
+
+  const V j3oj2 = f(F::fJ3oj2);
+  const V den = hn::IfThenElse(hn::Abs(cosip + one) > hn::Set(d, 1.5e-12), one + cosip, hn::Set(d, 1.5e-12));
+  const V cosisq = cosip * cosip;
+  const Elements e{ep, argpp, mp, nodep, inclp, sinip, cosip, sec.am, sec.sqrtam, sec.nmxke,
+                   hn::Set(d, -0.5) * j3oj2 * sinip,
+                   hn::Set(d, -0.25) * j3oj2 * sinip * (hn::Set(d, 3.0) + hn::Set(d, 5.0) * cosip) / den,
+                   hn::Set(d, 3.0) * cosisq - one, one - cosisq, hn::Set(d, 7.0) * cosisq - one, err};
+  return finishLanes(d, b, i, e);
+}
+
 // Sets first .. first+count-1, set first+j at times[j * tstride]; lanes the
 // kernel does not compute are left for the scalar pass.
 void propagateNear(const Sgp4Batch& b, size_t first, size_t count, const double* times,
@@ -276,7 +445,10 @@ void propagateNear(const Sgp4Batch& b, size_t first, size_t count, const double*
   for (size_t j = 0; j < count; j += n) {
     const size_t i = first + j;
     const size_t m = std::min(n, count - j);
-    if (hn::AllFalse(d, hn::LoadU(d, b.field(Sgp4Batch::fNear) + i) > hn::Zero(d))) continue;
+    const auto nearLanes = hn::LoadU(d, b.field(Sgp4Batch::fNear) + i) > hn::Zero(d);
+    const auto deepLanes = hn::LoadU(d, b.field(Sgp4Batch::fDeep) + i) > hn::Zero(d);
+    const bool anyNear = !hn::AllFalse(d, nearLanes), anyDeep = !hn::AllFalse(d, deepLanes);
+    if (!anyNear && !anyDeep) continue;
     V t;
     if (tstride == 0) {
       t = hn::Set(d, times[0]);
@@ -286,7 +458,19 @@ void propagateNear(const Sgp4Batch& b, size_t first, size_t count, const double*
       for (size_t k = 0; k < n; ++k) tbuf[k] = k < m ? times[j + k] : 0.0;
       t = hn::Load(d, tbuf);
     }
-    const Lane s = propagateLanes(d, b, i, t);
+    Lane s;
+    if (!anyDeep) {
+      s = propagateLanes(d, b, i, t);
+    } else if (!anyNear) {
+      s = propagateDeepLanes(d, b, i, t);
+    } else {
+      const Lane ne = propagateLanes(d, b, i, t);
+      const Lane ds = propagateDeepLanes(d, b, i, t);
+      s = Lane{hn::IfThenElse(deepLanes, ds.x, ne.x),   hn::IfThenElse(deepLanes, ds.y, ne.y),
+               hn::IfThenElse(deepLanes, ds.z, ne.z),   hn::IfThenElse(deepLanes, ds.vx, ne.vx),
+               hn::IfThenElse(deepLanes, ds.vy, ne.vy), hn::IfThenElse(deepLanes, ds.vz, ne.vz),
+               hn::IfThenElse(deepLanes, ds.err, ne.err)};
+    }
     hn::Store(s.err, d, ebuf);
     if (m == n) {
       hn::StoreInterleaved3(s.x, s.y, s.z, d, pos + 3 * j);
@@ -323,14 +507,16 @@ Sgp4Batch Sgp4Batch::sized(size_t n) {
 }
 
 void Sgp4Batch::put(size_t i, const Sgp4Set& s) {
-  if (s.error != kSgp4Ok || s.deepSpace) {
+  // Resonant deep-space sets and failed ones go through the scalar model.
+  if (s.error != kSgp4Ok || (s.deepSpace && s.irez != 0)) {
     scalarIndex.push_back(i);
     scalarSets.push_back(s);
     return;
   }
+  auto set = [this, i](size_t f, double v) { data[f * stride + i] = v; };
   // The terms the simplified drag leaves out are zero for those sets.
   const double full = s.isimp ? 0.0 : 1.0;
-  const double vals[kFields] = {
+  const double vals[] = {
       s.mo, s.mdot, s.argpo, s.argpdot, s.nodeo, s.nodedot, s.nodecf, s.cc1,
       s.bstar * s.cc4, full * s.bstar * s.cc5, s.t2cof, full * s.t3cof, full * s.t4cof,
       full * s.t5cof, full * s.d2, full * s.d3, full * s.d4, full * s.omgcof,
@@ -338,7 +524,18 @@ void Sgp4Batch::put(size_t i, const Sgp4Set& s) {
       std::sin(s.inclo), std::cos(s.inclo), s.aycof, s.xlcof, s.con41, s.x1mth2,
       s.x7thm1, s.grav.j2, s.grav.radiusKm,
       s.grav.radiusKm * s.grav.xke / 60.0, 1.0};
-  for (size_t f = 0; f < kFields; ++f) data[f * stride + i] = vals[f];
+  static_assert(sizeof(vals) / sizeof(vals[0]) == fNear + 1);
+  for (size_t f = 0; f <= fNear; ++f) set(f, vals[f]);
+  if (!s.deepSpace) return;
+  set(fNear, 0.0);
+  const double deep[] = {s.dedt, s.didt, s.domdt, s.dnodt, s.dmdt, s.zmos, s.zmol,
+                         s.se2, s.se3, s.si2, s.si3, s.sl2, s.sl3, s.sl4, s.sgh2, s.sgh3,
+                         s.sgh4, s.sh2, s.sh3, s.ee2, s.e3, s.xi2, s.xi3, s.xl2, s.xl3,
+                         s.xl4, s.xgh2, s.xgh3, s.xgh4, s.xh2, s.xh3, s.peo, s.pinco,
+                         s.plo, s.pgho, s.pho, s.grav.j3oj2,
+                         s.opsMode == OpsMode::afspc ? 1.0 : 0.0, 1.0};
+  static_assert(sizeof(deep) / sizeof(deep[0]) == kFields - fDedt);
+  for (size_t f = fDedt; f < kFields; ++f) set(f, deep[f - fDedt]);
 }
 
 Sgp4Batch Sgp4Batch::build(std::span<const Sgp4Set> sets) {

@@ -1,8 +1,9 @@
 // A structure-of-arrays batch of initialised SGP4 sets and its vectorised
-// propagation. Near-Earth sets run through a SIMD kernel chosen at run time
-// for the machine (portable code up to AVX-512); deep-space sets and sets whose
-// initialisation failed run through the scalar sgp4, one by one, inside the
-// same call, so a host sees one call for any mix.
+// propagation. Near-Earth sets and deep-space sets without resonance run
+// through a SIMD kernel chosen at run time for the machine (portable code up
+// to AVX-512); resonant deep-space sets and sets whose initialisation failed
+// run through the scalar sgp4, one by one, inside the same call, so a host
+// sees one call for any mix.
 //
 // A batch is read-only once built: any number of threads may propagate
 // disjoint or overlapping ranges of one batch at the same time.
@@ -31,13 +32,20 @@ struct Sgp4Batch {
     fT2cof, fT3cof, fT4cof, fT5cof, fD2, fD3, fD4, fOmgcof, fXmcof, fEta, fDelmo,
     fSinmao, fNo, fAo, fEcco, fInclo, fSinio, fCosio, fAycof, fXlcof, fCon41,
     fX1mth2, fX7thm1, fJ2, fRadius, fVkms,
-    fNear,  // 1 for a lane the kernel computes, 0 for a lane the scalar path does
+    fNear,  // 1 for a near-Earth lane the kernel computes
+    // Deep-space sets without resonance: lunar-solar rates and terms.
+    fDedt, fDidt, fDomdt, fDnodt, fDmdt, fZmos, fZmol,
+    fSe2, fSe3, fSi2, fSi3, fSl2, fSl3, fSl4, fSgh2, fSgh3, fSgh4, fSh2, fSh3,
+    fEe2, fE3, fXi2, fXi3, fXl2, fXl3, fXl4, fXgh2, fXgh3, fXgh4, fXh2, fXh3,
+    fPeo, fPinco, fPlo, fPgho, fPho, fJ3oj2,
+    fAfspc,  // 1 for the afspc operation mode
+    fDeep,   // 1 for a deep-space lane the kernel computes
     kFields
   };
 
   size_t size = 0;    // number of sets
   size_t stride = 0;  // padded length of each field array
-  // Sets the kernel does not compute: deep-space or failed at initialisation,
+  // Sets the kernel does not compute: resonant or failed at initialisation,
   // ascending batch indices, and their initialised sets.
   std::vector<size_t> scalarIndex;
   std::vector<Sgp4Set> scalarSets;

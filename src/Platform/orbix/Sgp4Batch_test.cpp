@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <hwy/targets.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <fstream>
@@ -24,7 +25,7 @@ struct Loaded {
   std::vector<std::vector<double>> runs;  // the listed times of each set
 };
 
-Loaded load(const std::string& path) {
+Loaded load(const std::string& path, OpsMode mode = OpsMode::afspc) {
   std::ifstream in(path);
   Loaded out;
   std::string l1, line;
@@ -32,7 +33,7 @@ Loaded load(const std::string& path) {
     if (line.rfind("1 ", 0) == 0) l1 = line;
     if (line.rfind("2 ", 0) != 0 || l1.empty()) continue;
     Sgp4Set s;
-    sgp4init(lines::fromLines(l1, line), GravConst::wgs72(), OpsMode::afspc, s);
+    sgp4init(lines::fromLines(l1, line), GravConst::wgs72(), mode, s);
     out.sets.push_back(s);
     std::vector<double> run;
     if (line.size() > 69) {
@@ -90,22 +91,26 @@ Out run(const Sgp4Batch& b, size_t first, size_t count, const std::vector<double
 }
 
 TEST(Sgp4Batch, VerificationSetAtItsTimesAgreesWithScalar) {
-  const Loaded v = load(kDir + "SGP4-VER.TLE");
-  ASSERT_EQ(v.sets.size(), 33u);
-  size_t near = 0, failed = 0;
-  for (size_t k = 0; k < v.sets.size(); ++k) {
-    if (v.sets[k].deepSpace || v.runs[k].empty()) continue;
-    ++near;
-    // One copy of the set per listed time, zipped, plus times past the run
-    // where these sets decay or fail.
-    std::vector<double> times = v.runs[k];
-    for (double t : {-5000.0, 1600.0, 3000.0, 1.0e4, 1.0e5}) times.push_back(t);
-    const std::vector<Sgp4Set> copies(times.size(), v.sets[k]);
-    const Sgp4Batch b = Sgp4Batch::build(copies);
-    failed += expectAgree(copies, 0, times, run(b, 0, times.size(), times), "verification");
+  // Both modes: they differ in the deep-space terms at low inclination.
+  for (OpsMode mode : {OpsMode::afspc, OpsMode::improved}) {
+    const Loaded v = load(kDir + "SGP4-VER.TLE", mode);
+    ASSERT_EQ(v.sets.size(), 33u);
+    size_t near = 0, deep = 0, failed = 0;
+    for (size_t k = 0; k < v.sets.size(); ++k) {
+      if (v.runs[k].empty()) continue;
+      ++(v.sets[k].deepSpace ? deep : near);
+      // One copy of the set per listed time, zipped, plus times past the run
+      // where these sets decay or fail.
+      std::vector<double> times = v.runs[k];
+      for (double t : {-5000.0, 1600.0, 3000.0, 1.0e4, 1.0e5}) times.push_back(t);
+      const std::vector<Sgp4Set> copies(times.size(), v.sets[k]);
+      const Sgp4Batch b = Sgp4Batch::build(copies);
+      failed += expectAgree(copies, 0, times, run(b, 0, times.size(), times), "verification");
+    }
+    EXPECT_GE(near, 9u);
+    EXPECT_GE(deep, 9u);
+    EXPECT_GT(failed, 0u);  // the decaying and failing cases are covered
   }
-  EXPECT_GE(near, 9u);
-  EXPECT_GT(failed, 0u);  // the decaying and failing cases are covered
 }
 
 TEST(Sgp4Batch, GeneratedCatalogAgreesWithScalarAtManyTimes) {
@@ -114,6 +119,17 @@ TEST(Sgp4Batch, GeneratedCatalogAgreesWithScalarAtManyTimes) {
   const Sgp4Batch b = Sgp4Batch::build(c.sets);
   EXPECT_GT(b.scalarIndex.size(), 0u);
   EXPECT_LT(b.scalarIndex.size(), c.sets.size() / 2);
+  // The scalar pass takes exactly the resonant and the failed sets.
+  size_t kernelDeep = 0, scalar = 0;
+  for (size_t k = 0; k < c.sets.size(); ++k) {
+    const Sgp4Set& s = c.sets[k];
+    const bool inScalar = std::binary_search(b.scalarIndex.begin(), b.scalarIndex.end(), k);
+    EXPECT_EQ(inScalar, s.error != 0 || s.irez != 0) << "set " << k;
+    scalar += inScalar;
+    kernelDeep += s.deepSpace && !inScalar;
+  }
+  EXPECT_EQ(scalar, b.scalarIndex.size());
+  EXPECT_GT(kernelDeep, 0u);
   size_t failed = 0;
   for (double t : {-4320.0, -1440.0, -0.5, 0.0, 1.0, 97.3, 720.0, 1440.0, 4320.0, 4.0e4, 5.0e5})
     failed += expectAgree(c.sets, 0, {t}, run(b, 0, c.sets.size(), {t}), "one time");
