@@ -175,7 +175,6 @@ HWY_INLINE void secularEnd(D d, const Sgp4Batch& b, size_t i, V tempa, V tempe, 
 HWY_INLINE Lane propagateLanes(D d, const Sgp4Batch& b, size_t i, V t) {
   auto f = [&](Sgp4Batch::Field k) { return hn::LoadU(d, b.field(k) + i); };
   const V one = hn::Set(d, 1.0);
-  const V inf = hn::Set(d, HUGE_VAL);
   V err = hn::Zero(d);
   // NaN compares false: a NaN time is flagged with the far ones.
   err = flag(d, err, hn::Not(hn::Abs(t) <= hn::Set(d, kMaxTsinceMinutes)), kSgp4BadInput);
@@ -334,7 +333,8 @@ HWY_INLINE Lane propagateDeepLanes(D d, const Sgp4Batch& b, size_t i, V t) {
   const V zero = hn::Zero(d);
   const V pi = hn::Set(d, 3.14159265358979323846);
   const V twoPi = hn::Set(d, 6.283185307179586);
-  V err = flag(d, zero, hn::Not(hn::Abs(t) < hn::Set(d, HUGE_VAL)), kSgp4BadInput);
+  // NaN compares false: a NaN time is flagged with the far ones.
+  V err = flag(d, zero, hn::Not(hn::Abs(t) <= hn::Set(d, kMaxTsinceMinutes)), kSgp4BadInput);
 
   const V t2 = t * t;
   V mm = f(F::fMo) + f(F::fMdot) * t;
