@@ -114,6 +114,7 @@ class Reader {
     // A single omm root is its own one element of content; an ndm root's
     // content follows its start tag.
     const bool single = doc_.compare(at, 4, "<omm") == 0;
+    base_ = single ? 0 : 1;
     int depth = 0;
     if (!single) {
       const size_t gt = tagEnd(at);
@@ -123,8 +124,21 @@ class Reader {
       depth = 1;
     }
     for (;;) {
-      const Chunk c = scan(at, depth, single);
-      if (!parse(at, c)) return false;
+      Chunk c;
+      const Quick q = single ? Quick::no : quick(at, c);
+      if (q == Quick::failed) return false;
+      if (q == Quick::no) {
+        // References are rare in OMM: the chunk is scanned for them only
+        // when it holds an ampersand.
+        const int depthBefore = depth;
+        c = scan(at, depth, single, false);
+        const size_t scanned = c.fault ? c.fault.at : c.contentEnd != std::string_view::npos ? c.contentEnd : c.end;
+        if (std::memchr(doc_.data() + at, '&', std::min(scanned, doc_.size()) - at) != nullptr) {
+          depth = depthBefore;
+          c = scan(at, depth, single, true);
+        }
+        if (!parse(at, c)) return false;
+      }
       if (c.contentEnd == std::string_view::npos) {
         at = c.end;
         continue;
@@ -258,6 +272,31 @@ class Reader {
     }
   }
 
+  enum class Quick { no, done, failed };
+
+  // The common case of an ndm root, without the scan: the chunk is cut
+  // after the first "</omm>" past kChunk bytes, or the last chunk before
+  // the last "</ndm". When it holds no reference and no NUL and parses as
+  // a fragment, the cut was sound (the fragment closes every element it
+  // opens and ends in no comment, CDATA or attribute) and its messages
+  // are reported; otherwise (no) the chunk is read again with the scan,
+  // which finds the fault or the right cut.
+  Quick quick(size_t at, Chunk& c) {
+    size_t end = doc_.size() - at > kChunk ? doc_.find("</omm>", at + kChunk) : std::string_view::npos;
+    if (end != std::string_view::npos) {
+      c.end = end + 6;
+    } else {
+      end = doc_.rfind("</ndm");
+      if (end == std::string_view::npos || end < at) return Quick::no;
+      c.end = c.contentEnd = end;
+    }
+    const char* data = doc_.data() + at;
+    const size_t size = c.end - at;
+    if (std::memchr(data, '&', size) != nullptr || std::memchr(data, '\0', size) != nullptr) return Quick::no;
+    if (!parseRange(at, c.end)) return Quick::no;
+    return deliver(at) ? Quick::done : Quick::failed;
+  }
+
   // References and NUL bytes in [from, to) of text or an attribute value.
   Fault checkText(size_t from, size_t to) const {
     const char* base = doc_.data();
@@ -271,8 +310,9 @@ class Reader {
 
   // Scans the content from p (depth levels inside the root, 0 for a single
   // omm root) to the first end of a top-level element past kChunk bytes,
-  // the end of the root's content, or a fault.
-  Chunk scan(size_t p, int& depth, bool single) {
+  // the end of the root's content, or a fault; refs: check the references
+  // in text and attribute values.
+  Chunk scan(size_t p, int& depth, bool single, bool refs) {
     Chunk c;
     cuts_.clear();
     const size_t start = p;
@@ -287,7 +327,7 @@ class Reader {
     for (;;) {
       const auto* lt = static_cast<const char*>(std::memchr(data + p, '<', n - p));
       const size_t t = lt == nullptr ? n : static_cast<size_t>(lt - data);
-      if ((c.fault = checkText(p, t))) return c;
+      if (refs && (c.fault = checkText(p, t))) return c;
       if (t + 1 >= n) return c.fault = {n, kTruncated}, c;
       const char k = data[t + 1];
       size_t next;
@@ -310,7 +350,7 @@ class Reader {
         if (++depth > kMaxDepth) return c.fault = {t, "XML nested too deep"}, c;
         const size_t gt = tagEnd(t);
         if (gt == std::string_view::npos) return c.fault = {n, kTruncated}, c;
-        if ((c.fault = checkText(t, gt))) return c;
+        if (refs && (c.fault = checkText(t, gt))) return c;
         next = gt + 1;
         if (data[gt - 1] == '/' && --depth == base) cut(next);
       } else {
@@ -351,7 +391,7 @@ class Reader {
       if (!fault || at < fault.at) fault = {at, why};
       res = parseRange(start, before(at));
     }
-    if (res) deliver(start);
+    if (res && !deliver(start)) return false;
     if (fault) return fail(fault.at, fault.why);
     return true;
   }
@@ -363,10 +403,50 @@ class Reader {
     return dom_.load_buffer_inplace(buffer_.data(), buffer_.size(), kOptions, pugi::encoding_utf8);
   }
 
-  void deliver(size_t start) {
-    for (pugi::xml_node n = dom_.first_child(); n; n = n.next_sibling())
-      if (n.type() == pugi::node_element && std::strcmp(n.name(), "omm") == 0)
+  // Reports the messages of the parsed chunk at start; stops at an element
+  // nested past the limit (the scan finds those before the parse; a chunk
+  // read without it is checked here, where the walk goes and below what it
+  // skips).
+  bool deliver(size_t start) {
+    deep_ = std::string_view::npos;
+    for (pugi::xml_node n = dom_.first_child(); n; n = n.next_sibling()) {
+      if (n.type() != pugi::node_element) continue;
+      if (std::strcmp(n.name(), "omm") == 0)
         record(n, lines_.at(start + static_cast<size_t>(n.offset_debug())));
+      else
+        deepIn(n, base_ + 1);
+      if (deep_ != std::string_view::npos) return fail(start + deep_, "XML nested too deep");
+    }
+    return true;
+  }
+
+  // Notes the first element of n's subtree (n at depth) nested past the limit.
+  void deepIn(pugi::xml_node n, int depth) {
+    if (depth > kMaxDepth) {
+      deep_ = static_cast<size_t>(n.offset_debug());
+      return;
+    }
+    pugi::xml_node cur = n.first_child();
+    ++depth;
+    while (cur) {
+      if (cur.type() == pugi::node_element) {
+        if (depth > kMaxDepth) {
+          deep_ = static_cast<size_t>(cur.offset_debug());
+          return;
+        }
+        if (pugi::xml_node child = cur.first_child()) {
+          cur = child;
+          ++depth;
+          continue;
+        }
+      }
+      while (!cur.next_sibling()) {
+        cur = cur.parent();
+        --depth;
+        if (cur == n) return;
+      }
+      cur = cur.next_sibling();
+    }
   }
 
   void record(pugi::xml_node omm, int32_t position) {
@@ -380,7 +460,8 @@ class Reader {
         refuse("OMM version " + std::string(version) + " (versions 2.0 and 3.0 are read)");
       values_.push_back({Key::CCSDS_OMM_VERS, version.data(), 0, version.size()});
     }
-    walk(omm);
+    walk(omm, base_ + 1);
+    if (deep_ != std::string_view::npos) return;
     if (!why_.empty()) {
       sink_.bad(position, why_);
       return;
@@ -396,26 +477,31 @@ class Reader {
     sink_.record(rec_);
   }
 
-  void walk(pugi::xml_node parent) {
-    for (pugi::xml_node n = parent.first_child(); n; n = n.next_sibling()) {
+  // The elements inside parent (at depth).
+  void walk(pugi::xml_node parent, int depth) {
+    for (pugi::xml_node n = parent.first_child(); n && deep_ == std::string_view::npos; n = n.next_sibling()) {
       if (n.type() != pugi::node_element) continue;
       Key key;
-      if (keyOf(n.name(), key))
-        value(n, key);
+      if (depth + 1 > kMaxDepth)
+        deepIn(n, depth + 1);
+      else if (keyOf(n.name(), key))
+        value(n, key, depth + 1);
       else if (isStructure(n.name()))
-        walk(n);
-      // else COMMENT, userDefinedParameters, keywords not read
+        walk(n, depth + 1);
+      else  // COMMENT, userDefinedParameters, keywords not read
+        deepIn(n, depth + 1);
     }
   }
 
   // The text of a keyword element: one piece stays in the parse buffer,
   // several (text around comments or CDATA) are joined in text_.
-  void value(pugi::xml_node el, Key key) {
+  void value(pugi::xml_node el, Key key, int depth) {
     Value v{key, "", 0, 0};
     int pieces = 0;
     for (pugi::xml_node n = el.first_child(); n; n = n.next_sibling()) {
       if (n.type() == pugi::node_element) {
         refuse(std::string("an element inside ") + std::string(keyName(key)));
+        deepIn(n, depth + 1);
         continue;
       }
       if (n.type() != pugi::node_pcdata && n.type() != pugi::node_cdata) continue;
@@ -445,6 +531,8 @@ class Reader {
   Lines lines_;
   pugi::xml_document dom_;
   std::vector<char> buffer_;  // the chunk being parsed, in place
+  int base_ = 0;  // the depth of the root's content: 1 in an ndm root, 0 for a single omm
+  size_t deep_ = std::string_view::npos;  // offset in the chunk of an element nested too deep
   std::vector<size_t> cuts_;  // every end of a top-level element in the chunk
   OmmText rec_;
   std::string text_;  // values joined from several pieces
