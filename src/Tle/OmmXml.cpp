@@ -13,8 +13,12 @@
 // long the document, and every message before a fault has been reported
 // when the fault is met.
 #include <pugixml.hpp>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -28,7 +32,7 @@ namespace {
 // nested further is refused rather than walked.
 constexpr int kMaxDepth = 256;
 // A chunk is cut at the first end of a top-level element after this much text.
-constexpr size_t kChunk = size_t{4} << 20;
+constexpr size_t kChunk = size_t{1} << 20;
 
 constexpr std::string_view kBlanks = " \t\r\n";
 constexpr std::string_view kTruncated = "truncated XML";
@@ -74,6 +78,51 @@ std::string_view badReference(std::string_view s) {
   return "not well-formed XML: undefined entity";
 }
 
+// What a stretch of text holds that the plain parse cannot take: a
+// reference or a NUL (the chunk is then scanned), a carriage return (line
+// ends are then normalized).
+struct Marks {
+  bool special = false;  // '&' or NUL
+  bool cr = false;
+};
+
+Marks marksOf(const char* p, size_t n) {
+  Marks m;
+  size_t i = 0;
+#if defined(__SSE2__)
+  const __m128i amp = _mm_set1_epi8('&'), nul = _mm_setzero_si128(), cr = _mm_set1_epi8('\r');
+  int special = 0, ret = 0;
+  for (; i + 16 <= n; i += 16) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+    special |= _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, amp), _mm_cmpeq_epi8(v, nul)));
+    ret |= _mm_movemask_epi8(_mm_cmpeq_epi8(v, cr));
+    if (special != 0) break;
+  }
+  m.special = special != 0;
+  m.cr = ret != 0;
+  if (m.special) return m;
+#endif
+  for (; i < n; ++i) {
+    m.special = m.special || p[i] == '&' || p[i] == '\0';
+    m.cr = m.cr || p[i] == '\r';
+  }
+  return m;
+}
+
+// The line ends in [p, p + n).
+ptrdiff_t countLines(const char* p, size_t n) {
+  ptrdiff_t lines = 0;
+  size_t i = 0;
+#if defined(__SSE2__)
+  const __m128i nl = _mm_set1_epi8('\n');
+  for (; i + 16 <= n; i += 16)
+    lines += __builtin_popcount(static_cast<unsigned>(
+        _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i)), nl))));
+#endif
+  for (; i < n; ++i) lines += p[i] == '\n';
+  return lines;
+}
+
 // Line numbers of offsets into the document, counted on from the last one
 // asked for.
 class Lines {
@@ -82,9 +131,9 @@ class Lines {
   int32_t at(size_t offset) {
     offset = std::min(offset, doc_.size());
     if (offset >= at_)
-      line_ += std::count(doc_.begin() + static_cast<ptrdiff_t>(at_), doc_.begin() + static_cast<ptrdiff_t>(offset), '\n');
+      line_ += countLines(doc_.data() + at_, offset - at_);
     else
-      line_ -= std::count(doc_.begin() + static_cast<ptrdiff_t>(offset), doc_.begin() + static_cast<ptrdiff_t>(at_), '\n');
+      line_ -= countLines(doc_.data() + offset, at_ - offset);
     at_ = offset;
     return static_cast<int32_t>(line_);
   }
@@ -272,6 +321,12 @@ class Reader {
     }
   }
 
+  static std::array<Key, kKeyCount + 1> filled() {
+    std::array<Key, kKeyCount + 1> a;
+    a.fill(Key::kCount);
+    return a;
+  }
+
   enum class Quick { no, done, failed };
 
   // The common case of an ndm root, without the scan: the chunk is cut
@@ -290,10 +345,11 @@ class Reader {
       if (end == std::string_view::npos || end < at) return Quick::no;
       c.end = c.contentEnd = end;
     }
-    const char* data = doc_.data() + at;
-    const size_t size = c.end - at;
-    if (std::memchr(data, '&', size) != nullptr || std::memchr(data, '\0', size) != nullptr) return Quick::no;
-    if (!parseRange(at, c.end)) return Quick::no;
+    const Marks marks = marksOf(doc_.data() + at, c.end - at);
+    if (marks.special) return Quick::no;
+    // Without references the parse need not look for them.
+    if (!parseRange(at, c.end, pugi::parse_fragment | pugi::parse_cdata | (marks.cr ? pugi::parse_eol : 0u)))
+      return Quick::no;
     return deliver(at) ? Quick::done : Quick::failed;
   }
 
@@ -396,11 +452,13 @@ class Reader {
     return true;
   }
 
-  pugi::xml_parse_result parseRange(size_t start, size_t end) {
+  static constexpr unsigned kOptions =
+      pugi::parse_fragment | pugi::parse_cdata | pugi::parse_escapes | pugi::parse_eol;
+
+  pugi::xml_parse_result parseRange(size_t start, size_t end, unsigned options = kOptions) {
     buffer_.assign(doc_.data() + start, doc_.data() + end);
-    constexpr unsigned kOptions = pugi::parse_fragment | pugi::parse_cdata | pugi::parse_escapes | pugi::parse_eol;
-    if (buffer_.empty()) return dom_.load_string("", kOptions);
-    return dom_.load_buffer_inplace(buffer_.data(), buffer_.size(), kOptions, pugi::encoding_utf8);
+    if (buffer_.empty()) return dom_.load_string("", options);
+    return dom_.load_buffer_inplace(buffer_.data(), buffer_.size(), options, pugi::encoding_utf8);
   }
 
   // Reports the messages of the parsed chunk at start; stops at an element
@@ -460,6 +518,7 @@ class Reader {
         refuse("OMM version " + std::string(version) + " (versions 2.0 and 3.0 are read)");
       values_.push_back({Key::CCSDS_OMM_VERS, version.data(), 0, version.size()});
     }
+    last_ = Key::kCount;
     walk(omm, base_ + 1);
     if (deep_ != std::string_view::npos) return;
     if (!why_.empty()) {
@@ -482,15 +541,34 @@ class Reader {
     for (pugi::xml_node n = parent.first_child(); n && deep_ == std::string_view::npos; n = n.next_sibling()) {
       if (n.type() != pugi::node_element) continue;
       Key key;
+      const char* name = n.name();
       if (depth + 1 > kMaxDepth)
         deepIn(n, depth + 1);
-      else if (keyOf(n.name(), key))
+      else if (name[0] >= 'A' && name[0] <= 'Z' && lookup(name, key))  // keywords are upper case
         value(n, key, depth + 1);
-      else if (isStructure(n.name()))
+      else if (name[0] >= 'a' && name[0] <= 'z' && isStructure(name))
         walk(n, depth + 1);
       else  // COMMENT, userDefinedParameters, keywords not read
         deepIn(n, depth + 1);
     }
+  }
+
+  // The key of an element name. Messages of one document list their
+  // keywords in the same order, so the key that followed the last one in
+  // the message before is tried first.
+  bool lookup(const char* name, Key& key) {
+    const Key guess = next_[static_cast<size_t>(last_)];
+    if (guess != Key::kCount) {
+      const std::string_view g = keyName(guess);
+      if (std::strncmp(name, g.data(), g.size()) == 0 && name[g.size()] == '\0') {
+        key = last_ = guess;
+        return true;
+      }
+    }
+    if (!keyOf(name, key)) return false;
+    next_[static_cast<size_t>(last_)] = key;
+    last_ = key;
+    return true;
   }
 
   // The text of a keyword element: one piece stays in the parse buffer,
@@ -531,6 +609,8 @@ class Reader {
   Lines lines_;
   pugi::xml_document dom_;
   std::vector<char> buffer_;  // the chunk being parsed, in place
+  std::array<Key, kKeyCount + 1> next_ = filled();  // the key seen after each key (kCount: the start)
+  Key last_ = Key::kCount;
   int base_ = 0;  // the depth of the root's content: 1 in an ndm root, 0 for a single omm
   size_t deep_ = std::string_view::npos;  // offset in the chunk of an element nested too deep
   std::vector<size_t> cuts_;  // every end of a top-level element in the chunk

@@ -183,5 +183,25 @@ TEST(OmmXml, FaultsAroundTheParser) {
   }, [](std::string_view doc, OmmSink& sink) { return readOmmXml(doc, sink); });
 }
 
+// The nesting limit counts the root: 256 levels read, 257 do not, whether
+// the chunk is parsed at once or scanned first (a reference makes it so).
+TEST(OmmXml, NestingLimitOnBothRoads) {
+  for (const std::string ref : {"", "&amp;"}) {
+    for (const int levels : {253, 254}) {  // below ndm, omm and COMMENT
+      std::string doc = "<ndm>\n<omm><NORAD_CAT_ID>1</NORAD_CAT_ID></omm>\n<omm><COMMENT>" + ref;
+      for (int i = 0; i < levels; ++i) doc += "<a>";
+      for (int i = 0; i < levels; ++i) doc += "</a>";
+      doc += "</COMMENT></omm>\n<omm><NORAD_CAT_ID>3</NORAD_CAT_ID></omm></ndm>";
+      Collect got;
+      const bool ok = readOmmXml(doc, got);
+      const std::string name = ref + std::to_string(levels);
+      EXPECT_EQ(ok, levels == 253) << name;
+      EXPECT_EQ(got.records.size(), levels == 253 ? 3u : 1u) << name;
+      const std::vector<std::pair<int32_t, std::string>> bads{{3, "XML nested too deep"}};
+      EXPECT_EQ(got.bads, levels == 253 ? decltype(bads){} : bads) << name;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace vx::testing::omm
