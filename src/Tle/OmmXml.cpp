@@ -33,9 +33,13 @@ namespace {
 constexpr int kMaxDepth = 256;
 // A chunk is cut at the first end of a top-level element after this much text.
 constexpr size_t kChunk = size_t{1} << 20;
+// A top-level element longer than this is refused: the tree of a chunk
+// holding it would not be bounded.
+constexpr size_t kMaxElement = size_t{64} << 20;
 
 constexpr std::string_view kBlanks = " \t\r\n";
 constexpr std::string_view kTruncated = "truncated XML";
+constexpr std::string_view kTooLong = "an XML element longer than 64 MB";
 constexpr std::string_view kInvalid = "not well-formed XML: not well-formed (invalid token)";
 
 bool isStructure(std::string_view name) {
@@ -337,8 +341,10 @@ class Reader {
   // are reported; otherwise (no) the chunk is read again with the scan,
   // which finds the fault or the right cut.
   Quick quick(size_t at, Chunk& c) {
-    size_t end = doc_.size() - at > kChunk ? doc_.find("</omm>", at + kChunk) : std::string_view::npos;
-    if (end != std::string_view::npos) {
+    size_t end;
+    if (doc_.size() - at > kChunk) {
+      end = doc_.substr(0, at + 2 * kChunk).find("</omm>", at + kChunk);
+      if (end == std::string_view::npos) return Quick::no;
       c.end = end + 6;
     } else {
       end = doc_.rfind("</ndm");
@@ -348,8 +354,12 @@ class Reader {
     const Marks marks = marksOf(doc_.data() + at, c.end - at);
     if (marks.special) return Quick::no;
     // Without references the parse need not look for them.
-    if (!parseRange(at, c.end, pugi::parse_fragment | pugi::parse_cdata | (marks.cr ? pugi::parse_eol : 0u)))
-      return Quick::no;
+    constexpr unsigned kPlain = pugi::parse_fragment | pugi::parse_cdata | pugi::parse_doctype;
+    if (!parseRange(at, c.end, kPlain | (marks.cr ? pugi::parse_eol : 0u))) return Quick::no;
+    // The parser takes a document type among the root's elements; the scan
+    // refuses it.
+    for (pugi::xml_node n = dom_.first_child(); n; n = n.next_sibling())
+      if (n.type() == pugi::node_doctype) return Quick::no;
     return deliver(at) ? Quick::done : Quick::failed;
   }
 
@@ -378,12 +388,14 @@ class Reader {
       c.end = at;
     };
     c.end = start;
+    size_t element = start;  // where the top-level element being scanned starts
     const char* data = doc_.data();
     const size_t n = doc_.size();
     for (;;) {
       const auto* lt = static_cast<const char*>(std::memchr(data + p, '<', n - p));
       const size_t t = lt == nullptr ? n : static_cast<size_t>(lt - data);
       if (refs && (c.fault = checkText(p, t))) return c;
+      if (depth > base && t - element > kMaxElement) return c.fault = {element, kTooLong}, c;
       if (t + 1 >= n) return c.fault = {n, kTruncated}, c;
       const char k = data[t + 1];
       size_t next;
@@ -403,6 +415,7 @@ class Reader {
       } else if (k == '?') {
         next = skipTo(t + 2, "?>");
       } else if (isNameChar(k)) {
+        if (depth == base) element = t;
         if (++depth > kMaxDepth) return c.fault = {t, "XML nested too deep"}, c;
         const size_t gt = tagEnd(t);
         if (gt == std::string_view::npos) return c.fault = {n, kTruncated}, c;
@@ -413,6 +426,7 @@ class Reader {
         return c.fault = {t, kInvalid}, c;
       }
       if (next == std::string_view::npos) return c.fault = {n, kTruncated}, c;
+      if (depth > base && next - element > kMaxElement) return c.fault = {element, kTooLong}, c;
       p = next;
       if (single && depth == 0) {
         c.contentEnd = p;
