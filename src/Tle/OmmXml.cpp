@@ -591,12 +591,13 @@ class Reader {
     Value v{key, "", 0, 0};
     int pieces = 0;
     for (pugi::xml_node n = el.first_child(); n; n = n.next_sibling()) {
-      if (n.type() == pugi::node_element) {
+      const pugi::xml_node_type type = n.type();
+      if (type == pugi::node_element) {
         refuse(std::string("an element inside ") + std::string(keyName(key)));
         deepIn(n, depth + 1);
         continue;
       }
-      if (n.type() != pugi::node_pcdata && n.type() != pugi::node_cdata) continue;
+      if (type != pugi::node_pcdata && type != pugi::node_cdata) continue;
       const std::string_view s = n.value();
       if (++pieces == 1) {
         v.data = s.data();
