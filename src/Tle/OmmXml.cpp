@@ -4,14 +4,16 @@
 // meanElements, tleParameters) is walked through, anything else is skipped
 // with all it holds.
 //
-// The document is read in chunks of whole top-level elements: a light scan
-// finds where each element of the root ends (outside comments, CDATA,
-// processing instructions and attribute values) and checks what the tree
-// parser leaves alone (entity references, NUL bytes, nesting depth,
-// truncation); each chunk of a few megabytes is then copied into one reused
-// buffer and parsed in place as a fragment. Memory stays bounded however
-// long the document, and every message before a fault has been reported
-// when the fault is met.
+// The prolog and the root are checked once; the root's content is read in
+// chunks of whole top-level elements (about 1 MB), each copied into one
+// reused buffer and parsed in place as a fragment, so memory stays bounded
+// however long the document. A chunk is first cut after an "</omm>" and
+// parsed directly: when it holds no reference or NUL and parses whole, the
+// cut was sound. Otherwise a light scan finds where each top-level element
+// ends (outside comments, CDATA, processing instructions and attribute
+// values) and the faults the tree parser lets through (entity references,
+// NUL bytes, nesting depth, truncation), and the chunk is parsed up to the
+// fault. Every message before a fault has been reported when it is met.
 #include <pugixml.hpp>
 #if defined(__SSE2__)
 #include <emmintrin.h>
