@@ -114,5 +114,102 @@ TEST(OmmXml, DocumentFaults) {
   }, [](std::string_view doc, OmmSink& sink) { return readOmmXml(doc, sink); });
 }
 
+
+// Values as the markup gives them: references expanded, text around a
+// comment or CDATA joined, markup that looks like an end of message where
+// it is none (a comment, CDATA, an attribute) left alone.
+TEST(OmmXml, ReferencesPiecesAndLookalikeMarkup) {
+  const std::string doc =
+      "<?xml version=\"1.0\"?>\n<!DOCTYPE ndm>\n<ndm>\n<!-- </omm> & -->\n"
+      "<omm note=\"</omm> > &amp;\"><OBJECT_NAME>A&amp;B&#67;&#x44;&lt;</OBJECT_NAME>"
+      "<OBJECT_ID> 12<!-- x -->34 <![CDATA[&5</omm>]]></OBJECT_ID><EPOCH><![CDATA[]]></EPOCH></omm>\n"
+      "<omm><?pi </omm>?><NORAD_CAT_ID>9</NORAD_CAT_ID></omm><opm/></ndm>\n<!-- end -->\n";
+  Collect got;
+  ASSERT_TRUE(readOmmXml(doc, got));
+  EXPECT_TRUE(got.bads.empty());
+  ASSERT_EQ(got.records.size(), 2u);
+  EXPECT_EQ(got.records[0].values.at("OBJECT_NAME"), "A&BCD<");
+  EXPECT_EQ(got.records[0].values.at("OBJECT_ID"), "1234 &5</omm>");
+  EXPECT_EQ(got.records[0].values.at("EPOCH"), "null");
+  EXPECT_EQ(got.records[0].position, 5);
+  EXPECT_EQ(got.records[1].values.at("NORAD_CAT_ID"), "9");
+  EXPECT_EQ(got.records[1].position, 6);
+  Collect empty;
+  EXPECT_TRUE(readOmmXml("<ndm/>\n", empty));
+  EXPECT_TRUE(empty.records.empty() && empty.bads.empty());
+}
+
+// A document of several chunks: every message arrives once with its line,
+// whatever falls on a chunk's edge; a fault in a later chunk stops there.
+TEST(OmmXml, LongDocumentsReadInChunks) {
+  constexpr int kCount = 30000;  // about 6 MB
+  std::string doc = "<ndm>\n";
+  for (int i = 0; i < kCount; ++i)
+    doc += "<omm a=\"</omm>\"><!-- </omm> -->\n<NORAD_CAT_ID>" + std::to_string(i) +
+           "</NORAD_CAT_ID><OBJECT_NAME><![CDATA[</omm>]]>" + std::string(150, 'x') + "</OBJECT_NAME></omm>\n";
+  Collect got;
+  ASSERT_TRUE(readOmmXml(doc + "</ndm>", got));
+  EXPECT_TRUE(got.bads.empty());
+  ASSERT_EQ(got.records.size(), size_t{kCount});
+  for (int i = 0; i < kCount; ++i) {
+    ASSERT_EQ(got.records[i].values.at("NORAD_CAT_ID"), std::to_string(i));
+    ASSERT_EQ(got.records[i].position, 2 + 2 * i);
+  }
+  expectFaults({
+      {"undefined entity late", doc + "<omm><EPOCH>&x;</EPOCH></omm></ndm>", kCount, 2 + 2 * kCount,
+       "not well-formed XML: undefined entity"},
+      {"truncated late", doc + "<omm><EPOCH>1</EPOCH>", kCount, 2 + 2 * kCount, "truncated XML"},
+      {"mismatched late", doc + "<omm><EPOCH>1</BSTAR></omm></ndm>", kCount, 2 + 2 * kCount,
+       "not well-formed XML: mismatched tag"},
+  }, [](std::string_view d, OmmSink& sink) { return readOmmXml(d, sink); });
+}
+
+// Faults the tree parser would let through, and the end of the root.
+TEST(OmmXml, FaultsAroundTheParser) {
+  const std::string good = "<omm><NORAD_CAT_ID>5</NORAD_CAT_ID></omm>\n";
+  expectFaults({
+      {"bare ampersand", "<ndm>\n" + good + "<omm><OBJECT_NAME>A & B</OBJECT_NAME></omm></ndm>", 1, 3,
+       "not well-formed XML: not well-formed (invalid token)"},
+      {"entity in an attribute", "<ndm>\n" + good + "<omm version=\"&v;\"></omm></ndm>", 1, 3,
+       "not well-formed XML: undefined entity"},
+      {"NUL byte", "<ndm>\n" + good + "<omm><EPOCH>1" + std::string(1, '\0') + "</EPOCH></omm></ndm>", 1, 3,
+       "not well-formed XML: not well-formed (invalid token)"},
+      {"junk after the root", "<ndm>\n" + good + "</ndm>\nx", 1, 4, "not well-formed XML: junk after document element"},
+      {"junk after a single omm", good + "<omm></omm>", 1, 2, "not well-formed XML: junk after document element"},
+      {"other end of root", "<ndm>\n" + good + "</ndmx>", 1, 3, "not well-formed XML: mismatched tag"},
+      {"root never closed", "<ndm>\n" + good, 1, 3, "truncated XML"},
+      {"two roots", "<ndm>\n" + good + "</ndm>\n<ndm>" + good + "</ndm>", 1, 4,
+       "not well-formed XML: junk after document element"},
+      {"end of root in a comment after it", "<ndm>\n" + good + "</ndm>\n<!-- </ndm> -->x", 1, 4,
+       "not well-formed XML: junk after document element"},
+      {"message too long", "<ndm>\n" + good + "<omm><OBJECT_NAME>" + std::string((size_t{64} << 20) + 1, 'x'), 1, 3,
+       "an XML element longer than 64 MB"},
+      {"document type inside the root", "<ndm>\n" + good + "<!DOCTYPE omm>" + good + "</ndm>", 1, 3,
+       "not well-formed XML: not well-formed (invalid token)"},
+      {"parameter entity", "<!DOCTYPE ndm [\n<!-- <!ENTITY -->\n<!ENTITY % p \"x\">\n]>\n<ndm/>", 0, 3,
+       "an XML entity declaration (entities are not expanded)"},
+  }, [](std::string_view doc, OmmSink& sink) { return readOmmXml(doc, sink); });
+}
+
+// The nesting limit counts the root: 256 levels read, 257 do not, whether
+// the chunk is parsed at once or scanned first (a reference makes it so).
+TEST(OmmXml, NestingLimitOnBothRoads) {
+  for (const std::string ref : {"", "&amp;"}) {
+    for (const int levels : {253, 254}) {  // below ndm, omm and COMMENT
+      std::string doc = "<ndm>\n<omm><NORAD_CAT_ID>1</NORAD_CAT_ID></omm>\n<omm><COMMENT>" + ref;
+      for (int i = 0; i < levels; ++i) doc += "<a>";
+      for (int i = 0; i < levels; ++i) doc += "</a>";
+      doc += "</COMMENT></omm>\n<omm><NORAD_CAT_ID>3</NORAD_CAT_ID></omm></ndm>";
+      Collect got;
+      const bool ok = readOmmXml(doc, got);
+      const std::string name = ref + std::to_string(levels);
+      EXPECT_EQ(ok, levels == 253) << name;
+      EXPECT_EQ(got.records.size(), levels == 253 ? 3u : 1u) << name;
+      const std::vector<std::pair<int32_t, std::string>> bads{{3, "XML nested too deep"}};
+      EXPECT_EQ(got.bads, levels == 253 ? decltype(bads){} : bads) << name;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace vx::testing::omm
