@@ -119,12 +119,16 @@ int32_t sgp4init(const MeanElements& el, const GravConst& grav, OpsMode mode, Sg
   s.grav = grav;
   s.epochDs50 = el.epochDs50;
   s.ecco = el.eccentricity;
-  s.inclo = el.inclination;
-  s.nodeo = el.node;
-  s.argpo = el.argPerigee;
-  s.mo = el.meanAnomaly;
   s.bstar = el.bstar;
   if (!finite(el)) return s.error = kSgp4BadInput;
+  // Angles many turns out (element values no set has, but a host may pass)
+  // are brought within a turn exactly, so that the scalar and batch paths
+  // reduce the same angles; angles within eight turns are kept as given.
+  auto turns = [](double a) { return std::fabs(a) <= 16.0 * kPi ? a : std::fmod(a, kTwoPi); };
+  s.inclo = turns(el.inclination);
+  s.nodeo = turns(el.node);
+  s.argpo = turns(el.argPerigee);
+  s.mo = turns(el.meanAnomaly);
   if (el.meanMotion <= 0.0 || el.eccentricity >= 1.0 || el.eccentricity < 0.0)
     return s.error = kSgp4MeanElements;
 

@@ -123,7 +123,7 @@ HWY_INLINE V flag(D d, V err, hn::Mask<D> bad, double code) {
 // Sine and cosine of a + delta from those of a, for |delta| up to
 // kWideShift: the series of sin(delta) to the 13th power and of
 // cos(delta) - 1 to the 14th then err by less than 1e-20.
-constexpr double kWideShift = 0.125;
+[[maybe_unused]] constexpr double kWideShift = 0.125;
 
 HWY_INLINE SinCos shiftedWide(D d, SinCos a, V dl) {
   const V z = dl * dl;

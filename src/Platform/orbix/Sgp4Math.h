@@ -21,9 +21,7 @@ struct SinCos {
 // finite) go to the C library.
 [[gnu::always_inline]] inline SinCos sinCos(double x) {
   if (!(std::fabs(x) < 1.0e5)) {
-    SinCos r;
-    __builtin_sincos(x, &r.s, &r.c);
-    return r;
+    return {std::sin(x), std::cos(x)};
   }
   // Rounded to the nearest whole number by adding and taking away 1.5 * 2^52.
   constexpr double kRound = 6755399441055744.0;
