@@ -311,28 +311,29 @@ struct WriteReport {
 // such chunk, never for the file.
 inline constexpr size_t kSaveChunkSets = 1024;
 
-// Writes every record of store to unit in ascending key order:
-// lines(rec, write) writes its lines through write(text) and returns why the
-// record cannot be written faithfully (then nothing of it is written), or
-// "". Each such record is logged "<lossHead><key> not written: <why>" once
-// the walk is over. The store is walked in chunks of kSaveChunkSets keys,
-// each formatted under a read hold and written after it: a record present
-// for the whole save is written once; one added or removed meanwhile may or
-// may not be.
-template <class Store, class Lines>
-WriteReport writeAllLines(Store& store, int32_t unit, std::string_view lossHead, Lines&& lines) {
+// Formats every record of store in ascending key order and hands its lines
+// on: lines(rec, write) writes the record's lines through write(text) and
+// returns why the record cannot be written faithfully (then nothing of it is
+// written), or "". emit(line) gets each line once the hold it was formatted
+// under is released, and returns false to take no more lines (a failed
+// write); the walk still goes on, to name every record that cannot be
+// written. Each such record is logged "<lossHead><key> not written: <why>"
+// once the walk is over; their number is returned. The store is walked in
+// chunks of kSaveChunkSets keys, each formatted under a read hold: a record
+// present for the whole walk is emitted once; one added or removed meanwhile
+// may or may not be.
+template <class Store, class Lines, class Emit>
+int32_t formatAllLines(Store& store, std::string_view lossHead, Lines&& lines, Emit&& emit) {
   struct Loss {
     int64_t key;
     std::string_view why;
   };
   std::vector<Loss> losses;
-  WriteReport report;
+  bool taking = true;
   std::string text;          // the chunk's lines, one after another
   std::vector<size_t> ends;  // where each line ends in text
-  // After a failed write no more lines are tried, but the walk goes on to
-  // name every record that cannot be written.
   auto keep = [&](std::string_view line) {
-    if (report.ioError != 0) return;
+    if (!taking) return;
     text.append(line);
     ends.push_back(text.size());
   };
@@ -353,13 +354,24 @@ WriteReport writeAllLines(Store& store, int32_t unit, std::string_view lossHead,
     }
     size_t begin = 0;
     for (size_t end : ends) {
-      if (report.ioError != 0) break;
-      report.ioError = vx::filewriteline(unit, std::string_view(text).substr(begin, end - begin));
+      if (!taking) break;
+      taking = emit(std::string_view(text).substr(begin, end - begin));
       begin = end;
     }
   }
   for (const Loss& l : losses) vx::LogLine().text(lossHead).num(l.key, 19).text(" not written: ").text(l.why).error();
-  report.notWritten = static_cast<int32_t>(losses.size());
+  return static_cast<int32_t>(losses.size());
+}
+
+// The same written to unit, a line each: ioError is the error code of the
+// first write that failed (later lines are not tried).
+template <class Store, class Lines>
+WriteReport writeAllLines(Store& store, int32_t unit, std::string_view lossHead, Lines&& lines) {
+  WriteReport report;
+  report.notWritten = formatAllLines(store, lossHead, lines, [&](std::string_view line) {
+    report.ioError = vx::filewriteline(unit, line);
+    return report.ioError == 0;
+  });
   return report;
 }
 

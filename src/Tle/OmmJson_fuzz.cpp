@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "Tle/OmmFuzzCheck.h"
+#include "Tle/OmmFuzzSupport.h"
 
 using namespace vx::tle::omm;
 

@@ -122,29 +122,13 @@ int32_t tlewritetext(const int64_t* keys, size_t keyCount, int32_t form, std::st
   };
   fw.begin(append);
   if (keys == nullptr) {
-    // The same walk in chunks as a save; the text grows outside the holds.
-    std::string chunk;
-    auto keep = [&](std::string_view text) { chunk.append(text).push_back('\n'); };
-    struct Loss {
-      int64_t key;
-      std::string_view why;
-    };
-    std::vector<Loss> losses;
-    int64_t after = TleStore::kBeforeFirstKey;
-    for (bool done = false; !done;) {
-      chunk.clear();
-      {
-        LogDeferral quiet;
-        const auto step = tlestore().forEachKeyedFrom(after, store::kSaveChunkSets, [&](int64_t key, const Tlerecord& r) {
-          const std::string_view why = fw.record(r, keep);
-          if (!why.empty()) losses.push_back({key, why});
+    const std::string lossHead = std::string(caller) + ": Element set ";
+    left = store::formatAllLines(
+        tlestore(), lossHead, [&](const Tlerecord& r, auto&& write) { return fw.record(r, write); },
+        [&](std::string_view line) {
+          append(line);
+          return true;
         });
-        after = step.lastKey;
-        done = step.done;
-      }
-      out.append(chunk);
-    }
-    for (const Loss& l : losses) lossLine(l.key, l.why);
   } else {
     for (size_t i = 0; i < keyCount; ++i) {
       std::string_view why;

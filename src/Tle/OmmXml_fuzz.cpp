@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "Tle/OmmFuzzCheck.h"
+#include "Tle/OmmFuzzSupport.h"
 
 using namespace vx::tle::omm;
 

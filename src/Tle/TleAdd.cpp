@@ -1,6 +1,5 @@
 #include "Tle/TleAdd.h"
 
-#include <algorithm>
 #include <cstring>
 
 #include "Platform/kernix/core/Columns.h"
@@ -96,11 +95,7 @@ TleAdded addtlefrpair(std::string_view line1, std::string_view line2, const Shor
   if (!readtlefrpair(line1, line2, heads, rec)) return {};
   // A name line the checks would refuse (a control character) is dropped
   // rather than the set.
-  if (!name.empty() && std::none_of(name.begin(), name.end(), [](char c) {
-        const auto u = static_cast<unsigned char>(c);
-        return u < 32 || u == 127;
-      }))
-    rec.setObjectName(name);
+  if (firstcontrolchar(name) == std::string_view::npos) rec.setObjectName(name);
   return store(rec);
 }
 

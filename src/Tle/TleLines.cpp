@@ -395,17 +395,10 @@ int32_t validatetlevalues(Tlerecord& r) {
     if (!printable(textof(ext->satNameLong), msg::kSatNameLong)) status = VX_FAIL;
     if (!printable(textof(ext->csvText), msg::kCsvText)) status = VX_FAIL;
   }
-  // A name may hold UTF-8, but no control character: a line break would
-  // split it in a saved file.
   const std::string_view objName = r.objectName();
   if (objName.size() > kMaxObjNameLen) fail(msg::kObjNameLen, static_cast<int64_t>(objName.size()));
-  for (const char c : objName) {
-    const auto u = static_cast<unsigned char>(c);
-    if (u < 32 || u == 127) {
-      fail(msg::kObjName, int64_t{u});
-      break;
-    }
-  }
+  if (const size_t at = firstcontrolchar(objName); at != std::string_view::npos)
+    fail(msg::kObjName, int64_t{static_cast<unsigned char>(objName[at])});
   return status;
 }
 

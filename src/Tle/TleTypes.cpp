@@ -63,6 +63,14 @@ void Tlerecord::setObjectName(std::string_view text) {
   objName = std::move(copy);
 }
 
+size_t firstcontrolchar(std::string_view text) {
+  for (size_t i = 0; i < text.size(); ++i) {
+    const auto u = static_cast<unsigned char>(text[i]);
+    if (u < 32 || u == 127) return i;
+  }
+  return std::string_view::npos;
+}
+
 void freetlerecord(Tlerecord& rec) {
   rec.csvExt.reset();
   rec.objName.reset();

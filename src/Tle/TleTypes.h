@@ -82,6 +82,11 @@ struct Tlerecord {
   void setObjectName(std::string_view text);
 };
 
+// Where the first character an object name may not hold is (a control
+// character: a line break would split the name in a saved file; UTF-8 is
+// allowed), npos when none.
+size_t firstcontrolchar(std::string_view text);
+
 // Releases a record's optional parts (freetlerecord).
 void freetlerecord(Tlerecord& rec);
 
